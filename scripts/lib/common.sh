@@ -1,0 +1,36 @@
+# Shared by the set-up scripts: installs missing Debian packages and builds a preset.
+
+ZORBLET_ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
+
+# Packages the game and its highscore service need to build and run.
+ZORBLET_BUILD_PACKAGES=(
+  cmake g++ ninja-build pkg-config
+  libsdl2-dev libsdl2-ttf-dev libfontconfig-dev fonts-liberation
+  libcurl4-openssl-dev libcpp-httplib-dev libsqlite3-dev
+)
+# What the tests need on top: GoogleTest, an X server to play in, and tools to drive and look at it.
+ZORBLET_TEST_PACKAGES=(
+  libgtest-dev libx11-dev xvfb xdotool imagemagick x11-utils sox
+)
+
+# Installs whichever of the given packages are missing; quick when none is.
+ensure_packages() {
+  local missing=() pkg
+  for pkg in "$@"; do
+    dpkg-query -W -f='${Status}' "$pkg" 2>/dev/null | grep -q 'install ok installed' || missing+=("$pkg")
+  done
+  [ ${#missing[@]} -eq 0 ] && return 0
+  echo "Installing: ${missing[*]}" >&2
+  local sudo=()
+  [ "$(id -u)" -eq 0 ] || sudo=(sudo)
+  "${sudo[@]}" env DEBIAN_FRONTEND=noninteractive apt-get update -qq
+  "${sudo[@]}" env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${missing[@]}"
+}
+
+# Configures and builds one CMake preset.
+build_preset() {
+  local preset=$1
+  (cd "$ZORBLET_ROOT" &&
+    cmake --preset "$preset" >/dev/null &&
+    cmake --build --preset "$preset" -j "$(nproc)")
+}
