@@ -1,0 +1,22 @@
+#pragma once
+
+#include "platform/clock.h"
+#include "platform/fonts.h"
+#include "platform/keyboard.h"
+#include "platform/mouse.h"
+#include "platform/random.h"
+#include "platform/screen.h"
+
+namespace zorblet::frame {
+
+// What the program reaches outside itself; tests hand in fakes.
+struct Devices {
+    platform::Screen& Screen;
+    platform::Keyboard& Keyboard;
+    platform::Mouse& Mouse;
+    platform::Clock& Clock;
+    platform::FontLoader& Fonts;
+    platform::Random& Random;
+};
+
+}  // namespace zorblet::frame

@@ -1,0 +1,27 @@
+#pragma once
+
+#include "frame/devices.h"
+#include "frame/function_keys.h"
+#include "frame/game.h"
+
+namespace zorblet::frame {
+
+// Notified at the frame's milestones; benchmarks time the frame with it.
+class FrameObserver {
+public:
+    virtual ~FrameObserver() = default;
+    virtual void DrawingBegins() {}
+    virtual void FramePresented() {}
+    virtual void FrameWaitEnded() {}
+};
+
+// From the fonts to the first black frame: everything before the first frame of the loop.
+void StartUp(Game& game, Devices& devices, FrameObserver* observer = nullptr);
+
+// One pass of the main loop.
+FrameOutcome RunFrame(Game& game, Devices& devices, FrameObserver* observer = nullptr);
+
+// Frames until the program is to end.
+void RunMainLoop(Game& game, Devices& devices, FrameObserver* observer = nullptr);
+
+}  // namespace zorblet::frame

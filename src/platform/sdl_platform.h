@@ -1,0 +1,71 @@
+#pragma once
+// The platform on SDL2: window and screen, keyboard, mouse, clock and fonts.
+
+#include <memory>
+
+#include "platform/clock.h"
+#include "platform/fonts.h"
+#include "platform/keyboard.h"
+#include "platform/mouse.h"
+#include "platform/posix_clock.h"
+#include "platform/screen.h"
+
+struct SDL_Window;
+
+namespace zorblet::platform {
+
+class SdlScreen final : public Screen {
+public:
+    SdlScreen();
+    ~SdlScreen() override;
+    SdlScreen(const SdlScreen&) = delete;
+    SdlScreen& operator=(const SdlScreen&) = delete;
+
+    void Open() override;
+    void Present(const std::uint32_t* pixels) override;
+    bool TakeCloseRequest() override;
+
+    bool HasInputFocus() const;
+    void Close();
+
+private:
+    SDL_Window* window_ = nullptr;
+};
+
+class SdlKeyboard final : public Keyboard {
+public:
+    explicit SdlKeyboard(const SdlScreen& screen) : screen_(screen) {}
+    void ReadSnapshot(KeySnapshot& snapshot) override;
+
+private:
+    const SdlScreen& screen_;
+};
+
+class SdlMouse final : public Mouse {
+public:
+    explicit SdlMouse(const SdlScreen& screen) : screen_(screen) {}
+    MouseReading Read() override;
+    void Release() override;
+
+private:
+    const SdlScreen& screen_;
+    bool captured_ = false;
+};
+
+// Everything the game needs of the machine, set up in one go.
+struct SdlPlatform {
+    SdlScreen Screen;
+    SdlKeyboard Keyboard{Screen};
+    SdlMouse Mouse{Screen};
+    PosixClock Clock;
+    std::unique_ptr<FontLoader> Fonts;
+
+    // Gives the mouse back, closes the window and ends SDL.
+    void ShutDown();
+};
+
+// Initialises SDL's video and event layers and the font layer; the window opens later.
+// Throws PlatformError with a message for the player when something is missing.
+std::unique_ptr<SdlPlatform> StartSdlPlatform();
+
+}  // namespace zorblet::platform

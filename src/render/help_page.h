@@ -1,0 +1,10 @@
+#pragma once
+
+#include "render/canvas.h"
+
+namespace zorblet::render {
+
+// The help text, in the colour already set.
+void DrawHelpPage(Canvas& canvas, Fonts& fonts);
+
+}  // namespace zorblet::render

@@ -1,0 +1,23 @@
+#pragma once
+// How the game turns its floats into whole numbers and numbers into text.
+
+#include <cmath>
+#include <cstdint>
+#include <limits>
+#include <string>
+
+namespace zorblet::render {
+
+// Nearest integer, halves to even; values beyond the 32-bit range saturate.
+inline std::int32_t RoundToInt(float value) {
+    if (std::isnan(value)) return 0;
+    constexpr float Limit = 2147483520.0f;  // the largest float below 2^31
+    if (value >= Limit) return std::numeric_limits<std::int32_t>::max();
+    if (value <= -Limit) return std::numeric_limits<std::int32_t>::min();
+    return static_cast<std::int32_t>(std::lrint(value));
+}
+
+// Signed decimal without leading zeros or grouping.
+inline std::string DecimalText(std::int64_t value) { return std::to_string(value); }
+
+}  // namespace zorblet::render
