@@ -17,7 +17,7 @@ constexpr Colour ColourOf(std::uint32_t pixel) {
 }
 
 // True when the segment lies wholly beyond one edge of the screen.
-bool OutsideScreen(int x1, int y1, int x2, int y2) {
+bool OutsideScreen(std::int64_t x1, std::int64_t y1, std::int64_t x2, std::int64_t y2) {
     return (x1 < 0 && x2 < 0) || (y1 < 0 && y2 < 0) || (x1 >= Canvas::Width && x2 >= Canvas::Width) ||
            (y1 >= Canvas::Height && y2 >= Canvas::Height);
 }
@@ -40,15 +40,15 @@ void Canvas::SetColour(int red, int green, int blue) { colour_ = PixelOf(RGB(red
 
 void Canvas::SetColour(Colour colour) { colour_ = PixelOf(colour); }
 
-void Canvas::Plot(int x, int y) {
-    if (static_cast<unsigned>(x) < static_cast<unsigned>(Width) && static_cast<unsigned>(y) < static_cast<unsigned>(Height)) {
-        pixels_[static_cast<std::size_t>(y) * Width + x] = colour_;
+void Canvas::Plot(std::int64_t x, std::int64_t y) {
+    if (x >= 0 && x < Width && y >= 0 && y < Height) {
+        pixels_[static_cast<std::size_t>(y) * Width + static_cast<std::size_t>(x)] = colour_;
     }
 }
 
 // The box has an even size, so its centre lies between pixels: offset d to the
 // right of the centre is column x + d, to the left column x - 1 - d.
-void Canvas::PlotCircleOctants(int x, int y, int dx, int dy) {
+void Canvas::PlotCircleOctants(std::int64_t x, std::int64_t y, std::int64_t dx, std::int64_t dy) {
     Plot(x + dx, y + dy);
     Plot(x - 1 - dx, y + dy);
     Plot(x + dx, y - 1 - dy);
@@ -62,6 +62,8 @@ void Canvas::PlotCircleOctants(int x, int y, int dx, int dy) {
 void Canvas::DrawCircle(int x, int y, int radius, Colour colour) {
     SetColour(colour);
     if (radius <= 0) return;  // the box is empty
+    const std::int64_t cx = x, cy = y;
+    if (OutsideScreen(cx - radius, cy - radius, cx + radius - 1, cy + radius - 1)) return;
     // The outline runs through pixel centres at distance radius - 0.5 from the box's centre;
     // row by row the outermost pixel inside it, mirrored into all eight octants.
     const double outline = radius - 0.5;
@@ -79,23 +81,28 @@ void Canvas::DrawLine(int x, int y, int width, int height, Colour colour) {
 
 void Canvas::DrawSegment(int x1, int y1, int x2, int y2) {
     if (OutsideScreen(x1, y1, x2, y2)) return;
-    // Bresenham; 64-bit error terms so that no coordinate can overflow them.
-    const std::int64_t dx = std::llabs(static_cast<std::int64_t>(x2) - x1);
-    const std::int64_t dy = -std::llabs(static_cast<std::int64_t>(y2) - y1);
-    const int stepX = x1 < x2 ? 1 : -1;
-    const int stepY = y1 < y2 ? 1 : -1;
-    std::int64_t error = dx + dy;
-    int x = x1, y = y1;
-    while (x != x2 || y != y2) {
-        Plot(x, y);
-        const std::int64_t doubled = 2 * error;
-        if (doubled >= dy) {
-            error += dy;
-            x += stepX;
-        }
-        if (doubled <= dx) {
-            error += dx;
-            y += stepY;
+    const std::int64_t dx = static_cast<std::int64_t>(x2) - x1;
+    const std::int64_t dy = static_cast<std::int64_t>(y2) - y1;
+    const bool xMajor = std::llabs(dx) >= std::llabs(dy);
+    const std::int64_t steps = std::max(std::llabs(dx), std::llabs(dy));  // the end point is step `steps`
+    const std::int64_t major = xMajor ? x1 : y1;
+    const std::int64_t majorStep = (xMajor ? dx : dy) < 0 ? -1 : 1;
+    const std::int64_t minor = xMajor ? y1 : x1;
+    const std::int64_t minorLength = std::llabs(xMajor ? dy : dx);
+    const std::int64_t minorStep = (xMajor ? dy : dx) < 0 ? -1 : 1;
+    // Only the steps whose major coordinate lies on the screen are visited.
+    const std::int64_t limit = xMajor ? Width : Height;
+    const std::int64_t first = std::max<std::int64_t>(0, majorStep > 0 ? -major : major - (limit - 1));
+    const std::int64_t last = std::min<std::int64_t>(steps, majorStep > 0 ? limit - major : major + 1);
+    for (std::int64_t i = first; i < last; ++i) {
+        // The minor coordinate is the exact line's, rounded to the nearest pixel.
+        const std::int64_t offset = (2 * i * minorLength + steps) / (2 * steps);
+        const std::int64_t m = major + majorStep * i;
+        const std::int64_t n = minor + minorStep * offset;
+        if (xMajor) {
+            Plot(m, n);
+        } else {
+            Plot(n, m);
         }
     }
 }

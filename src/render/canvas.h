@@ -45,8 +45,8 @@ public:
     const std::uint32_t* Pixels() const { return pixels_.data(); }
 
 private:
-    void Plot(int x, int y);
-    void PlotCircleOctants(int x, int y, int dx, int dy);
+    void Plot(std::int64_t x, std::int64_t y);
+    void PlotCircleOctants(std::int64_t x, std::int64_t y, std::int64_t dx, std::int64_t dy);
     void DrawGlyph(const platform::GlyphBitmap& glyph, int penX, int penY);
 
     std::vector<std::uint32_t> pixels_;

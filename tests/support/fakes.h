@@ -1,0 +1,110 @@
+#pragma once
+// Stand-ins for the platform services, for tests that run without a window.
+
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+#include "platform/clock.h"
+#include "platform/fonts.h"
+#include "platform/keyboard.h"
+#include "platform/mouse.h"
+#include "platform/random.h"
+#include "platform/screen.h"
+
+namespace zorblet::testing {
+
+// A clock that only moves when read or slept on.
+class FakeClock final : public platform::Clock {
+public:
+    std::uint64_t Now = 1'000'000'000;       // counter ticks (nanoseconds)
+    std::uint64_t ReadCost = 0;              // added by every Counter() read
+    std::uint64_t WakeLatency = 0;           // added after every sleep
+    std::uint64_t FrequencyValue = 1'000'000'000;
+    int Reads = 0;
+    std::vector<std::uint64_t> SleepTargets;
+
+    std::uint64_t Counter() override {
+        ++Reads;
+        Now += ReadCost;
+        return Now;
+    }
+    std::uint64_t Frequency() override { return FrequencyValue; }
+    std::uint32_t Ticks() override { return static_cast<std::uint32_t>(Now / 1'000'000); }
+    void SleepMs(int milliseconds) override { Now += static_cast<std::uint64_t>(milliseconds) * 1'000'000 + WakeLatency; }
+    void SleepUntil(std::uint64_t counter) override {
+        SleepTargets.push_back(counter);
+        if (counter > Now) Now = counter;
+        Now += WakeLatency;
+    }
+    void AdvanceMs(std::uint64_t milliseconds) { Now += milliseconds * 1'000'000; }
+};
+
+// Hands out the snapshot a test has set.
+class ScriptedKeyboard final : public platform::Keyboard {
+public:
+    platform::KeySnapshot Keys{};
+    void ReadSnapshot(platform::KeySnapshot& snapshot) override { snapshot = Keys; }
+    void Press(int key) { Keys[key] = true; }
+    void Lift(int key) { Keys[key] = false; }
+};
+
+class RecordingMouse final : public platform::Mouse {
+public:
+    platform::MouseReading Next{};
+    bool Captured = false;
+    int Releases = 0;
+    platform::MouseReading Read() override {
+        Captured = true;
+        return Next;
+    }
+    void Release() override {
+        Captured = false;
+        ++Releases;
+    }
+};
+
+class FakeScreen final : public platform::Screen {
+public:
+    bool Opened = false;
+    int Presents = 0;
+    bool CloseRequested = false;
+    void Open() override { Opened = true; }
+    void Present(const std::uint32_t*) override { ++Presents; }
+    bool TakeCloseRequest() override { return CloseRequested; }
+};
+
+class FixedRandom final : public platform::Random {
+public:
+    std::int32_t Value = 0;
+    std::int32_t Next(std::int32_t n) override { return Value < n ? Value : n; }
+};
+
+// A face of solid boxes: every character is a Width x Height block of ink,
+// Advance wide; the space has no ink.
+class BoxGlyphSource final : public platform::GlyphSource {
+public:
+    BoxGlyphSource(int width, int height, int advance) : width_(width), height_(height), advance_(advance) {}
+    int CellHeight() const override { return height_; }
+    platform::GlyphBitmap Render(std::uint8_t character) override {
+        platform::GlyphBitmap glyph;
+        glyph.Advance = advance_;
+        if (character == ' ') return glyph;
+        glyph.Width = width_;
+        glyph.Height = height_;
+        glyph.Coverage.assign(static_cast<std::size_t>(width_) * height_, 1);
+        return glyph;
+    }
+
+private:
+    int width_, height_, advance_;
+};
+
+class BoxFontLoader final : public platform::FontLoader {
+public:
+    std::unique_ptr<platform::GlyphSource> Load(const char*, platform::FontStyle, int emPixels) override {
+        return std::make_unique<BoxGlyphSource>(emPixels / 2, emPixels, emPixels / 2 + 1);
+    }
+};
+
+}  // namespace zorblet::testing
