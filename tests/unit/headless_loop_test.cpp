@@ -1,0 +1,134 @@
+// The real start-up and main loop on SDL's dummy video driver, with a scripted keyboard.
+
+#include <SDL2/SDL.h>
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <functional>
+#include <memory>
+
+#include "frame/main_loop.h"
+#include "platform/sdl_platform.h"
+#include "support/fakes.h"
+
+namespace zorblet::frame {
+namespace {
+
+namespace Key = platform::Key;
+using render::TextColour;
+
+class CountingObserver final : public FrameObserver {
+public:
+    int Presents = 0;
+    void FramePresented() override { ++Presents; }
+};
+
+class HeadlessLoopTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        setenv("SDL_VIDEODRIVER", "dummy", 1);
+        platform = platform::StartSdlPlatform();
+        devices = std::make_unique<Devices>(
+            Devices{platform->Screen, keyboard, mouse, platform->Clock, *platform->Fonts, random});
+        game = std::make_unique<Game>();
+    }
+    void TearDown() override {
+        game.reset();
+        platform->ShutDown();
+    }
+
+    void RunFrames(int count) {
+        for (int i = 0; i < count; ++i) ASSERT_EQ(RunFrame(*game, *devices, &observer), FrameOutcome::Continue);
+    }
+    void TapKey(int key) {
+        keyboard.Press(key);
+        RunFrames(2);
+        keyboard.Lift(key);
+        RunFrames(1);  // the release acts at the end of this frame
+        RunFrames(1);  // and this one shows it
+    }
+    int PixelsInBand(render::Colour colour, int top, int bottom) const {
+        int found = 0;
+        for (int y = top; y < bottom; ++y)
+            for (int x = 0; x < render::Canvas::Width; ++x) found += game->Canvas.PixelAt(x, y) == colour;
+        return found;
+    }
+
+    std::unique_ptr<platform::SdlPlatform> platform;
+    testing::ScriptedKeyboard keyboard;
+    testing::RecordingMouse mouse;
+    testing::FixedRandom random;
+    CountingObserver observer;
+    std::unique_ptr<Devices> devices;
+    std::unique_ptr<Game> game;
+};
+
+TEST_F(HeadlessLoopTest, MenuHelpPauseAndEscapeThroughTheRealLoop) {
+    StartUp(*game, *devices, &observer);
+    EXPECT_EQ(observer.Presents, 1) << "one black frame during start-up";
+    EXPECT_FALSE(mouse.Captured) << "start-up ends with the mouse released";
+    EXPECT_EQ(game->SoundOn, 1);
+
+    RunFrames(120);
+    EXPECT_EQ(game->AnimAngle, 240);
+    EXPECT_GT(game->Fps.FpsFrames, 0);
+    EXPECT_GT(PixelsInBand(TextColour, 350, 380), 100) << "first menu line";
+    EXPECT_GT(PixelsInBand(TextColour, 510, 540), 100) << "last menu line";
+    EXPECT_GT(PixelsInBand(TextColour, 0, 20), 10) << "FPS reading";
+    EXPECT_GT(PixelsInBand(TextColour, 570, 600), 100) << "score, lives and credit line";
+    EXPECT_EQ(PixelsInBand(TextColour, 100, 340), 0) << "no status text, no table yet";
+
+    TapKey(Key::F1);
+    EXPECT_EQ(game->HelpShown, 1);
+    EXPECT_GT(PixelsInBand(TextColour, 50, 70), 100) << "help title";
+    EXPECT_GT(PixelsInBand(TextColour, 420, 440), 100) << "last help line";
+    EXPECT_EQ(PixelsInBand(TextColour, 470, 560), 0) << "menu hidden behind the help page";
+    TapKey(Key::F1);
+    EXPECT_GT(PixelsInBand(TextColour, 510, 540), 100) << "menu back";
+
+    TapKey(Key::F4);
+    const auto frozenAngle = game->AnimAngle;
+    RunFrames(10);
+    EXPECT_EQ(game->AnimAngle, frozenAngle) << "paused";
+    TapKey(Key::F4);
+    EXPECT_GT(game->AnimAngle, frozenAngle);
+
+    keyboard.Press(Key::Escape);
+    RunFrames(1);
+    keyboard.Lift(Key::Escape);
+    EXPECT_EQ(RunFrame(*game, *devices, &observer), FrameOutcome::EndProgram);
+}
+
+TEST_F(HeadlessLoopTest, CloseRequestIsFoundBehindAFloodOfEvents) {
+    StartUp(*game, *devices, &observer);
+    RunFrames(3);
+    SDL_Event event{};
+    event.type = SDL_USEREVENT;
+    for (int i = 0; i < 5000; ++i) SDL_PushEvent(&event);
+    event.type = SDL_QUIT;
+    SDL_PushEvent(&event);
+    EXPECT_EQ(RunFrame(*game, *devices, &observer), FrameOutcome::EndProgram);
+}
+
+TEST_F(HeadlessLoopTest, CloseRequestEndsEveryState) {
+    StartUp(*game, *devices, &observer);
+    const std::function<void(Game&)> states[] = {
+        [](Game& g) { g.Paused = 1; },
+        [](Game& g) { g.Lives = 3; },
+        [](Game& g) { g.NameEntryActive = 1; },
+        [](Game& g) { g.HelpShown = 1; g.Lives = 2; g.Countdown = 0; },
+    };
+    for (const auto& enter : states) {
+        enter(*game);
+        RunFrames(2);
+        SDL_Event event{};
+        event.type = SDL_QUIT;
+        SDL_PushEvent(&event);
+        EXPECT_EQ(RunFrame(*game, *devices, &observer), FrameOutcome::EndProgram);
+        *game = Game{};
+        game->Fonts = render::CreateFonts(*platform->Fonts);
+    }
+}
+
+}  // namespace
+}  // namespace zorblet::frame
