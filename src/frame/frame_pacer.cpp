@@ -5,9 +5,9 @@ namespace zorblet::frame {
 void FramePacer::SetFrameRate(platform::Clock& clock, int rate) {
     const std::uint64_t frequency = clock.Frequency();
     period_ = frequency / static_cast<std::uint64_t>(rate + 1);
-    // Sleeping ends this long before the deadline; the rest is polled, which a
-    // sleep's wake-up latency could not match.
-    pollMargin_ = frequency / 2000;
+    // Sleeping ends 0.25 ms before the deadline and the rest is polled: a sleep
+    // alone could wake late, polling alone would burn a core.
+    pollMargin_ = frequency / 4000;
 }
 
 void FramePacer::WaitForFramePeriod(platform::Clock& clock) {

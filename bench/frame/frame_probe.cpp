@@ -1,0 +1,64 @@
+// The real program with a stopwatch on its frames; frame_bench reads the times.
+// Usage: zorblet-frame-probe LOG_FILE   (made by frame_bench, sized for the run)
+
+#include <fcntl.h>
+#include <sys/mman.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+
+#include "frame/frame_record.h"
+#include "frame/program.h"
+
+namespace {
+
+using zorblet::bench::FrameLog;
+
+std::uint64_t NowNs() {
+    return static_cast<std::uint64_t>(std::chrono::duration_cast<std::chrono::nanoseconds>(
+                                          std::chrono::steady_clock::now().time_since_epoch())
+                                          .count());
+}
+
+class FrameRecorder final : public zorblet::frame::FrameObserver {
+public:
+    explicit FrameRecorder(FrameLog& log) : log_(log) {}
+    void DrawingBegins() override { current_.DrawingBegins = NowNs(); }
+    void FramePresented() override {
+        current_.Presented = NowNs();
+        if (log_.FirstPresent == 0) log_.FirstPresent = current_.Presented;
+    }
+    void FrameWaitEnded() override {
+        current_.WaitEnded = NowNs();
+        if (current_.DrawingBegins != 0 && log_.Count < log_.Capacity) log_.Frames[log_.Count++] = current_;
+        current_ = {};
+    }
+
+private:
+    FrameLog& log_;
+    zorblet::bench::FrameTimes current_;
+};
+
+FrameLog* MapLog(const char* path) {
+    const int fd = open(path, O_RDWR);
+    if (fd < 0) return nullptr;
+    struct stat info {};
+    fstat(fd, &info);
+    void* memory = mmap(nullptr, static_cast<std::size_t>(info.st_size), PROT_READ | PROT_WRITE, MAP_SHARED, fd, 0);
+    close(fd);
+    return memory == MAP_FAILED ? nullptr : static_cast<FrameLog*>(memory);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    FrameLog* log = argc == 2 ? MapLog(argv[1]) : nullptr;
+    if (log == nullptr) {
+        std::fprintf(stderr, "usage: zorblet-frame-probe LOG_FILE (a log made by frame_bench)\n");
+        return 2;
+    }
+    FrameRecorder recorder(*log);
+    return zorblet::frame::RunProgram(&recorder);
+}

@@ -1,0 +1,25 @@
+#pragma once
+// The file through which the probe hands its frame times to the benchmark.
+
+#include <cstdint>
+
+namespace zorblet::bench {
+
+struct FrameTimes {
+    std::uint64_t DrawingBegins = 0;  // steady-clock nanoseconds
+    std::uint64_t Presented = 0;
+    std::uint64_t WaitEnded = 0;
+};
+
+struct FrameLog {
+    std::uint64_t Capacity = 0;
+    std::uint64_t Count = 0;
+    std::uint64_t FirstPresent = 0;
+    FrameTimes Frames[1];  // Capacity entries follow
+};
+
+inline std::uint64_t FrameLogBytes(std::uint64_t capacity) {
+    return sizeof(FrameLog) + (capacity - 1) * sizeof(FrameTimes);
+}
+
+}  // namespace zorblet::bench

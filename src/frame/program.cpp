@@ -1,0 +1,41 @@
+#include "frame/program.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <memory>
+
+#include "platform/platform_error.h"
+#include "platform/random.h"
+#include "platform/sdl_platform.h"
+
+namespace zorblet::frame {
+
+namespace {
+
+// Shuts the platform down and ends the process at once: worker threads are
+// not waited for, and no destructor runs under them.
+[[noreturn]] void EndProgram(platform::SdlPlatform& platform) {
+    platform.ShutDown();
+    std::fflush(nullptr);
+    std::_Exit(0);
+}
+
+}  // namespace
+
+int RunProgram(FrameObserver* observer) {
+    try {
+        std::unique_ptr<platform::SdlPlatform> platform = platform::StartSdlPlatform();
+        platform::SeededRandom random(platform->Clock.Ticks());
+        Devices devices{platform->Screen, platform->Keyboard, platform->Mouse,
+                        platform->Clock,  *platform->Fonts,  random};
+        auto game = std::make_unique<Game>();
+        StartUp(*game, devices, observer);
+        RunMainLoop(*game, devices, observer);
+        EndProgram(*platform);
+    } catch (const platform::PlatformError& error) {
+        std::fprintf(stderr, "Zorblet: %s\n", error.what());
+        return 1;
+    }
+}
+
+}  // namespace zorblet::frame
