@@ -25,6 +25,14 @@ constexpr Uint32 IgnoredEventTypes[] = {
     SDL_SYSWMEVENT,
 };
 
+// SDL falls back to an invisible driver when no display answers; a player would
+// see nothing, so that only counts when it was asked for.
+bool HasVisibleDisplay() {
+    const char* driver = SDL_GetCurrentVideoDriver();
+    const bool invisible = driver != nullptr && (SDL_strcmp(driver, "offscreen") == 0 || SDL_strcmp(driver, "dummy") == 0);
+    return !invisible || SDL_GetHint(SDL_HINT_VIDEODRIVER) != nullptr;
+}
+
 bool IsCloseRequest(const SDL_Event& event) {
     return event.type == SDL_QUIT ||
            (event.type == SDL_WINDOWEVENT && event.window.event == SDL_WINDOWEVENT_CLOSE);
@@ -53,6 +61,10 @@ SdlScreen::SdlScreen() {
     SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
     if (SDL_Init(SDL_INIT_VIDEO | SDL_INIT_EVENTS | SDL_INIT_TIMER) != 0) {
         throw PlatformError(std::string("Die Grafikausgabe lässt sich nicht starten: ") + SDL_GetError());
+    }
+    if (!HasVisibleDisplay()) {
+        SDL_Quit();
+        throw PlatformError("Kein Bildschirm gefunden: weder DISPLAY noch WAYLAND_DISPLAY nennt einen erreichbaren.");
     }
     for (Uint32 type : IgnoredEventTypes) SDL_EventState(type, SDL_IGNORE);
     SDL_StopTextInput();

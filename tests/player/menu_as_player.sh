@@ -143,4 +143,10 @@ FONTCONFIG_FILE="$work/fonts.conf" SDL_AUDIODRIVER=dummy timeout 30 "$GAME" 2>"$
 [ "$code" -eq 1 ] || fail "without fonts the exit code is $code: $(cat "$work/nofont.err")"
 grep -q 'fonts-liberation' "$work/nofont.err" || fail "no clear message without fonts: $(cat "$work/nofont.err")"
 
+# Without a display it says so instead of running unseen.
+code=0
+env -u DISPLAY -u WAYLAND_DISPLAY SDL_AUDIODRIVER=dummy timeout 30 "$GAME" 2>"$work/nodisplay.err" || code=$?
+[ "$code" -eq 1 ] || fail "without a display the exit code is $code"
+grep -q 'Kein Bildschirm' "$work/nodisplay.err" || fail "no clear message without a display: $(cat "$work/nodisplay.err")"
+
 echo "player test passed"
