@@ -1,0 +1,59 @@
+#include "wal_checkpointer.h"
+
+#include <cstdio>
+
+namespace zorblet::server {
+
+namespace {
+
+// SQLite's own default threshold: about 4 MB of log between checkpoints.
+constexpr int CheckpointPages = 1000;
+
+}  // namespace
+
+WalCheckpointer::WalCheckpointer(const std::filesystem::path& file, sqlite3* writer)
+    : connection_(OpenSqliteConnection(file, false)) {
+  thread_ = std::thread([this] { RunCheckpoints(); });
+  sqlite3_wal_hook(writer, &WalCheckpointer::NoteCommit, this);
+}
+
+WalCheckpointer::~WalCheckpointer() {
+  {
+    std::lock_guard lock(mutex_);
+    stopping_ = true;
+  }
+  wake_.notify_one();
+  thread_.join();
+}
+
+int WalCheckpointer::NoteCommit(void* self, sqlite3*, const char*, int wal_pages) {
+  if (wal_pages >= CheckpointPages) {
+    auto* checkpointer = static_cast<WalCheckpointer*>(self);
+    {
+      std::lock_guard lock(checkpointer->mutex_);
+      checkpointer->due_ = true;
+    }
+    checkpointer->wake_.notify_one();
+  }
+  return SQLITE_OK;
+}
+
+void WalCheckpointer::RunCheckpoints() {
+  std::unique_lock lock(mutex_);
+  for (;;) {
+    wake_.wait(lock, [this] { return due_ || stopping_; });
+    if (stopping_) return;
+    due_ = false;
+    lock.unlock();
+    // PASSIVE never waits for the writer; whatever it cannot copy now waits for the next.
+    const int status = sqlite3_wal_checkpoint_v2(connection_.get(), nullptr,
+                                                 SQLITE_CHECKPOINT_PASSIVE, nullptr, nullptr);
+    if (status != SQLITE_OK && status != SQLITE_BUSY) {
+      std::fprintf(stderr, "zorblet-highscore-server: checkpoint failed: %s\n",
+                   sqlite3_errmsg(connection_.get()));
+    }
+    lock.lock();
+  }
+}
+
+}  // namespace zorblet::server
