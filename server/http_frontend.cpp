@@ -1,13 +1,22 @@
 #include "http_frontend.h"
 
+#include <netinet/in.h>
+#include <netinet/tcp.h>
+#include <poll.h>
+#include <sys/eventfd.h>
 #include <sys/socket.h>
+#include <unistd.h>
 
+#include <array>
+#include <cerrno>
 #include <chrono>
+#include <cstdint>
 #include <ctime>
 #include <thread>
 #include <exception>
 
 #include "access_log.h"
+#include "bounded_socket_stream.h"
 #include "bounded_thread_pool.h"
 
 namespace zorblet::server {
@@ -17,22 +26,26 @@ namespace {
 constexpr const char* ContentType = "text/plain; charset=windows-1252";
 constexpr int ListenBacklog = 1024;
 constexpr std::size_t WaitingConnectionsPerThread = 4;
-constexpr time_t ReadTimeoutSeconds = 5;
-constexpr time_t WriteTimeoutSeconds = 5;
-constexpr time_t KeepAliveSeconds = 5;
+constexpr int KeepAliveMilliseconds = 5000;
 constexpr std::size_t KeepAliveRequests = 1000;
-// The game sends no body; anything beyond a few bytes is not a highscore request.
-constexpr std::size_t MaxBodyBytes = 1024;
+// A request line of up to 8 KiB (httplib's own limit) and a normal set of headers.
+constexpr BoundedSocketStream::Limits ConnectionLimits{
+    16 * 1024, std::chrono::seconds(10), std::chrono::seconds(5)};
 
 std::string_view ReasonForStatus(int status) {
   switch (status) {
     case 400: return "bad request";
     case 404: return "not found";
-    case 413: return "request body too large";
+    case 413: return "requests take no body";
     case 414: return "request target too long";
     case 500: return "internal error";
     default: return "request refused";
   }
+}
+
+bool HasBody(const httplib::Request& request) {
+  return request.has_header("Transfer-Encoding") ||
+         (request.has_header("Content-Length") && request.get_header_value("Content-Length") != "0");
 }
 
 void SetReply(httplib::Response& response, const Reply& reply) {
@@ -49,8 +62,53 @@ void LogExchange(const httplib::Request& request, const httplib::Response& respo
 
 }  // namespace
 
+HttpFrontend::ListeningServer::ListeningServer()
+    : stop_event_(::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK)) {}
+
+HttpFrontend::ListeningServer::~ListeningServer() { ::close(stop_event_); }
+
 void HttpFrontend::ListeningServer::WidenListenBacklog(int backlog) {
   ::listen(svr_sock_, backlog);
+}
+
+void HttpFrontend::ListeningServer::WakeIdleConnections() {
+  const std::uint64_t one = 1;
+  [[maybe_unused]] const ssize_t written = ::write(stop_event_, &one, sizeof one);
+}
+
+bool HttpFrontend::ListeningServer::process_and_close_socket(socket_t socket) {
+  ServeConnection(socket);
+  ::shutdown(socket, SHUT_RDWR);
+  ::close(socket);
+  return true;
+}
+
+void HttpFrontend::ListeningServer::ServeConnection(int socket) {
+  const int on = 1;
+  ::setsockopt(socket, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);  // no 40 ms ACK waits
+  BoundedSocketStream stream(socket, ConnectionLimits);
+  for (std::size_t served = 0; served < KeepAliveRequests; ++served) {
+    if (!stream.HasBufferedBytes() && !WaitForNextRequest(socket)) return;
+    stream.BeginRequest();
+    bool client_closes = false;
+    bool trustworthy = false;  // stays false when httplib could not parse the request
+    const bool last = served + 1 == KeepAliveRequests;
+    const bool answered = process_request(stream, last, client_closes, [&](httplib::Request& request) {
+      trustworthy = !HasBody(request);
+    });
+    // After a refused or unparsable request, the bytes that follow may be anything.
+    if (!answered || client_closes || !trustworthy || stream.ReadFailed()) return;
+  }
+}
+
+// False on idle timeout, hang-up or when the server stops.
+bool HttpFrontend::ListeningServer::WaitForNextRequest(int socket) const {
+  std::array<pollfd, 2> watched{pollfd{socket, POLLIN, 0}, pollfd{stop_event_, POLLIN, 0}};
+  int ready = 0;
+  do {
+    ready = ::poll(watched.data(), watched.size(), KeepAliveMilliseconds);
+  } while (ready < 0 && errno == EINTR);
+  return ready > 0 && watched[1].revents == 0 && (watched[0].revents & POLLIN) != 0;
 }
 
 HttpFrontend::HttpFrontend(HighscoreService& service, std::size_t threads)
@@ -62,12 +120,6 @@ void HttpFrontend::ConfigureServer(std::size_t threads) {
   server_.new_task_queue = [threads] {
     return new BoundedThreadPool(threads, threads * WaitingConnectionsPerThread);
   };
-  server_.set_tcp_nodelay(true);
-  server_.set_read_timeout(ReadTimeoutSeconds);
-  server_.set_write_timeout(WriteTimeoutSeconds);
-  server_.set_keep_alive_timeout(KeepAliveSeconds);
-  server_.set_keep_alive_max_count(KeepAliveRequests);
-  server_.set_payload_max_length(MaxBodyBytes);
   // Every request goes to the service, whatever its method; no pattern matching.
   server_.set_pre_routing_handler([this](const httplib::Request& request,
                                          httplib::Response& response) {
@@ -89,6 +141,12 @@ void HttpFrontend::ConfigureServer(std::size_t threads) {
 }
 
 void HttpFrontend::Respond(const httplib::Request& request, httplib::Response& response) {
+  if (HasBody(request)) {
+    // Never read: the game sends none. The connection closes after this answer.
+    SetReply(response, RefuseRequest(413, ReasonForStatus(413)));
+    response.set_header("Connection", "close");
+    return;
+  }
   SetReply(response, service_.Answer(request.method, request.target, request.remote_addr));
 }
 
@@ -112,6 +170,7 @@ void HttpFrontend::Stop() {
     std::this_thread::sleep_for(std::chrono::milliseconds(1));
   }
   server_.stop();
+  server_.WakeIdleConnections();
 }
 
 }  // namespace zorblet::server

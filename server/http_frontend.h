@@ -25,11 +25,24 @@ class HttpFrontend {
   void Stop();
 
  private:
-  // httplib keeps its listen backlog at 5; a burst of new connections then loses
-  // handshakes and waits a second for TCP to retry.
-  class ListeningServer : public httplib::Server {
+  // httplib with two changes: its listen backlog of 5 is widened (a burst of new
+  // connections would otherwise lose handshakes and wait a second for TCP to retry), and
+  // each connection runs over a BoundedSocketStream, since httplib's own loop reads
+  // headers without any limit.
+  class ListeningServer final : public httplib::Server {
    public:
+    ListeningServer();
+    ~ListeningServer() override;
     void WidenListenBacklog(int backlog);
+    // Ends the wait of every connection between requests, now and from now on.
+    void WakeIdleConnections();
+
+   private:
+    bool process_and_close_socket(socket_t socket) override;
+    void ServeConnection(int socket);
+    bool WaitForNextRequest(int socket) const;
+
+    int stop_event_;  // an eventfd, readable once stopping has begun
   };
 
   void ConfigureServer(std::size_t threads);
