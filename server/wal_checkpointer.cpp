@@ -12,12 +12,13 @@ constexpr int CheckpointPages = 1000;
 }  // namespace
 
 WalCheckpointer::WalCheckpointer(const std::filesystem::path& file, sqlite3* writer)
-    : connection_(OpenSqliteConnection(file, false)) {
+    : writer_(writer), connection_(OpenSqliteConnection(file, false)) {
   thread_ = std::thread([this] { RunCheckpoints(); });
   sqlite3_wal_hook(writer, &WalCheckpointer::NoteCommit, this);
 }
 
 WalCheckpointer::~WalCheckpointer() {
+  sqlite3_wal_hook(writer_, nullptr, nullptr);
   {
     std::lock_guard lock(mutex_);
     stopping_ = true;

@@ -23,6 +23,7 @@ class WalCheckpointer {
   static int NoteCommit(void* self, sqlite3* writer, const char* schema, int wal_pages);
   void RunCheckpoints();
 
+  sqlite3* writer_;
   SqliteConnection connection_;
   std::mutex mutex_;
   std::condition_variable wake_;

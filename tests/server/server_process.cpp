@@ -1,22 +1,23 @@
 #include "server_process.h"
 
+#include <arpa/inet.h>
 #include <fcntl.h>
+#include <netinet/in.h>
 #include <signal.h>
+#include <sys/socket.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <array>
 #include <atomic>
 #include <chrono>
 #include <cstdlib>
 #include <fstream>
 #include <random>
-#include <regex>
 #include <sstream>
 #include <stdexcept>
 #include <thread>
-
-#include <httplib.h>
 
 #include "highscore/check_text.h"
 #include "highscore/url_encoding.h"
@@ -85,13 +86,12 @@ void ServerProcess::Start(const ServerLaunch& launch) {
 }
 
 void ServerProcess::WaitUntilListening() {
-  static const std::regex Listening(R"(listening on http://127\.0\.0\.1:(\d+)/)");
+  const std::string listening = "listening on http://127.0.0.1:";
   const auto deadline = std::chrono::steady_clock::now() + StartTimeout;
   while (std::chrono::steady_clock::now() < deadline) {
-    std::smatch match;
     const std::string log = ReadLog();
-    if (std::regex_search(log, match, Listening)) {
-      port_ = std::stoi(match[1]);
+    if (const std::size_t at = log.find(listening); at != std::string::npos) {
+      port_ = std::stoi(log.substr(at + listening.size()));
       return;
     }
     int status = 0;
@@ -105,16 +105,40 @@ void ServerProcess::WaitUntilListening() {
   throw std::runtime_error("server did not start:\n" + ReadLog());
 }
 
+std::string ServerProcess::Exchange(const std::string& request) const {
+  const int connection = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  sockaddr_in address{};
+  address.sin_family = AF_INET;
+  address.sin_port = htons(static_cast<std::uint16_t>(port_));
+  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  std::string answer;
+  if (connect(connection, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0 &&
+      send(connection, request.data(), request.size(), MSG_NOSIGNAL) ==
+          static_cast<ssize_t>(request.size())) {
+    std::array<char, 4096> buffer;
+    for (ssize_t n; (n = recv(connection, buffer.data(), buffer.size(), 0)) > 0;) {
+      answer.append(buffer.data(), static_cast<std::size_t>(n));
+    }
+  }
+  close(connection);
+  return answer;
+}
+
+// A plain HTTP/1.1 exchange, so that the bytes on the wire are exactly those written here.
 HttpReply ServerProcess::Get(const std::string& target, const std::string& method) const {
-  httplib::Client client("127.0.0.1", port_);
-  client.set_url_encode(false);
-  client.set_read_timeout(std::chrono::seconds(30));
-  httplib::Request request;
-  request.method = method;
-  request.path = target;
-  const httplib::Result result = client.send(request);
-  if (!result) return {};
-  return {result->status, result->body, result->get_header_value("Content-Type")};
+  const std::string answer = Exchange(method + " " + target +
+                                      " HTTP/1.1\r\nHost: 127.0.0.1\r\nConnection: close\r\n\r\n");
+  const std::size_t head_end = answer.find("\r\n\r\n");
+  if (!answer.starts_with("HTTP/1.1 ") || head_end == std::string::npos) return {};
+  HttpReply reply;
+  reply.status = std::stoi(answer.substr(9, 3));
+  reply.body = answer.substr(head_end + 4);
+  const std::string content_type = "\r\nContent-Type: ";
+  if (const std::size_t at = answer.find(content_type); at < head_end) {
+    const std::size_t start = at + content_type.size();
+    reply.content_type = answer.substr(start, answer.find("\r\n", start) - start);
+  }
+  return reply;
 }
 
 int ServerProcess::WaitForExit() {

@@ -50,6 +50,8 @@ class ServerProcess {
 
   // Sends GET (or `method`) with the target exactly as given, on a new connection.
   HttpReply Get(const std::string& target, const std::string& method = "GET") const;
+  // Sends raw bytes on a new connection; returns all it receives until the server closes.
+  std::string Exchange(const std::string& request) const;
   // SIGTERM and wait; returns the exit status (-1 when it died by a signal).
   int Stop();
   // SIGKILL and wait: no chance to clean up.
