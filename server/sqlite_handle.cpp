@@ -33,6 +33,14 @@ void ExecuteSql(sqlite3* connection, const char* sql, std::string_view what) {
   }
 }
 
+void EnableWriteAheadLog(sqlite3* connection) {
+  SqliteStatement mode(connection, "PRAGMA journal_mode = WAL");
+  if (!mode.Step() || mode.ColumnBytes(0) != "wal") {
+    throw StorageError("cannot switch the database to write-ahead logging");
+  }
+  mode.Reset();
+}
+
 SqliteStatement::SqliteStatement(sqlite3* connection, const char* sql)
     : connection_(connection) {
   if (sqlite3_prepare_v3(connection, sql, -1, SQLITE_PREPARE_PERSISTENT, &statement_,

@@ -20,6 +20,10 @@ SqliteConnection OpenSqliteConnection(const std::filesystem::path& file, bool cr
 // Runs SQL that returns no rows; throws StorageError naming `what` on failure.
 void ExecuteSql(sqlite3* connection, const char* sql, std::string_view what);
 
+// Puts the database file into write-ahead-log mode (it stays so) and makes the connection
+// use the log; throws StorageError when it cannot.
+void EnableWriteAheadLog(sqlite3* connection);
+
 // Throws StorageError with SQLite's message for `connection`.
 [[noreturn]] void ThrowSqliteError(sqlite3* connection, std::string_view what);
 

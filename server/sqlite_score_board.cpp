@@ -21,14 +21,6 @@ constexpr const char* SchemaSql = R"sql(
   );
 )sql";
 
-void EnableWriteAheadLog(sqlite3* connection) {
-  SqliteStatement mode(connection, "PRAGMA journal_mode = WAL");
-  if (!mode.Step() || mode.ColumnBytes(0) != "wal") {
-    throw StorageError("cannot switch the database to write-ahead logging");
-  }
-  mode.Reset();
-}
-
 SqliteConnection OpenWriter(const std::filesystem::path& file) {
   SqliteConnection connection = OpenSqliteConnection(file, true);
   EnableWriteAheadLog(connection.get());

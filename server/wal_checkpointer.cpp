@@ -13,6 +13,9 @@ constexpr int CheckpointPages = 1000;
 
 WalCheckpointer::WalCheckpointer(const std::filesystem::path& file, sqlite3* writer)
     : writer_(writer), connection_(OpenSqliteConnection(file, false)) {
+  // A connection that has not yet looked at the file does not know the log exists, and
+  // its checkpoints would silently do nothing.
+  EnableWriteAheadLog(connection_.get());
   thread_ = std::thread([this] { RunCheckpoints(); });
   sqlite3_wal_hook(writer, &WalCheckpointer::NoteCommit, this);
 }
