@@ -1,23 +1,16 @@
 #include "http_frontend.h"
 
-#include <netinet/in.h>
-#include <netinet/tcp.h>
-#include <poll.h>
-#include <sys/eventfd.h>
+#include <sys/resource.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
-#include <array>
-#include <cerrno>
+#include <algorithm>
 #include <chrono>
-#include <cstdint>
 #include <ctime>
-#include <thread>
 #include <exception>
+#include <thread>
 
 #include "access_log.h"
-#include "bounded_socket_stream.h"
-#include "bounded_thread_pool.h"
 
 namespace zorblet::server {
 
@@ -25,12 +18,17 @@ namespace {
 
 constexpr const char* ContentType = "text/plain; charset=windows-1252";
 constexpr int ListenBacklog = 1024;
-constexpr std::size_t WaitingConnectionsPerThread = 4;
-constexpr int KeepAliveMilliseconds = 5000;
-constexpr std::size_t KeepAliveRequests = 1000;
+constexpr std::size_t MaxOpenConnections = 4096;
 // A request line of up to 8 KiB (httplib's own limit) and a normal set of headers.
-constexpr BoundedSocketStream::Limits ConnectionLimits{
-    16 * 1024, std::chrono::seconds(10), std::chrono::seconds(5)};
+constexpr ClientConnection::Limits ConnectionLimits{
+    16 * 1024, std::chrono::seconds(10), std::chrono::seconds(5), 1000};
+
+// The accepting thread only hands sockets over; it never waits on a client.
+class HandOverQueue final : public httplib::TaskQueue {
+ public:
+  void enqueue(std::function<void()> task) override { task(); }
+  void shutdown() override {}
+};
 
 std::string_view ReasonForStatus(int status) {
   switch (status) {
@@ -60,66 +58,67 @@ void LogExchange(const httplib::Request& request, const httplib::Response& respo
                                 std::time(nullptr)));
 }
 
+// Each connection holds a descriptor: stay below the process's limit, raised as far as
+// allowed.
+std::size_t FindConnectionLimit() {
+  rlimit files{};
+  if (::getrlimit(RLIMIT_NOFILE, &files) != 0) return 256;
+  if (files.rlim_cur < files.rlim_max) {
+    files.rlim_cur = files.rlim_max;
+    ::setrlimit(RLIMIT_NOFILE, &files);
+    ::getrlimit(RLIMIT_NOFILE, &files);
+  }
+  const auto usable = files.rlim_cur > 128 ? files.rlim_cur - 64 : 64;
+  return std::min<std::size_t>(MaxOpenConnections, usable);
+}
+
 }  // namespace
 
-HttpFrontend::ListeningServer::ListeningServer()
-    : stop_event_(::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK)) {}
-
-HttpFrontend::ListeningServer::~ListeningServer() { ::close(stop_event_); }
+HttpFrontend::ListeningServer::ListeningServer(std::size_t loops)
+    : connection_limit_(FindConnectionLimit()) {
+  for (std::size_t i = 0; i < loops; ++i) {
+    loops_.push_back(std::make_unique<ConnectionLoop>(
+        [this](ClientConnection& connection, bool last) { return AnswerRequest(connection, last); },
+        ConnectionLimits, open_connections_));
+  }
+}
 
 void HttpFrontend::ListeningServer::WidenListenBacklog(int backlog) {
   ::listen(svr_sock_, backlog);
 }
 
-void HttpFrontend::ListeningServer::WakeIdleConnections() {
-  const std::uint64_t one = 1;
-  [[maybe_unused]] const ssize_t written = ::write(stop_event_, &one, sizeof one);
-}
+void HttpFrontend::ListeningServer::StopConnections() { loops_.clear(); }
 
 bool HttpFrontend::ListeningServer::process_and_close_socket(socket_t socket) {
-  ServeConnection(socket);
-  ::shutdown(socket, SHUT_RDWR);
-  ::close(socket);
+  if (open_connections_ >= connection_limit_) {
+    ::close(socket);  // refused rather than queued without bound
+    return false;
+  }
+  ++open_connections_;
+  loops_[next_loop_]->Adopt(socket);
+  next_loop_ = (next_loop_ + 1) % loops_.size();
   return true;
 }
 
-void HttpFrontend::ListeningServer::ServeConnection(int socket) {
-  const int on = 1;
-  ::setsockopt(socket, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);  // no 40 ms ACK waits
-  BoundedSocketStream stream(socket, ConnectionLimits);
-  for (std::size_t served = 0; served < KeepAliveRequests; ++served) {
-    if (!stream.HasBufferedBytes() && !WaitForNextRequest(socket)) return;
-    stream.BeginRequest();
-    bool client_closes = false;
-    bool trustworthy = false;  // stays false when httplib could not parse the request
-    const bool last = served + 1 == KeepAliveRequests;
-    const bool answered = process_request(stream, last, client_closes, [&](httplib::Request& request) {
-      trustworthy = !HasBody(request);
-    });
-    // After a refused or unparsable request, the bytes that follow may be anything.
-    if (!answered || client_closes || !trustworthy || stream.ReadFailed()) return;
-  }
+bool HttpFrontend::ListeningServer::AnswerRequest(ClientConnection& connection, bool last) {
+  bool client_closes = false;
+  bool trustworthy = false;  // stays false when httplib could not parse the request
+  const bool answered = process_request(connection, last, client_closes,
+                                        [&](httplib::Request& request) { trustworthy = !HasBody(request); });
+  const bool sent = connection.Flush();
+  // After a refused or unparsable request, the bytes that follow may be anything.
+  return answered && sent && !client_closes && trustworthy && !connection.ReadFailed();
 }
 
-// False on idle timeout, hang-up or when the server stops.
-bool HttpFrontend::ListeningServer::WaitForNextRequest(int socket) const {
-  std::array<pollfd, 2> watched{pollfd{socket, POLLIN, 0}, pollfd{stop_event_, POLLIN, 0}};
-  int ready = 0;
-  do {
-    ready = ::poll(watched.data(), watched.size(), KeepAliveMilliseconds);
-  } while (ready < 0 && errno == EINTR);
-  return ready > 0 && watched[1].revents == 0 && (watched[0].revents & POLLIN) != 0;
+HttpFrontend::HttpFrontend(HighscoreService& service, std::size_t loops)
+    : service_(service), server_(loops) {
+  ConfigureServer();
 }
 
-HttpFrontend::HttpFrontend(HighscoreService& service, std::size_t threads)
-    : service_(service) {
-  ConfigureServer(threads);
-}
+HttpFrontend::~HttpFrontend() { server_.StopConnections(); }
 
-void HttpFrontend::ConfigureServer(std::size_t threads) {
-  server_.new_task_queue = [threads] {
-    return new BoundedThreadPool(threads, threads * WaitingConnectionsPerThread);
-  };
+void HttpFrontend::ConfigureServer() {
+  server_.new_task_queue = [] { return new HandOverQueue(); };
   // Every request goes to the service, whatever its method; no pattern matching.
   server_.set_pre_routing_handler([this](const httplib::Request& request,
                                          httplib::Response& response) {
@@ -159,6 +158,7 @@ int HttpFrontend::Bind(const std::string& host, int port) {
 
 bool HttpFrontend::Run() {
   const bool served = server_.listen_after_bind();
+  server_.StopConnections();
   run_returned_ = true;
   return served;
 }
@@ -170,7 +170,6 @@ void HttpFrontend::Stop() {
     std::this_thread::sleep_for(std::chrono::milliseconds(1));
   }
   server_.stop();
-  server_.WakeIdleConnections();
 }
 
 }  // namespace zorblet::server

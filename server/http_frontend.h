@@ -2,19 +2,24 @@
 
 #include <atomic>
 #include <cstddef>
+#include <memory>
 #include <string>
+#include <vector>
 
 #include <httplib.h>
 
+#include "connection_loop.h"
 #include "highscore_service.h"
 
 namespace zorblet::server {
 
-// The HTTP side: cpp-httplib with bounded threads, time and size limits, TCP_NODELAY and
-// one access-log line per request on stderr, handing every request to the service.
+// The HTTP side: cpp-httplib parses requests and writes answers; a few connection loops
+// (epoll) carry the connections, so the number of threads stays fixed however many
+// clients connect. One access-log line per request goes to stderr.
 class HttpFrontend {
  public:
-  HttpFrontend(HighscoreService& service, std::size_t threads);
+  HttpFrontend(HighscoreService& service, std::size_t loops);
+  ~HttpFrontend();
 
   // Binds host:port (port 0 takes any free port); returns the bound port or -1.
   int Bind(const std::string& host, int port);
@@ -25,27 +30,26 @@ class HttpFrontend {
   void Stop();
 
  private:
-  // httplib with two changes: its listen backlog of 5 is widened (a burst of new
-  // connections would otherwise lose handshakes and wait a second for TCP to retry), and
-  // each connection runs over a BoundedSocketStream, since httplib's own loop reads
-  // headers without any limit.
+  // httplib, with its accepted connections handed to the connection loops instead of a
+  // thread each, and its listen backlog of 5 widened (a burst of new connections would
+  // otherwise lose handshakes and wait a second for TCP to retry).
   class ListeningServer final : public httplib::Server {
    public:
-    ListeningServer();
-    ~ListeningServer() override;
+    explicit ListeningServer(std::size_t loops);
     void WidenListenBacklog(int backlog);
-    // Ends the wait of every connection between requests, now and from now on.
-    void WakeIdleConnections();
+    void StopConnections();
 
    private:
     bool process_and_close_socket(socket_t socket) override;
-    void ServeConnection(int socket);
-    bool WaitForNextRequest(int socket) const;
+    bool AnswerRequest(ClientConnection& connection, bool last);
 
-    int stop_event_;  // an eventfd, readable once stopping has begun
+    const std::size_t connection_limit_;
+    std::atomic<std::size_t> open_connections_{0};
+    std::size_t next_loop_ = 0;  // accepting thread only
+    std::vector<std::unique_ptr<ConnectionLoop>> loops_;
   };
 
-  void ConfigureServer(std::size_t threads);
+  void ConfigureServer();
   void Respond(const httplib::Request& request, httplib::Response& response);
 
   HighscoreService& service_;

@@ -1,6 +1,8 @@
 #include "server_options.h"
 
+#include <algorithm>
 #include <charconv>
+#include <thread>
 #include <cstdlib>
 #include <string_view>
 
@@ -18,7 +20,7 @@ constexpr const char* UsageText =
     "                     (default $XDG_DATA_HOME/zorblet/highscores.sqlite)\n"
     "  --base-path PATH   path the game's base address ends in (default /)\n"
     "  --submit-rate N    submissions per minute per address (default 10; 0: no limit)\n"
-    "  --threads N        connections served at once (default 128)\n"
+    "  --threads N        threads serving connections (default: twice the processors)\n"
     "  --help             show this text\n";
 
 std::optional<long> ParseWholeNumber(std::string_view text, long lowest, long highest) {
@@ -63,8 +65,8 @@ std::string ApplyOption(ServerOptions& options, std::string_view name, std::stri
     if (!rate) return "--submit-rate must be a number from 0 to 1000000";
     options.submissions_per_minute = static_cast<int>(*rate);
   } else if (name == "--threads") {
-    const auto threads = ParseWholeNumber(value, 1, 4096);
-    if (!threads) return "--threads must be a number from 1 to 4096";
+    const auto threads = ParseWholeNumber(value, 1, 256);
+    if (!threads) return "--threads must be a number from 1 to 256";
     options.threads = static_cast<std::size_t>(*threads);
   } else {
     return "unknown option " + std::string(name);
@@ -73,6 +75,10 @@ std::string ApplyOption(ServerOptions& options, std::string_view name, std::stri
 }
 
 }  // namespace
+
+std::size_t DefaultThreadCount() {
+  return std::clamp<std::size_t>(2 * std::thread::hardware_concurrency(), 2, 16);
+}
 
 ParsedOptions ParseServerOptions(std::span<const char* const> arguments) {
   ServerOptions options;
