@@ -7,11 +7,16 @@ namespace zorblet::server {
 
 namespace {
 
+// A new file gets 1 KiB pages: every submission writes one whole page into the log, and
+// a score row takes some 40 bytes. (Existing files keep their page size.)
+constexpr const char* PageSizeSql = "PRAGMA page_size = 1024";
+
 // NORMAL syncs the log only at checkpoints: a commit has reached the operating system
 // before the player's request is answered, so it survives any crash or kill of this
 // process; only a power cut can take the last few commits.
 constexpr const char* SchemaSql = R"sql(
   PRAGMA synchronous = NORMAL;
+  PRAGMA journal_size_limit = 67108864;  -- after a burst, give the log's disk space back
   CREATE TABLE IF NOT EXISTS scores (
     id INTEGER PRIMARY KEY,     -- storage order: among equal points the smaller id ranks higher
     points INTEGER NOT NULL,
@@ -23,6 +28,7 @@ constexpr const char* SchemaSql = R"sql(
 
 SqliteConnection OpenWriter(const std::filesystem::path& file) {
   SqliteConnection connection = OpenSqliteConnection(file, true);
+  ExecuteSql(connection.get(), PageSizeSql, "cannot set the page size");
   EnableWriteAheadLog(connection.get());
   ExecuteSql(connection.get(), SchemaSql, "cannot set up the scores table");
   return connection;
@@ -41,7 +47,7 @@ SqliteScoreBoard::SqliteScoreBoard(const std::filesystem::path& file)
       writer_(OpenWriter(file)),
       insert_(writer_.get(),
               "INSERT INTO scores (points, name, date, stored_at) VALUES (?, ?, ?, ?)"),
-      checkpointer_(file, writer_.get()) {
+      checkpointer_(file, writer_.get(), write_mutex_) {
   LoadIndex();
 }
 

@@ -33,8 +33,8 @@ class SqliteScoreBoard final : public ScoreBoard {
   ExclusiveFileLock owner_lock_;
   SqliteConnection writer_;
   SqliteStatement insert_;
+  std::mutex write_mutex_;  // serialises the writer connection's statements
   WalCheckpointer checkpointer_;
-  std::mutex write_mutex_;
   mutable std::shared_mutex index_mutex_;
   RankIndex index_;
 };

@@ -11,8 +11,9 @@ constexpr int CheckpointPages = 1000;
 
 }  // namespace
 
-WalCheckpointer::WalCheckpointer(const std::filesystem::path& file, sqlite3* writer)
-    : writer_(writer), connection_(OpenSqliteConnection(file, false)) {
+WalCheckpointer::WalCheckpointer(const std::filesystem::path& file, sqlite3* writer,
+                                 std::mutex& write_mutex)
+    : writer_(writer), write_mutex_(write_mutex), connection_(OpenSqliteConnection(file, false)) {
   // A connection that has not yet looked at the file does not know the log exists, and
   // its checkpoints would silently do nothing.
   EnableWriteAheadLog(connection_.get());
@@ -49,14 +50,28 @@ void WalCheckpointer::RunCheckpoints() {
     if (stopping_) return;
     due_ = false;
     lock.unlock();
-    // PASSIVE never waits for the writer; whatever it cannot copy now waits for the next.
-    const int status = sqlite3_wal_checkpoint_v2(connection_.get(), nullptr,
-                                                 SQLITE_CHECKPOINT_PASSIVE, nullptr, nullptr);
-    if (status != SQLITE_OK && status != SQLITE_BUSY) {
-      std::fprintf(stderr, "zorblet-highscore-server: checkpoint failed: %s\n",
-                   sqlite3_errmsg(connection_.get()));
-    }
+    CopyLog();
     lock.lock();
+  }
+}
+
+// Two passes: the bulk while submissions go on, then what they added meanwhile with
+// submissions held back for that moment. Only a complete copy lets the next commit start
+// the log from its beginning; under steady submissions, copies that never catch up would
+// let it grow without bound.
+void WalCheckpointer::CopyLog() {
+  Checkpoint();
+  std::lock_guard hold_writes(write_mutex_);
+  Checkpoint();
+}
+
+void WalCheckpointer::Checkpoint() {
+  // PASSIVE never waits for readers; a frame a reader still needs waits for the next copy.
+  const int status = sqlite3_wal_checkpoint_v2(connection_.get(), nullptr,
+                                               SQLITE_CHECKPOINT_PASSIVE, nullptr, nullptr);
+  if (status != SQLITE_OK && status != SQLITE_BUSY) {
+    std::fprintf(stderr, "zorblet-highscore-server: checkpoint failed: %s\n",
+                 sqlite3_errmsg(connection_.get()));
   }
 }
 
