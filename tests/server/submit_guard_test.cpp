@@ -42,5 +42,14 @@ TEST(SubmitGuard, TreatsTheSameNameAndPointsFromOneAddressWithinAMinuteAsRepeat)
   EXPECT_TRUE(guard.ClaimFirst("10.0.0.1", bert, Start + seconds(1)));
 }
 
+TEST(SubmitGuard, RemembersOnlyTheLatestClaimsSoAFloodCannotGrowMemory) {
+  SubmitGuard guard(0);
+  for (std::size_t i = 0; i <= SubmitGuard::MaxRecentClaims; ++i) {
+    ASSERT_TRUE(guard.ClaimFirst("10.0.0.1", {static_cast<std::int32_t>(i), "Flut"}, Start));
+  }
+  EXPECT_TRUE(guard.ClaimFirst("10.0.0.1", {0, "Flut"}, Start));  // the oldest is forgotten
+  EXPECT_FALSE(guard.ClaimFirst("10.0.0.1", {static_cast<std::int32_t>(SubmitGuard::MaxRecentClaims), "Flut"}, Start));
+}
+
 }  // namespace
 }  // namespace zorblet::server
