@@ -1,8 +1,6 @@
 #include "server_options.h"
 
-#include <algorithm>
 #include <charconv>
-#include <thread>
 #include <cstdlib>
 #include <string_view>
 
@@ -20,7 +18,7 @@ constexpr const char* UsageText =
     "                     (default $XDG_DATA_HOME/zorblet/highscores.sqlite)\n"
     "  --base-path PATH   path the game's base address ends in (default /)\n"
     "  --submit-rate N    submissions per minute per address (default 10; 0: no limit)\n"
-    "  --threads N        threads serving connections (default: twice the processors)\n"
+    "  --threads N        threads serving connections (default 1)\n"
     "  --help             show this text\n";
 
 std::optional<long> ParseWholeNumber(std::string_view text, long lowest, long highest) {
@@ -75,10 +73,6 @@ std::string ApplyOption(ServerOptions& options, std::string_view name, std::stri
 }
 
 }  // namespace
-
-std::size_t DefaultThreadCount() {
-  return std::clamp<std::size_t>(2 * std::thread::hardware_concurrency(), 2, 16);
-}
 
 ParsedOptions ParseServerOptions(std::span<const char* const> arguments) {
   ServerOptions options;

@@ -8,17 +8,16 @@
 
 namespace zorblet::server {
 
-// Twice the processor count, at least 2 and at most 16: answering is short, and a second
-// thread per processor covers the moments one waits for the disk.
-std::size_t DefaultThreadCount();
-
 struct ServerOptions {
   std::string bind_address = "127.0.0.1";
   int port = 8080;
   std::filesystem::path database;  // empty: the default under the user's data directory
   std::string base_path = "/";
   int submissions_per_minute = 10;  // per address; 0 switches the limit off
-  std::size_t threads = DefaultThreadCount();  // connection loops
+  // Connection loops. One answers tens of thousands of requests a second; more add read
+  // throughput on machines with many cores, but submissions from several loops queue for
+  // the one database writer.
+  std::size_t threads = 1;
 };
 
 // Either options to run with, or a text to print and the exit status to end with

@@ -46,22 +46,22 @@ TEST_F(DurabilityTest, AFailingDiskAnswers503AndLosesNothingStored) {
   StartServer({"--submit-rate", "0"}, 64 * 1024);
   std::multiset<std::string> stored{"Anna", "Bert", "Cleo"};
   int refused = 0;
-  for (int i = 0; i < 60 && refused < 3; ++i) {
+  for (int i = 0; i < 100; ++i) {
     const std::string name = "Spieler " + std::to_string(i);
     const HttpReply reply = server_->Get(SubmitTarget(i, name));
     ASSERT_TRUE(reply.status == 200 || reply.status == 503) << reply.status;
     if (reply.status == 200) stored.insert(name);
     if (reply.status == 503) ++refused;
   }
-  ASSERT_EQ(refused, 3) << "the disk never filled up";
+  ASSERT_GT(refused, 0) << "the disk never filled up";
   EXPECT_EQ(CountEntries(), static_cast<std::int64_t>(stored.size()));
   server_->Kill();
   server_.reset();
-  EXPECT_EQ(ReadStoredNames(Database()), stored);
+  EXPECT_EQ(ReadStoredNames(Database()), stored);  // every OK kept, no refused one
 }
 
 TEST_F(DurabilityTest, ParallelSubmissionsAreAllStored) {
-  StartServer();
+  StartServer({"--submit-rate", "0", "--threads", "4"});  // submissions from several loops
   constexpr int Writers = 8;
   constexpr int PerWriter = 25;
   std::vector<std::thread> threads;
