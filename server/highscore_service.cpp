@@ -20,7 +20,7 @@ bool IsReadMethod(std::string_view method) { return method == "GET" || method ==
 Reply RefuseRequest(int status, std::string_view reason) {
   std::string body(reason);
   body += "\r\n";
-  return {status, std::move(body)};
+  return {status, std::move(body), {}};
 }
 
 HighscoreService::HighscoreService(ScoreBoard& board, ServiceSettings settings)
@@ -37,7 +37,9 @@ Reply HighscoreService::Answer(std::string_view method, std::string_view target,
   if (!reads && parts.path != submission_path_) return RefuseRequest(404, "not found");
   // A submission changes the list, so it is a GET only; HEAD may probe the reads.
   if (reads ? !IsReadMethod(method) : method != "GET") {
-    return RefuseRequest(405, "method not allowed");
+    Reply refusal = RefuseRequest(405, "method not allowed");
+    refusal.allow = reads ? "GET, HEAD" : "GET";
+    return refusal;
   }
   if (parts.path == best_of_path_) return AnswerBestOf();
   if (parts.path == place_list_path_) return AnswerPlaceList(parts.query);
@@ -79,7 +81,7 @@ Reply HighscoreService::AnswerSubmission(std::string_view query, const std::stri
 Reply HighscoreService::StoreSubmission(const Submission& submission,
                                         const std::string& address) {
   if (!guard_.ClaimFirst(address, submission, SubmitGuard::Clock::now())) {
-    return {200, "OK"};  // already stored a moment ago
+    return {200, "OK", {}};  // already stored a moment ago
   }
   try {
     board_.AddEntry({submission.points, submission.name, FormatLocalDate(std::time(nullptr))});
@@ -88,7 +90,7 @@ Reply HighscoreService::StoreSubmission(const Submission& submission,
     guard_.ReleaseClaim(address, submission);
     return RefuseRequest(503, "the highscore list cannot store scores right now");
   }
-  return {200, "OK"};
+  return {200, "OK", {}};
 }
 
 }  // namespace zorblet::server

@@ -17,6 +17,7 @@ struct ServiceSettings {
 struct Reply {
   int status = 200;
   std::string body;
+  std::string allow;  // the methods a 405 names
 };
 
 // The three scripts the game calls under the base path: the best-of table, the list

@@ -19,7 +19,8 @@ namespace {
 constexpr const char* ContentType = "text/plain; charset=windows-1252";
 constexpr int ListenBacklog = 1024;
 constexpr std::size_t MaxOpenConnections = 4096;
-// A request line of up to 8 KiB (httplib's own limit) and a normal set of headers.
+// Request heads of up to 16 KiB (a request line of up to 8 KiB, httplib's own limit, and
+// headers) within 10 s; idle connections close after 5 s, and after 1000 requests.
 constexpr ClientConnection::Limits ConnectionLimits{
     16 * 1024, std::chrono::seconds(10), std::chrono::seconds(5), 1000};
 
@@ -49,7 +50,7 @@ bool HasBody(const httplib::Request& request) {
 void SetReply(httplib::Response& response, const Reply& reply) {
   response.status = reply.status;
   response.set_content(reply.body, ContentType);
-  if (reply.status == 405) response.set_header("Allow", "GET, HEAD");
+  if (!reply.allow.empty()) response.set_header("Allow", reply.allow);
 }
 
 void LogExchange(const httplib::Request& request, const httplib::Response& response) {
