@@ -8,10 +8,13 @@
 #include "local_date.h"
 #include "query.h"
 #include "replies.h"
+#include "submission.h"
 
 namespace zorblet::server {
 
 namespace {
+
+constexpr std::string_view MalformedQuery = "malformed percent escape in query";
 
 bool IsReadMethod(std::string_view method) { return method == "GET" || method == "HEAD"; }
 
@@ -54,11 +57,11 @@ Reply HighscoreService::AnswerBestOf() {
 
 Reply HighscoreService::AnswerPlaceList(std::string_view query) {
   const std::optional<QueryParameters> parameters = ParseQuery(query);
-  if (!parameters) return RefuseRequest(400, "malformed percent escape in query");
+  if (!parameters) return RefuseRequest(400, MalformedQuery);
   const SingleValue points_text = FindSingleValue(*parameters, "Punkte");
   if (!points_text.value) return RefuseRequest(400, points_text.problem);
   const std::optional<std::int32_t> points = ParsePoints(*points_text.value);
-  if (!points) return RefuseRequest(400, "Punkte must be an integer of 1 to 10 digits within 32 bits");
+  if (!points) return RefuseRequest(400, PointsProblem);
   Reply reply;
   board_.ReadRanking(
       [&](const RankedView& view) { reply.body = FormatPlaceListReply(view, *points); });
@@ -72,7 +75,7 @@ Reply HighscoreService::AnswerSubmission(std::string_view query, const std::stri
     return RefuseRequest(429, "too many submissions from this address, try again later");
   }
   const std::optional<QueryParameters> parameters = ParseQuery(query);
-  if (!parameters) return RefuseRequest(400, "malformed percent escape in query");
+  if (!parameters) return RefuseRequest(400, MalformedQuery);
   const ValidatedSubmission validated = ValidateSubmission(*parameters);
   if (!validated.submission) return RefuseRequest(400, validated.problem);
   return StoreSubmission(*validated.submission, address);

@@ -62,7 +62,7 @@ ValidatedSubmission ValidateSubmission(const QueryParameters& parameters) {
 
   const std::optional<std::int32_t> points = ParsePoints(*points_text.value);
   if (!points) {
-    return {std::nullopt, "Punkte must be an integer of 1 to 10 digits within 32 bits"};
+    return {std::nullopt, std::string(PointsProblem)};
   }
   if (std::string problem = FindNameProblem(*name.value); !problem.empty()) {
     return {std::nullopt, problem};

@@ -20,6 +20,8 @@ struct Submission {
 
 // An optional '-' and 1 to 10 digits whose value fits in 32 bits; nullopt otherwise.
 std::optional<std::int32_t> ParsePoints(std::string_view text);
+constexpr std::string_view PointsProblem =
+    "Punkte must be an integer of 1 to 10 digits within 32 bits";
 
 // Empty when a name may be stored; otherwise a one-line reason. A name must be 1 to 24
 // bytes without control bytes (TAB, CR and LF included) and without the five bytes that
