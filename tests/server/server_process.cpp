@@ -4,6 +4,7 @@
 #include <fcntl.h>
 #include <netinet/in.h>
 #include <signal.h>
+#include <sys/prctl.h>
 #include <sys/socket.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
@@ -73,6 +74,7 @@ void ServerProcess::Start(const ServerLaunch& launch) {
   pid_ = fork();
   if (pid_ < 0) throw std::runtime_error("fork failed");
   if (pid_ == 0) {  // only async-signal-safe calls from here on
+    prctl(PR_SET_PDEATHSIG, SIGKILL);  // never outlive a test run that died halfway
     const int log_descriptor = open(log.c_str(), O_WRONLY | O_CREAT | O_APPEND, 0644);
     dup2(log_descriptor, STDOUT_FILENO);
     dup2(log_descriptor, STDERR_FILENO);
