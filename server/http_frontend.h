@@ -13,9 +13,9 @@
 
 namespace zorblet::server {
 
-// The HTTP side: cpp-httplib parses requests and writes answers; a few connection loops
-// (epoll) carry the connections, so the number of threads stays fixed however many
-// clients connect. One access-log line per request goes to stderr.
+// The HTTP side: cpp-httplib parses requests and writes answers; connection loops (epoll,
+// one by default) carry the connections, so the number of threads stays fixed however
+// many clients connect. One access-log line per request goes to stderr.
 class HttpFrontend {
  public:
   HttpFrontend(HighscoreService& service, std::size_t loops);
