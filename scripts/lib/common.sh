@@ -6,8 +6,10 @@ ZORBLET_ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
 ZORBLET_BUILD_PACKAGES=(
   cmake g++ ninja-build pkg-config
   libsdl2-dev libsdl2-ttf-dev libfontconfig-dev fonts-liberation
-  libcurl4-openssl-dev libcpp-httplib-dev libsqlite3-dev
+  libcurl4-openssl-dev libcpp-httplib-dev libsqlite3-dev curl
 )
+# What scripts/bench-server needs on top: the HTTP load generator.
+ZORBLET_BENCH_PACKAGES=(wrk)
 # What the tests need on top: GoogleTest, an X server to play in, and tools to drive and look at it.
 ZORBLET_TEST_PACKAGES=(
   libgtest-dev libx11-dev xvfb xdotool imagemagick x11-utils sox
