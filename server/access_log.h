@@ -7,12 +7,12 @@
 namespace zorblet::server {
 
 struct AccessRecord {
-  std::string_view address;
-  std::string_view method;
-  std::string_view target;
-  std::string_view version;
-  int status = 0;
-  std::size_t body_bytes = 0;
+    std::string_view address;
+    std::string_view method;
+    std::string_view target;
+    std::string_view version;
+    int status = 0;
+    std::size_t body_bytes = 0;
 };
 
 // One line in the Common Log Format. Bytes of the request that are not printable ASCII,

@@ -26,118 +26,118 @@ ConnectionLoop::ConnectionLoop(Answerer answer, const ClientConnection::Limits& 
       open_connections_(open_connections),
       epoll_(::epoll_create1(EPOLL_CLOEXEC)),
       wake_(::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK)) {
-  epoll_event event{};
-  event.events = EPOLLIN;
-  event.data.fd = wake_;
-  ::epoll_ctl(epoll_, EPOLL_CTL_ADD, wake_, &event);
-  thread_ = std::thread([this] { Run(); });
+    epoll_event event{};
+    event.events = EPOLLIN;
+    event.data.fd = wake_;
+    ::epoll_ctl(epoll_, EPOLL_CTL_ADD, wake_, &event);
+    thread_ = std::thread([this] { Run(); });
 }
 
 ConnectionLoop::~ConnectionLoop() {
-  Stop();
-  thread_.join();
-  for (int socket : adopted_) ::close(socket);
-  open_connections_ -= adopted_.size();
-  ::close(wake_);
-  ::close(epoll_);
+    Stop();
+    thread_.join();
+    for (int socket : adopted_) ::close(socket);
+    open_connections_ -= adopted_.size();
+    ::close(wake_);
+    ::close(epoll_);
 }
 
 void ConnectionLoop::Adopt(int socket) {
-  {
-    std::lock_guard lock(mutex_);
-    adopted_.push_back(socket);
-  }
-  Wake();
+    {
+        std::lock_guard lock(mutex_);
+        adopted_.push_back(socket);
+    }
+    Wake();
 }
 
 void ConnectionLoop::Stop() {
-  {
-    std::lock_guard lock(mutex_);
-    stopping_ = true;
-  }
-  Wake();
+    {
+        std::lock_guard lock(mutex_);
+        stopping_ = true;
+    }
+    Wake();
 }
 
 void ConnectionLoop::Wake() {
-  const std::uint64_t one = 1;
-  [[maybe_unused]] const ssize_t written = ::write(wake_, &one, sizeof one);
+    const std::uint64_t one = 1;
+    [[maybe_unused]] const ssize_t written = ::write(wake_, &one, sizeof one);
 }
 
 void ConnectionLoop::Run() {
-  auto next_sweep = ClientConnection::Clock::now();
-  std::array<epoll_event, 64> events;
-  for (;;) {
-    const int ready = ::epoll_wait(epoll_, events.data(), events.size(), SweepMilliseconds);
-    for (int i = 0; i < ready; ++i) {
-      if (events[i].data.fd != wake_) {
-        ServeReadable(events[i].data.fd);
-      } else if (!TakeAdopted()) {
-        while (!connections_.empty()) Close(connections_.begin()->first);
-        return;
-      }
+    auto next_sweep = ClientConnection::Clock::now();
+    std::array<epoll_event, 64> events;
+    for (;;) {
+        const int ready = ::epoll_wait(epoll_, events.data(), events.size(), SweepMilliseconds);
+        for (int i = 0; i < ready; ++i) {
+            if (events[i].data.fd != wake_) {
+                ServeReadable(events[i].data.fd);
+            } else if (!TakeAdopted()) {
+                while (!connections_.empty()) Close(connections_.begin()->first);
+                return;
+            }
+        }
+        const auto now = ClientConnection::Clock::now();
+        if (now >= next_sweep) {
+            CloseExpired(now);
+            next_sweep = now + std::chrono::milliseconds(SweepMilliseconds);
+        }
     }
-    const auto now = ClientConnection::Clock::now();
-    if (now >= next_sweep) {
-      CloseExpired(now);
-      next_sweep = now + std::chrono::milliseconds(SweepMilliseconds);
-    }
-  }
 }
 
 bool ConnectionLoop::TakeAdopted() {
-  std::uint64_t count = 0;
-  [[maybe_unused]] const ssize_t drained = ::read(wake_, &count, sizeof count);
-  std::vector<int> sockets;
-  {
-    std::lock_guard lock(mutex_);
-    if (stopping_) return false;
-    sockets.swap(adopted_);
-  }
-  const auto now = ClientConnection::Clock::now();
-  for (int socket : sockets) {
-    const int on = 1;
-    ::setsockopt(socket, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);  // no 40 ms ACK waits
-    connections_.emplace(socket, std::make_unique<ClientConnection>(socket, limits_, now));
-    epoll_event event{};
-    event.events = EPOLLIN | EPOLLRDHUP;
-    event.data.fd = socket;
-    ::epoll_ctl(epoll_, EPOLL_CTL_ADD, socket, &event);
-  }
-  return true;
+    std::uint64_t count = 0;
+    [[maybe_unused]] const ssize_t drained = ::read(wake_, &count, sizeof count);
+    std::vector<int> sockets;
+    {
+        std::lock_guard lock(mutex_);
+        if (stopping_) return false;
+        sockets.swap(adopted_);
+    }
+    const auto now = ClientConnection::Clock::now();
+    for (int socket : sockets) {
+        const int on = 1;
+        ::setsockopt(socket, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);  // no 40 ms ACK waits
+        connections_.emplace(socket, std::make_unique<ClientConnection>(socket, limits_, now));
+        epoll_event event{};
+        event.events = EPOLLIN | EPOLLRDHUP;
+        event.data.fd = socket;
+        ::epoll_ctl(epoll_, EPOLL_CTL_ADD, socket, &event);
+    }
+    return true;
 }
 
 void ConnectionLoop::ServeReadable(int socket) {
-  const auto found = connections_.find(socket);
-  if (found == connections_.end()) return;
-  ClientConnection& connection = *found->second;
-  const bool open = connection.ReceiveAvailable();
-  while (connection.HasRequestToAnswer()) {
-    const bool last = connection.BeginRequest();
-    if (!answer_(connection, last) || last) {
-      Close(socket);
-      return;
+    const auto found = connections_.find(socket);
+    if (found == connections_.end()) return;
+    ClientConnection& connection = *found->second;
+    const bool open = connection.ReceiveAvailable();
+    while (connection.HasRequestToAnswer()) {
+        const bool last = connection.BeginRequest();
+        if (!answer_(connection, last) || last) {
+            Close(socket);
+            return;
+        }
     }
-  }
-  if (!open) {
-    Close(socket);
-    return;
-  }
-  connection.UpdateDeadline(ClientConnection::Clock::now());
+    if (!open) {
+        Close(socket);
+        return;
+    }
+    connection.UpdateDeadline(ClientConnection::Clock::now());
 }
 
 void ConnectionLoop::CloseExpired(ClientConnection::Clock::time_point now) {
-  std::vector<int> expired;
-  for (const auto& [socket, connection] : connections_) {
-    if (connection->deadline() <= now) expired.push_back(socket);
-  }
-  for (int socket : expired) Close(socket);
+    std::vector<int> expired;
+    for (const auto& [socket, connection] : connections_) {
+        if (connection->deadline() <= now) expired.push_back(socket);
+    }
+    for (int socket : expired) Close(socket);
 }
 
 void ConnectionLoop::Close(int socket) {
-  ::epoll_ctl(epoll_, EPOLL_CTL_DEL, socket, nullptr);
-  ::shutdown(socket, SHUT_RDWR);
-  connections_.erase(socket);  // closes the socket
-  --open_connections_;
+    ::epoll_ctl(epoll_, EPOLL_CTL_DEL, socket, nullptr);
+    ::shutdown(socket, SHUT_RDWR);
+    connections_.erase(socket);  // closes the socket
+    --open_connections_;
 }
 
 }  // namespace zorblet::server

@@ -16,39 +16,38 @@ namespace zorblet::server {
 // an idle or slow client costs a file descriptor and a few kilobytes, never a thread.
 // Requests are answered on this thread as soon as their head is complete.
 class ConnectionLoop {
- public:
-  // Answers the request at the front of the connection's buffer; false closes it.
-  using Answerer = std::function<bool(ClientConnection& connection, bool last)>;
+public:
+    // Answers the request at the front of the connection's buffer; false closes it.
+    using Answerer = std::function<bool(ClientConnection& connection, bool last)>;
 
-  ConnectionLoop(Answerer answer, const ClientConnection::Limits& limits,
-                 std::atomic<std::size_t>& open_connections);
-  ~ConnectionLoop();  // stops and closes every connection
-  ConnectionLoop(const ConnectionLoop&) = delete;
-  ConnectionLoop& operator=(const ConnectionLoop&) = delete;
+    ConnectionLoop(Answerer answer, const ClientConnection::Limits& limits, std::atomic<std::size_t>& open_connections);
+    ~ConnectionLoop();  // stops and closes every connection
+    ConnectionLoop(const ConnectionLoop&) = delete;
+    ConnectionLoop& operator=(const ConnectionLoop&) = delete;
 
-  // Hands over an accepted socket; safe from any thread.
-  void Adopt(int socket);
-  // Ends the loop after the request it is answering; safe from any thread.
-  void Stop();
+    // Hands over an accepted socket; safe from any thread.
+    void Adopt(int socket);
+    // Ends the loop after the request it is answering; safe from any thread.
+    void Stop();
 
- private:
-  void Run();
-  void Wake();
-  bool TakeAdopted();  // false once stopping
-  void ServeReadable(int socket);
-  void CloseExpired(ClientConnection::Clock::time_point now);
-  void Close(int socket);
+private:
+    void Run();
+    void Wake();
+    bool TakeAdopted();  // false once stopping
+    void ServeReadable(int socket);
+    void CloseExpired(ClientConnection::Clock::time_point now);
+    void Close(int socket);
 
-  const Answerer answer_;
-  const ClientConnection::Limits limits_;
-  std::atomic<std::size_t>& open_connections_;
-  const int epoll_;
-  const int wake_;  // an eventfd in the epoll set
-  std::mutex mutex_;
-  std::vector<int> adopted_;
-  bool stopping_ = false;
-  std::unordered_map<int, std::unique_ptr<ClientConnection>> connections_;  // loop thread only
-  std::thread thread_;
+    const Answerer answer_;
+    const ClientConnection::Limits limits_;
+    std::atomic<std::size_t>& open_connections_;
+    const int epoll_;
+    const int wake_;  // an eventfd in the epoll set
+    std::mutex mutex_;
+    std::vector<int> adopted_;
+    bool stopping_ = false;
+    std::unordered_map<int, std::unique_ptr<ClientConnection>> connections_;  // loop thread only
+    std::thread thread_;
 };
 
 }  // namespace zorblet::server

@@ -9,37 +9,37 @@
 namespace zorblet::server {
 
 struct ServiceSettings {
-  std::string base_path = "/";  // starts and ends with '/'
-  int submissions_per_minute = 10;  // per address; 0 switches the limit off
+    std::string base_path = "/";      // starts and ends with '/'
+    int submissions_per_minute = 10;  // per address; 0 switches the limit off
 };
 
 // What to send back: the status and a Windows-1252 text body.
 struct Reply {
-  int status = 200;
-  std::string body;
-  std::string allow;  // the methods a 405 names
+    int status = 200;
+    std::string body;
+    std::string allow;  // the methods a 405 names
 };
 
 // The three scripts the game calls under the base path: the best-of table, the list
 // around a score's place, and the submission of a score.
 class HighscoreService {
- public:
-  HighscoreService(ScoreBoard& board, ServiceSettings settings);
+public:
+    HighscoreService(ScoreBoard& board, ServiceSettings settings);
 
-  // Answers one request; `target` is the request target exactly as sent.
-  Reply Answer(std::string_view method, std::string_view target, const std::string& address);
+    // Answers one request; `target` is the request target exactly as sent.
+    Reply Answer(std::string_view method, std::string_view target, const std::string& address);
 
- private:
-  Reply AnswerBestOf();
-  Reply AnswerPlaceList(std::string_view query);
-  Reply AnswerSubmission(std::string_view query, const std::string& address);
-  Reply StoreSubmission(const Submission& submission, const std::string& address);
+private:
+    Reply AnswerBestOf();
+    Reply AnswerPlaceList(std::string_view query);
+    Reply AnswerSubmission(std::string_view query, const std::string& address);
+    Reply StoreSubmission(const Submission& submission, const std::string& address);
 
-  ScoreBoard& board_;
-  const std::string best_of_path_;
-  const std::string place_list_path_;
-  const std::string submission_path_;
-  SubmitGuard guard_;
+    ScoreBoard& board_;
+    const std::string best_of_path_;
+    const std::string place_list_path_;
+    const std::string submission_path_;
+    SubmitGuard guard_;
 };
 
 // One line of plain text naming the problem, with the status it goes with.

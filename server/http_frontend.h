@@ -17,44 +17,44 @@ namespace zorblet::server {
 // one by default) carry the connections, so the number of threads stays fixed however
 // many clients connect. One access-log line per request goes to stderr.
 class HttpFrontend {
- public:
-  HttpFrontend(HighscoreService& service, std::size_t loops);
-  ~HttpFrontend();
+public:
+    HttpFrontend(HighscoreService& service, std::size_t loops);
+    ~HttpFrontend();
 
-  // Binds host:port (port 0 takes any free port); returns the bound port or -1.
-  int Bind(const std::string& host, int port);
-  // Serves until Stop; false when the listening socket failed.
-  bool Run();
-  // Ends Run from another thread; waits for Run to begin if it has not yet. Call once,
-  // and only when Run is called or has returned.
-  void Stop();
+    // Binds host:port (port 0 takes any free port); returns the bound port or -1.
+    int Bind(const std::string& host, int port);
+    // Serves until Stop; false when the listening socket failed.
+    bool Run();
+    // Ends Run from another thread; waits for Run to begin if it has not yet. Call once,
+    // and only when Run is called or has returned.
+    void Stop();
 
- private:
-  // httplib, with its accepted connections handed to the connection loops instead of a
-  // thread each, and its listen backlog of 5 widened (a burst of new connections would
-  // otherwise lose handshakes and wait a second for TCP to retry).
-  class ListeningServer final : public httplib::Server {
-   public:
-    explicit ListeningServer(std::size_t loops);
-    void WidenListenBacklog(int backlog);
-    void StopConnections();
+private:
+    // httplib, with its accepted connections handed to the connection loops instead of a
+    // thread each, and its listen backlog of 5 widened (a burst of new connections would
+    // otherwise lose handshakes and wait a second for TCP to retry).
+    class ListeningServer final : public httplib::Server {
+    public:
+        explicit ListeningServer(std::size_t loops);
+        void WidenListenBacklog(int backlog);
+        void StopConnections();
 
-   private:
-    bool process_and_close_socket(socket_t socket) override;
-    bool AnswerRequest(ClientConnection& connection, bool last);
+    private:
+        bool process_and_close_socket(socket_t socket) override;
+        bool AnswerRequest(ClientConnection& connection, bool last);
 
-    const std::size_t connection_limit_;
-    std::atomic<std::size_t> open_connections_{0};
-    std::size_t next_loop_ = 0;  // accepting thread only
-    std::vector<std::unique_ptr<ConnectionLoop>> loops_;
-  };
+        const std::size_t connection_limit_;
+        std::atomic<std::size_t> open_connections_{0};
+        std::size_t next_loop_ = 0;  // accepting thread only
+        std::vector<std::unique_ptr<ConnectionLoop>> loops_;
+    };
 
-  void ConfigureServer();
-  void Respond(const httplib::Request& request, httplib::Response& response);
+    void ConfigureServer();
+    void Respond(const httplib::Request& request, httplib::Response& response);
 
-  HighscoreService& service_;
-  ListeningServer server_;
-  std::atomic<bool> run_returned_{false};
+    HighscoreService& service_;
+    ListeningServer server_;
+    std::atomic<bool> run_returned_{false};
 };
 
 }  // namespace zorblet::server

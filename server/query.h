@@ -10,8 +10,8 @@ namespace zorblet::server {
 
 // A request target cut at the first '?': the path as sent, and the raw query.
 struct RequestTarget {
-  std::string_view path;
-  std::string_view query;
+    std::string_view path;
+    std::string_view query;
 };
 RequestTarget SplitTarget(std::string_view target);
 
@@ -24,8 +24,8 @@ std::optional<QueryParameters> ParseQuery(std::string_view query);
 
 // The value of a parameter that must be given exactly once, or a one-line reason why not.
 struct SingleValue {
-  std::optional<std::string> value;
-  std::string problem;
+    std::optional<std::string> value;
+    std::string problem;
 };
 SingleValue FindSingleValue(const QueryParameters& parameters, std::string_view name);
 

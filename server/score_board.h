@@ -9,46 +9,45 @@ namespace zorblet::server {
 
 // One accepted score as the replies show it.
 struct ScoreEntry {
-  std::int32_t points = 0;
-  std::string name;  // Windows-1252 bytes
-  std::string date;  // "dd.MM.yy", the server's local date when the score was stored
+    std::int32_t points = 0;
+    std::string name;  // Windows-1252 bytes
+    std::string date;  // "dd.MM.yy", the server's local date when the score was stored
 
-  bool operator==(const ScoreEntry&) const = default;
+    bool operator==(const ScoreEntry&) const = default;
 };
 
 // A storage fault (disk full, I/O error, unreadable database). The HTTP front answers 503.
 class StorageError : public std::runtime_error {
- public:
-  using std::runtime_error::runtime_error;
+public:
+    using std::runtime_error::runtime_error;
 };
 
 // A consistent, read-only view of the ranked list. More points rank higher; among equal
 // points the earlier entry ranks higher. Ranks count from 1.
 class RankedView {
- public:
-  using EntryVisitor = std::function<void(const ScoreEntry&)>;
+public:
+    using EntryVisitor = std::function<void(const ScoreEntry&)>;
 
-  virtual ~RankedView() = default;
-  virtual std::int64_t CountEntries() const = 0;
-  // The place a new score of `points` would take: 1 + the entries with at least as many.
-  virtual std::int64_t FindPlace(std::int32_t points) const = 0;
-  // Visits the existing entries ranked first..last, in rank order.
-  virtual void VisitRanks(std::int64_t first, std::int64_t last,
-                          const EntryVisitor& visit) const = 0;
+    virtual ~RankedView() = default;
+    virtual std::int64_t CountEntries() const = 0;
+    // The place a new score of `points` would take: 1 + the entries with at least as many.
+    virtual std::int64_t FindPlace(std::int32_t points) const = 0;
+    // Visits the existing entries ranked first..last, in rank order.
+    virtual void VisitRanks(std::int64_t first, std::int64_t last, const EntryVisitor& visit) const = 0;
 };
 
 // Where accepted scores live. The SQLite board serves one machine; a shared database
 // backend for several front ends implements the same two operations.
 class ScoreBoard {
- public:
-  using ViewReader = std::function<void(const RankedView&)>;
+public:
+    using ViewReader = std::function<void(const RankedView&)>;
 
-  virtual ~ScoreBoard() = default;
-  // Runs `read` on a view that no concurrent AddEntry changes halfway.
-  virtual void ReadRanking(const ViewReader& read) const = 0;
-  // Returns once the entry is stored durably; throws StorageError and stores nothing
-  // when it cannot.
-  virtual void AddEntry(const ScoreEntry& entry) = 0;
+    virtual ~ScoreBoard() = default;
+    // Runs `read` on a view that no concurrent AddEntry changes halfway.
+    virtual void ReadRanking(const ViewReader& read) const = 0;
+    // Returns once the entry is stored durably; throws StorageError and stores nothing
+    // when it cannot.
+    virtual void AddEntry(const ScoreEntry& entry) = 0;
 };
 
 }  // namespace zorblet::server

@@ -22,80 +22,79 @@ constexpr const char* UsageText =
     "  --help             show this text\n";
 
 std::optional<long> ParseWholeNumber(std::string_view text, long lowest, long highest) {
-  long value = 0;
-  const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
-  if (error != std::errc() || end != text.data() + text.size() || value < lowest ||
-      value > highest) {
-    return std::nullopt;
-  }
-  return value;
+    long value = 0;
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (error != std::errc() || end != text.data() + text.size() || value < lowest || value > highest) {
+        return std::nullopt;
+    }
+    return value;
 }
 
 // The game appends the script names to its base address, so the path must end in '/'.
 bool IsValidBasePath(std::string_view path) {
-  if (path.empty() || path.front() != '/' || path.back() != '/') return false;
-  for (char c : path) {
-    const auto byte = static_cast<unsigned char>(c);
-    if (byte <= 0x20 || byte >= 0x7F || c == '?' || c == '#' || c == '%') return false;
-  }
-  return true;
+    if (path.empty() || path.front() != '/' || path.back() != '/') return false;
+    for (char c : path) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (byte <= 0x20 || byte >= 0x7F || c == '?' || c == '#' || c == '%') return false;
+    }
+    return true;
 }
 
 ParsedOptions RefuseOptions(const std::string& problem) {
-  return {std::nullopt, "zorblet-highscore-server: " + problem + "\n" + UsageText, 2};
+    return {std::nullopt, "zorblet-highscore-server: " + problem + "\n" + UsageText, 2};
 }
 
 // Applies one option and its value; returns a problem text, empty on success.
 std::string ApplyOption(ServerOptions& options, std::string_view name, std::string_view value) {
-  if (name == "--bind") {
-    options.bind_address = value;
-  } else if (name == "--db") {
-    options.database = std::string(value);
-  } else if (name == "--base-path") {
-    if (!IsValidBasePath(value)) return "--base-path must start and end with '/'";
-    options.base_path = value;
-  } else if (name == "--port") {
-    const auto port = ParseWholeNumber(value, 0, 65535);
-    if (!port) return "--port must be a number from 0 to 65535";
-    options.port = static_cast<int>(*port);
-  } else if (name == "--submit-rate") {
-    const auto rate = ParseWholeNumber(value, 0, 1'000'000);
-    if (!rate) return "--submit-rate must be a number from 0 to 1000000";
-    options.submissions_per_minute = static_cast<int>(*rate);
-  } else if (name == "--threads") {
-    const auto threads = ParseWholeNumber(value, 1, 256);
-    if (!threads) return "--threads must be a number from 1 to 256";
-    options.threads = static_cast<std::size_t>(*threads);
-  } else {
-    return "unknown option " + std::string(name);
-  }
-  return {};
+    if (name == "--bind") {
+        options.bind_address = value;
+    } else if (name == "--db") {
+        options.database = std::string(value);
+    } else if (name == "--base-path") {
+        if (!IsValidBasePath(value)) return "--base-path must start and end with '/'";
+        options.base_path = value;
+    } else if (name == "--port") {
+        const auto port = ParseWholeNumber(value, 0, 65535);
+        if (!port) return "--port must be a number from 0 to 65535";
+        options.port = static_cast<int>(*port);
+    } else if (name == "--submit-rate") {
+        const auto rate = ParseWholeNumber(value, 0, 1'000'000);
+        if (!rate) return "--submit-rate must be a number from 0 to 1000000";
+        options.submissions_per_minute = static_cast<int>(*rate);
+    } else if (name == "--threads") {
+        const auto threads = ParseWholeNumber(value, 1, 256);
+        if (!threads) return "--threads must be a number from 1 to 256";
+        options.threads = static_cast<std::size_t>(*threads);
+    } else {
+        return "unknown option " + std::string(name);
+    }
+    return {};
 }
 
 }  // namespace
 
 ParsedOptions ParseServerOptions(std::span<const char* const> arguments) {
-  ServerOptions options;
-  for (std::size_t i = 1; i < arguments.size(); ++i) {
-    const std::string_view name = arguments[i];
-    if (name == "--help" || name == "-h") return {std::nullopt, UsageText, 0};
-    if (i + 1 == arguments.size()) return RefuseOptions(std::string(name) + " needs a value");
-    const std::string problem = ApplyOption(options, name, arguments[++i]);
-    if (!problem.empty()) return RefuseOptions(problem);
-  }
-  return {options, {}, 0};
+    ServerOptions options;
+    for (std::size_t i = 1; i < arguments.size(); ++i) {
+        const std::string_view name = arguments[i];
+        if (name == "--help" || name == "-h") return {std::nullopt, UsageText, 0};
+        if (i + 1 == arguments.size()) return RefuseOptions(std::string(name) + " needs a value");
+        const std::string problem = ApplyOption(options, name, arguments[++i]);
+        if (!problem.empty()) return RefuseOptions(problem);
+    }
+    return {options, {}, 0};
 }
 
 std::filesystem::path FindDefaultDatabase() {
-  std::filesystem::path data_home;
-  if (const char* xdg = std::getenv("XDG_DATA_HOME"); xdg != nullptr && *xdg == '/') {
-    data_home = xdg;
-  } else if (const char* home = std::getenv("HOME"); home != nullptr && *home != '\0') {
-    data_home = std::filesystem::path(home) / ".local" / "share";
-  } else {
-    return {};
-  }
-  return data_home / "zorblet" / "highscores.sqlite";
+    std::filesystem::path data_home;
+    if (const char* xdg = std::getenv("XDG_DATA_HOME"); xdg != nullptr && *xdg == '/') {
+        data_home = xdg;
+    } else if (const char* home = std::getenv("HOME"); home != nullptr && *home != '\0') {
+        data_home = std::filesystem::path(home) / ".local" / "share";
+    } else {
+        return {};
+    }
+    return data_home / "zorblet" / "highscores.sqlite";
 }
 
 }  // namespace zorblet::server

@@ -9,23 +9,23 @@
 namespace zorblet::server {
 
 struct ServerOptions {
-  std::string bind_address = "127.0.0.1";
-  int port = 8080;
-  std::filesystem::path database;  // empty: the default under the user's data directory
-  std::string base_path = "/";
-  int submissions_per_minute = 10;  // per address; 0 switches the limit off
-  // Connection loops. One answers tens of thousands of requests a second; more add read
-  // throughput on machines with many cores, but submissions from several loops queue for
-  // the one database writer.
-  std::size_t threads = 1;
+    std::string bind_address = "127.0.0.1";
+    int port = 8080;
+    std::filesystem::path database;  // empty: the default under the user's data directory
+    std::string base_path = "/";
+    int submissions_per_minute = 10;  // per address; 0 switches the limit off
+    // Connection loops. One answers tens of thousands of requests a second; more add read
+    // throughput on machines with many cores, but submissions from several loops queue for
+    // the one database writer.
+    std::size_t threads = 1;
 };
 
 // Either options to run with, or a text to print and the exit status to end with
 // (--help, or a usage error).
 struct ParsedOptions {
-  std::optional<ServerOptions> options;
-  std::string message;
-  int exit_status = 0;
+    std::optional<ServerOptions> options;
+    std::string message;
+    int exit_status = 0;
 };
 
 ParsedOptions ParseServerOptions(std::span<const char* const> arguments);

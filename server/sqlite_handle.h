@@ -10,7 +10,7 @@
 namespace zorblet::server {
 
 struct ConnectionCloser {
-  void operator()(sqlite3* connection) const { sqlite3_close_v2(connection); }
+    void operator()(sqlite3* connection) const { sqlite3_close_v2(connection); }
 };
 using SqliteConnection = std::unique_ptr<sqlite3, ConnectionCloser>;
 
@@ -30,26 +30,26 @@ void EnableWriteAheadLog(sqlite3* connection);
 // A prepared statement; it is ready for new bindings once Step has returned false or
 // thrown, or after Reset.
 class SqliteStatement {
- public:
-  SqliteStatement(sqlite3* connection, const char* sql);
-  ~SqliteStatement();
-  SqliteStatement(const SqliteStatement&) = delete;
-  SqliteStatement& operator=(const SqliteStatement&) = delete;
+public:
+    SqliteStatement(sqlite3* connection, const char* sql);
+    ~SqliteStatement();
+    SqliteStatement(const SqliteStatement&) = delete;
+    SqliteStatement& operator=(const SqliteStatement&) = delete;
 
-  void BindInt64(int index, std::int64_t value);
-  void BindBlob(int index, std::string_view bytes);
-  void BindText(int index, std::string_view text);
-  // One step: true while a row is available, false when done; throws on error.
-  bool Step();
-  // Abandons the rows not yet read.
-  void Reset();
+    void BindInt64(int index, std::int64_t value);
+    void BindBlob(int index, std::string_view bytes);
+    void BindText(int index, std::string_view text);
+    // One step: true while a row is available, false when done; throws on error.
+    bool Step();
+    // Abandons the rows not yet read.
+    void Reset();
 
-  std::int64_t ColumnInt64(int index) const;
-  std::string_view ColumnBytes(int index) const;
+    std::int64_t ColumnInt64(int index) const;
+    std::string_view ColumnBytes(int index) const;
 
- private:
-  sqlite3* connection_;
-  sqlite3_stmt* statement_ = nullptr;
+private:
+    sqlite3* connection_;
+    sqlite3_stmt* statement_ = nullptr;
 };
 
 }  // namespace zorblet::server

@@ -27,17 +27,17 @@ constexpr const char* SchemaSql = R"sql(
 )sql";
 
 SqliteConnection OpenWriter(const std::filesystem::path& file) {
-  SqliteConnection connection = OpenSqliteConnection(file, true);
-  ExecuteSql(connection.get(), PageSizeSql, "cannot set the page size");
-  EnableWriteAheadLog(connection.get());
-  ExecuteSql(connection.get(), SchemaSql, "cannot set up the scores table");
-  return connection;
+    SqliteConnection connection = OpenSqliteConnection(file, true);
+    ExecuteSql(connection.get(), PageSizeSql, "cannot set the page size");
+    EnableWriteAheadLog(connection.get());
+    ExecuteSql(connection.get(), SchemaSql, "cannot set up the scores table");
+    return connection;
 }
 
 std::filesystem::path LockFileFor(const std::filesystem::path& file) {
-  std::filesystem::path lock = file;
-  lock += ".lock";
-  return lock;
+    std::filesystem::path lock = file;
+    lock += ".lock";
+    return lock;
 }
 
 }  // namespace
@@ -45,57 +45,55 @@ std::filesystem::path LockFileFor(const std::filesystem::path& file) {
 SqliteScoreBoard::SqliteScoreBoard(const std::filesystem::path& file)
     : owner_lock_(LockFileFor(file)),
       writer_(OpenWriter(file)),
-      insert_(writer_.get(),
-              "INSERT INTO scores (points, name, date, stored_at) VALUES (?, ?, ?, ?)"),
+      insert_(writer_.get(), "INSERT INTO scores (points, name, date, stored_at) VALUES (?, ?, ?, ?)"),
       checkpointer_(file, writer_.get(), write_mutex_) {
-  LoadIndex();
+    LoadIndex();
 }
 
 void SqliteScoreBoard::LoadIndex() {
-  SqliteStatement select(writer_.get(), "SELECT id, points, name, date FROM scores ORDER BY id");
-  while (select.Step()) {
-    index_.Insert(select.ColumnInt64(0),
-                  ScoreEntry{static_cast<std::int32_t>(select.ColumnInt64(1)),
-                             std::string(select.ColumnBytes(2)),
-                             std::string(select.ColumnBytes(3))});
-  }
+    SqliteStatement select(writer_.get(), "SELECT id, points, name, date FROM scores ORDER BY id");
+    while (select.Step()) {
+        index_.Insert(select.ColumnInt64(0),
+                      ScoreEntry{static_cast<std::int32_t>(select.ColumnInt64(1)), std::string(select.ColumnBytes(2)),
+                                 std::string(select.ColumnBytes(3))});
+    }
 }
 
 void SqliteScoreBoard::ReadRanking(const ViewReader& read) const {
-  std::shared_lock lock(index_mutex_);
-  read(index_);
+    std::shared_lock lock(index_mutex_);
+    read(index_);
 }
 
 std::int64_t SqliteScoreBoard::InsertRow(const ScoreEntry& entry) {
-  insert_.BindInt64(1, entry.points);
-  insert_.BindBlob(2, entry.name);
-  insert_.BindText(3, entry.date);
-  insert_.BindInt64(4, static_cast<std::int64_t>(std::time(nullptr)));
-  insert_.Step();
-  return sqlite3_last_insert_rowid(writer_.get());
+    insert_.BindInt64(1, entry.points);
+    insert_.BindBlob(2, entry.name);
+    insert_.BindText(3, entry.date);
+    insert_.BindInt64(4, static_cast<std::int64_t>(std::time(nullptr)));
+    insert_.Step();
+    return sqlite3_last_insert_rowid(writer_.get());
 }
 
 void SqliteScoreBoard::AddEntry(const ScoreEntry& entry) {
-  std::lock_guard write_lock(write_mutex_);
-  const std::int64_t sequence = InsertRow(entry);  // commits on its own
-  std::unique_lock index_lock(index_mutex_);
-  index_.Insert(sequence, entry);
+    std::lock_guard write_lock(write_mutex_);
+    const std::int64_t sequence = InsertRow(entry);  // commits on its own
+    std::unique_lock index_lock(index_mutex_);
+    index_.Insert(sequence, entry);
 }
 
 void SqliteScoreBoard::AddEntries(std::span<const ScoreEntry> entries) {
-  std::lock_guard write_lock(write_mutex_);
-  std::vector<std::int64_t> sequences;
-  sequences.reserve(entries.size());
-  ExecuteSql(writer_.get(), "BEGIN IMMEDIATE", "cannot begin a transaction");
-  try {
-    for (const ScoreEntry& entry : entries) sequences.push_back(InsertRow(entry));
-    ExecuteSql(writer_.get(), "COMMIT", "cannot commit");
-  } catch (...) {
-    sqlite3_exec(writer_.get(), "ROLLBACK", nullptr, nullptr, nullptr);
-    throw;
-  }
-  std::unique_lock index_lock(index_mutex_);
-  for (std::size_t i = 0; i < entries.size(); ++i) index_.Insert(sequences[i], entries[i]);
+    std::lock_guard write_lock(write_mutex_);
+    std::vector<std::int64_t> sequences;
+    sequences.reserve(entries.size());
+    ExecuteSql(writer_.get(), "BEGIN IMMEDIATE", "cannot begin a transaction");
+    try {
+        for (const ScoreEntry& entry : entries) sequences.push_back(InsertRow(entry));
+        ExecuteSql(writer_.get(), "COMMIT", "cannot commit");
+    } catch (...) {
+        sqlite3_exec(writer_.get(), "ROLLBACK", nullptr, nullptr, nullptr);
+        throw;
+    }
+    std::unique_lock index_lock(index_mutex_);
+    for (std::size_t i = 0; i < entries.size(); ++i) index_.Insert(sequences[i], entries[i]);
 }
 
 }  // namespace zorblet::server

@@ -17,26 +17,26 @@ namespace zorblet::server {
 // rebuilt from the file at start and updated right after each committed insert. One
 // server owns a file at a time, since each keeps its own index.
 class SqliteScoreBoard final : public ScoreBoard {
- public:
-  // Opens or creates the file and loads its entries; throws StorageError.
-  explicit SqliteScoreBoard(const std::filesystem::path& file);
+public:
+    // Opens or creates the file and loads its entries; throws StorageError.
+    explicit SqliteScoreBoard(const std::filesystem::path& file);
 
-  void ReadRanking(const ViewReader& read) const override;
-  void AddEntry(const ScoreEntry& entry) override;
-  // Stores all entries in one transaction, or none of them: for filling a board fast.
-  void AddEntries(std::span<const ScoreEntry> entries);
+    void ReadRanking(const ViewReader& read) const override;
+    void AddEntry(const ScoreEntry& entry) override;
+    // Stores all entries in one transaction, or none of them: for filling a board fast.
+    void AddEntries(std::span<const ScoreEntry> entries);
 
- private:
-  std::int64_t InsertRow(const ScoreEntry& entry);
-  void LoadIndex();
+private:
+    std::int64_t InsertRow(const ScoreEntry& entry);
+    void LoadIndex();
 
-  ExclusiveFileLock owner_lock_;
-  SqliteConnection writer_;
-  SqliteStatement insert_;
-  std::mutex write_mutex_;  // serialises the writer connection's statements
-  WalCheckpointer checkpointer_;
-  mutable std::shared_mutex index_mutex_;
-  RankIndex index_;
+    ExclusiveFileLock owner_lock_;
+    SqliteConnection writer_;
+    SqliteStatement insert_;
+    std::mutex write_mutex_;  // serialises the writer connection's statements
+    WalCheckpointer checkpointer_;
+    mutable std::shared_mutex index_mutex_;
+    RankIndex index_;
 };
 
 }  // namespace zorblet::server

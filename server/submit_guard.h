@@ -16,34 +16,33 @@ namespace zorblet::server {
 // a repeat (a double click, a retried request) and is stored only once. Only the latest
 // `MaxRecentClaims` claims are remembered, so a flood cannot grow memory without bound.
 class SubmitGuard {
- public:
-  using Clock = std::chrono::steady_clock;
-  static constexpr std::size_t MaxRecentClaims = 65536;
+public:
+    using Clock = std::chrono::steady_clock;
+    static constexpr std::size_t MaxRecentClaims = 65536;
 
-  explicit SubmitGuard(int per_minute);
+    explicit SubmitGuard(int per_minute);
 
-  // Uses one submission of the address's allowance; false when it is used up.
-  bool TakeAllowance(const std::string& address, Clock::time_point now);
-  // Claims the right to store `submission`; false when it repeats one stored recently.
-  bool ClaimFirst(const std::string& address, const Submission& submission,
-                  Clock::time_point now);
-  // Gives a claim back after storing failed, so that a retry is stored.
-  void ReleaseClaim(const std::string& address, const Submission& submission);
+    // Uses one submission of the address's allowance; false when it is used up.
+    bool TakeAllowance(const std::string& address, Clock::time_point now);
+    // Claims the right to store `submission`; false when it repeats one stored recently.
+    bool ClaimFirst(const std::string& address, const Submission& submission, Clock::time_point now);
+    // Gives a claim back after storing failed, so that a retry is stored.
+    void ReleaseClaim(const std::string& address, const Submission& submission);
 
- private:
-  void ForgetFullAllowances(Clock::time_point now);
-  void ForgetOldClaims(Clock::time_point now);
+private:
+    void ForgetFullAllowances(Clock::time_point now);
+    void ForgetOldClaims(Clock::time_point now);
 
-  const int per_minute_;
-  const Clock::duration interval_;  // one submission's share of the minute
-  std::mutex mutex_;
-  // Per address, the time at which its allowance is full again.
-  std::unordered_map<std::string, Clock::time_point> allowance_full_at_;
-  // Per address, name and points, when the stored submission stops counting as recent;
-  // and the same claims oldest first, to forget them in order.
-  std::unordered_map<std::string, Clock::time_point> recent_until_;
-  std::deque<std::pair<std::string, Clock::time_point>> claims_in_order_;
-  Clock::time_point next_sweep_{};
+    const int per_minute_;
+    const Clock::duration interval_;  // one submission's share of the minute
+    std::mutex mutex_;
+    // Per address, the time at which its allowance is full again.
+    std::unordered_map<std::string, Clock::time_point> allowance_full_at_;
+    // Per address, name and points, when the stored submission stops counting as recent;
+    // and the same claims oldest first, to forget them in order.
+    std::unordered_map<std::string, Clock::time_point> recent_until_;
+    std::deque<std::pair<std::string, Clock::time_point>> claims_in_order_;
+    Clock::time_point next_sweep_{};
 };
 
 }  // namespace zorblet::server

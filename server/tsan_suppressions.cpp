@@ -5,6 +5,6 @@
 // in this program's own code are still reported.
 #if defined(__SANITIZE_THREAD__)
 extern "C" const char* __tsan_default_suppressions() {
-  return "called_from_lib:libcpp-httplib.so\n";
+    return "called_from_lib:libcpp-httplib.so\n";
 }
 #endif

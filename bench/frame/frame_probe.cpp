@@ -17,9 +17,9 @@ namespace {
 using zorblet::bench::FrameLog;
 
 std::uint64_t NowNs() {
-    return static_cast<std::uint64_t>(std::chrono::duration_cast<std::chrono::nanoseconds>(
-                                          std::chrono::steady_clock::now().time_since_epoch())
-                                          .count());
+    return static_cast<std::uint64_t>(
+        std::chrono::duration_cast<std::chrono::nanoseconds>(std::chrono::steady_clock::now().time_since_epoch())
+            .count());
 }
 
 class FrameRecorder final : public zorblet::frame::FrameObserver {

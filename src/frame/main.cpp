@@ -2,4 +2,6 @@
 
 #include "frame/program.h"
 
-int main() { return zorblet::frame::RunProgram(); }
+int main() {
+    return zorblet::frame::RunProgram();
+}

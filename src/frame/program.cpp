@@ -27,7 +27,7 @@ int RunProgram(FrameObserver* observer) {
         std::unique_ptr<platform::SdlPlatform> platform = platform::StartSdlPlatform();
         platform::SeededRandom random(platform->Clock.Ticks());
         Devices devices{platform->Screen, platform->Keyboard, platform->Mouse,
-                        platform->Clock,  *platform->Fonts,  random};
+                        platform->Clock,  *platform->Fonts,   random};
         auto game = std::make_unique<Game>();
         StartUp(*game, devices, observer);
         RunMainLoop(*game, devices, observer);

@@ -36,7 +36,9 @@ std::uint64_t PosixClock::Counter() {
     return static_cast<std::uint64_t>(t.tv_sec) * NanosPerSecond + static_cast<std::uint64_t>(t.tv_nsec);
 }
 
-std::uint32_t PosixClock::Ticks() { return static_cast<std::uint32_t>(Counter() / 1'000'000); }
+std::uint32_t PosixClock::Ticks() {
+    return static_cast<std::uint32_t>(Counter() / 1'000'000);
+}
 
 void PosixClock::SleepMs(int milliseconds) {
     if (milliseconds <= 0) return;
@@ -44,6 +46,8 @@ void PosixClock::SleepMs(int milliseconds) {
     SleepOn(TIMER_ABSTIME, ToTimespec(Counter() + static_cast<std::uint64_t>(milliseconds) * 1'000'000));
 }
 
-void PosixClock::SleepUntil(std::uint64_t counter) { SleepOn(TIMER_ABSTIME, ToTimespec(counter)); }
+void PosixClock::SleepUntil(std::uint64_t counter) {
+    SleepOn(TIMER_ABSTIME, ToTimespec(counter));
+}
 
 }  // namespace zorblet::platform

@@ -17,25 +17,24 @@ namespace {
 // Event types the game never reads: dropped at the source so that the queue
 // stays short and a close request is always found in the frame it arrives.
 constexpr Uint32 IgnoredEventTypes[] = {
-    SDL_KEYDOWN, SDL_KEYUP, SDL_TEXTEDITING, SDL_TEXTINPUT, SDL_KEYMAPCHANGED,
-    SDL_MOUSEMOTION, SDL_MOUSEBUTTONDOWN, SDL_MOUSEBUTTONUP, SDL_MOUSEWHEEL,
-    SDL_JOYAXISMOTION, SDL_JOYBALLMOTION, SDL_JOYHATMOTION, SDL_JOYBUTTONDOWN, SDL_JOYBUTTONUP,
-    SDL_FINGERDOWN, SDL_FINGERUP, SDL_FINGERMOTION, SDL_DOLLARGESTURE, SDL_MULTIGESTURE,
-    SDL_CLIPBOARDUPDATE, SDL_DROPFILE, SDL_DROPTEXT, SDL_DROPBEGIN, SDL_DROPCOMPLETE,
-    SDL_SYSWMEVENT,
+    SDL_KEYDOWN,       SDL_KEYUP,           SDL_TEXTEDITING,   SDL_TEXTINPUT,    SDL_KEYMAPCHANGED,
+    SDL_MOUSEMOTION,   SDL_MOUSEBUTTONDOWN, SDL_MOUSEBUTTONUP, SDL_MOUSEWHEEL,   SDL_JOYAXISMOTION,
+    SDL_JOYBALLMOTION, SDL_JOYHATMOTION,    SDL_JOYBUTTONDOWN, SDL_JOYBUTTONUP,  SDL_FINGERDOWN,
+    SDL_FINGERUP,      SDL_FINGERMOTION,    SDL_DOLLARGESTURE, SDL_MULTIGESTURE, SDL_CLIPBOARDUPDATE,
+    SDL_DROPFILE,      SDL_DROPTEXT,        SDL_DROPBEGIN,     SDL_DROPCOMPLETE, SDL_SYSWMEVENT,
 };
 
 // SDL falls back to an invisible driver when no display answers; a player would
 // see nothing, so that only counts when it was asked for.
 bool HasVisibleDisplay() {
     const char* driver = SDL_GetCurrentVideoDriver();
-    const bool invisible = driver != nullptr && (SDL_strcmp(driver, "offscreen") == 0 || SDL_strcmp(driver, "dummy") == 0);
+    const bool invisible =
+        driver != nullptr && (SDL_strcmp(driver, "offscreen") == 0 || SDL_strcmp(driver, "dummy") == 0);
     return !invisible || SDL_GetHint(SDL_HINT_VIDEODRIVER) != nullptr;
 }
 
 bool IsCloseRequest(const SDL_Event& event) {
-    return event.type == SDL_QUIT ||
-           (event.type == SDL_WINDOWEVENT && event.window.event == SDL_WINDOWEVENT_CLOSE);
+    return event.type == SDL_QUIT || (event.type == SDL_WINDOWEVENT && event.window.event == SDL_WINDOWEVENT_CLOSE);
 }
 
 void CopyRows(const std::uint32_t* pixels, SDL_Surface* surface) {
@@ -70,7 +69,9 @@ SdlScreen::SdlScreen() {
     SDL_StopTextInput();
 }
 
-SdlScreen::~SdlScreen() { Close(); }
+SdlScreen::~SdlScreen() {
+    Close();
+}
 
 void SdlScreen::Open() {
     SDL_DisplayMode desktop{};

@@ -49,8 +49,7 @@ FontFile FindFontFile(const char* family, FontStyle style) {
     FontFile file;
     // The table's columns are runs of spaces: only a monospaced face will do.
     const bool usable = FcPatternGetString(match, FC_FILE, 0, &path) == FcResultMatch &&
-                        FcPatternGetInteger(match, FC_SPACING, 0, &spacing) == FcResultMatch &&
-                        spacing >= FC_MONO;
+                        FcPatternGetInteger(match, FC_SPACING, 0, &spacing) == FcResultMatch && spacing >= FC_MONO;
     if (usable) {
         file.Path = reinterpret_cast<const char*>(path);
         FcPatternGetInteger(match, FC_INDEX, 0, &file.Index);
@@ -108,11 +107,14 @@ private:
 }  // namespace
 
 TtfFontLoader::TtfFontLoader() {
-    if (TTF_Init() != 0) throw PlatformError(std::string("Die Schriftausgabe lässt sich nicht starten: ") + TTF_GetError());
+    if (TTF_Init() != 0)
+        throw PlatformError(std::string("Die Schriftausgabe lässt sich nicht starten: ") + TTF_GetError());
     if (FcInit() == FcFalse) throw PlatformError("fontconfig lässt sich nicht starten.");
 }
 
-TtfFontLoader::~TtfFontLoader() { TTF_Quit(); }
+TtfFontLoader::~TtfFontLoader() {
+    TTF_Quit();
+}
 
 std::unique_ptr<GlyphSource> TtfFontLoader::Load(const char* family, FontStyle style, int emPixels) {
     const FontFile file = FindFontFile(family, style);

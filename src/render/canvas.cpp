@@ -36,9 +36,13 @@ void Canvas::BeginDrawing() {
     textX_ = textY_ = 0;
 }
 
-void Canvas::SetColour(int red, int green, int blue) { colour_ = PixelOf(RGB(red, green, blue)); }
+void Canvas::SetColour(int red, int green, int blue) {
+    colour_ = PixelOf(RGB(red, green, blue));
+}
 
-void Canvas::SetColour(Colour colour) { colour_ = PixelOf(colour); }
+void Canvas::SetColour(Colour colour) {
+    colour_ = PixelOf(colour);
+}
 
 void Canvas::Plot(std::int64_t x, std::int64_t y) {
     if (x >= 0 && x < Width && y >= 0 && y < Height) {
@@ -69,7 +73,8 @@ void Canvas::DrawCircle(int x, int y, int radius, Colour colour) {
     const double outline = radius - 0.5;
     for (int row = 0; row < radius; ++row) {
         const double rowCentre = row + 0.5;
-        const int column = static_cast<int>(std::floor(std::sqrt(std::max(0.0, outline * outline - rowCentre * rowCentre))));
+        const int column =
+            static_cast<int>(std::floor(std::sqrt(std::max(0.0, outline * outline - rowCentre * rowCentre))));
         PlotCircleOctants(x, y, column, row);
     }
 }
@@ -135,8 +140,12 @@ void Canvas::DrawText(std::string_view text) {
     }
 }
 
-int Canvas::TextWidth(std::string_view text) { return font_ == nullptr ? 0 : font_->TextWidth(text); }
+int Canvas::TextWidth(std::string_view text) {
+    return font_ == nullptr ? 0 : font_->TextWidth(text);
+}
 
-Colour Canvas::PixelAt(int x, int y) const { return ColourOf(pixels_[static_cast<std::size_t>(y) * Width + x]); }
+Colour Canvas::PixelAt(int x, int y) const {
+    return ColourOf(pixels_[static_cast<std::size_t>(y) * Width + x]);
+}
 
 }  // namespace zorblet::render

@@ -66,10 +66,8 @@ int Font::TextWidth(std::string_view text) {
 Fonts CreateFonts(platform::FontLoader& loader) {
     using platform::FontStyle;
     return Fonts{
-        Font(loader.Load(FaceName, FontStyle::Bold, Em14)),
-        Font(loader.Load(FaceName, FontStyle::Regular, Em14)),
-        Font(loader.Load(FaceName, FontStyle::Bold, Em22)),
-        Font(loader.Load(FaceName, FontStyle::Bold, Em8)),
+        Font(loader.Load(FaceName, FontStyle::Bold, Em14)), Font(loader.Load(FaceName, FontStyle::Regular, Em14)),
+        Font(loader.Load(FaceName, FontStyle::Bold, Em22)), Font(loader.Load(FaceName, FontStyle::Bold, Em8)),
         Font(loader.Load(FaceName, FontStyle::Bold, Em32)),
     };
 }

@@ -15,12 +15,18 @@ constexpr HelpLine HelpLines[] = {
     {130, "(abgerundetes Dreieck) mit welcher"},
     {160, "der Spielball (leerer Kreis) oben"},
     {190, "gehalten werden muss."},
-    {230, "Je mehr Weg der Ball zur\xFC" "cklegt,"},
+    {230,
+     "Je mehr Weg der Ball zur\xFC"
+     "cklegt,"},
     {260, "desto so mehr Punkte gibt es."},
     {290, "Mit der linken Maustaste kann geschossen"},
     {320, "werden (1 Schuss kostet 10 Punkte)."},
-    {360, "Schie\xDF" "t man einen gelben Kreis ab oder"},
-    {390, "ber\xFC" "hrt/durchfliegt der Ball ein Extraobjekt,"},
+    {360,
+     "Schie\xDF"
+     "t man einen gelben Kreis ab oder"},
+    {390,
+     "ber\xFC"
+     "hrt/durchfliegt der Ball ein Extraobjekt,"},
     {420, "gibt es extra Punkte."},
 };
 

@@ -18,6 +18,8 @@ inline std::int32_t RoundToInt(float value) {
 }
 
 // Signed decimal without leading zeros or grouping.
-inline std::string DecimalText(std::int64_t value) { return std::to_string(value); }
+inline std::string DecimalText(std::int64_t value) {
+    return std::to_string(value);
+}
 
 }  // namespace zorblet::render

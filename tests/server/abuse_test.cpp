@@ -8,64 +8,59 @@ namespace {
 using AbuseTest = ServerTest;
 
 TEST_F(AbuseTest, ARepeatedSubmissionIsAnsweredOkAndStoredOnce) {
-  StartServer();
-  EXPECT_EQ(server_->Get(SubmitTarget(1000, "Max")).body, "OK");
-  EXPECT_EQ(server_->Get(SubmitTarget(1000, "Max")).body, "OK");
-  EXPECT_EQ(CountEntries(), 1);
-  EXPECT_EQ(server_->Get(SubmitTarget(1001, "Max")).body, "OK");  // another score
-  EXPECT_EQ(server_->Get(SubmitTarget(1000, "Moritz")).body, "OK");  // another player
-  EXPECT_EQ(CountEntries(), 3);
+    StartServer();
+    EXPECT_EQ(server_->Get(SubmitTarget(1000, "Max")).body, "OK");
+    EXPECT_EQ(server_->Get(SubmitTarget(1000, "Max")).body, "OK");
+    EXPECT_EQ(CountEntries(), 1);
+    EXPECT_EQ(server_->Get(SubmitTarget(1001, "Max")).body, "OK");     // another score
+    EXPECT_EQ(server_->Get(SubmitTarget(1000, "Moritz")).body, "OK");  // another player
+    EXPECT_EQ(CountEntries(), 3);
 }
 
 TEST_F(AbuseTest, SubmissionsBeyondTheRateAreRefusedWith429AndReadsAreNotLimited) {
-  StartServer({"--submit-rate", "3"});
-  EXPECT_EQ(server_->Get(SubmitTarget(10, "Anna")).status, 200);
-  EXPECT_EQ(server_->Get(SubmitTarget(10, "Anna")).status, 200);  // a repeat still counts
-  EXPECT_EQ(server_->Get("/HighScoreSQL.php?Punkte=x").status, 400);  // so does a bad one
-  const HttpReply refused = server_->Get(SubmitTarget(20, "Bert"));
-  EXPECT_EQ(refused.status, 429);
-  EXPECT_TRUE(refused.body.ends_with("\r\n"));
-  for (int i = 0; i < 20; ++i) {
-    ASSERT_EQ(server_->Get("/ListeSQL.php?Punkte=15").status, 200);
-    ASSERT_EQ(server_->Get("/BestOffSQL.php").status, 200);
-  }
-  EXPECT_EQ(CountEntries(), 1);
+    StartServer({"--submit-rate", "3"});
+    EXPECT_EQ(server_->Get(SubmitTarget(10, "Anna")).status, 200);
+    EXPECT_EQ(server_->Get(SubmitTarget(10, "Anna")).status, 200);      // a repeat still counts
+    EXPECT_EQ(server_->Get("/HighScoreSQL.php?Punkte=x").status, 400);  // so does a bad one
+    const HttpReply refused = server_->Get(SubmitTarget(20, "Bert"));
+    EXPECT_EQ(refused.status, 429);
+    EXPECT_TRUE(refused.body.ends_with("\r\n"));
+    for (int i = 0; i < 20; ++i) {
+        ASSERT_EQ(server_->Get("/ListeSQL.php?Punkte=15").status, 200);
+        ASSERT_EQ(server_->Get("/BestOffSQL.php").status, 200);
+    }
+    EXPECT_EQ(CountEntries(), 1);
 }
 
 // The status lines of all answers to raw request bytes, one per line.
 std::string StatusLines(const std::string& answer) {
-  std::string lines;
-  for (std::size_t at = answer.find("HTTP/1.1 "); at != std::string::npos;
-       at = answer.find("HTTP/1.1 ", at + 1)) {
-    lines += answer.substr(at, answer.find("\r\n", at) - at) + "\n";
-  }
-  return lines;
+    std::string lines;
+    for (std::size_t at = answer.find("HTTP/1.1 "); at != std::string::npos; at = answer.find("HTTP/1.1 ", at + 1)) {
+        lines += answer.substr(at, answer.find("\r\n", at) - at) + "\n";
+    }
+    return lines;
 }
 
 TEST_F(AbuseTest, OversizedAndMalformedRequestsAreRefusedAndEndTheConnection) {
-  StartServer();
-  const std::string long_name(9000, 'A');
-  EXPECT_EQ(server_->Get(SubmitTarget(1000, long_name)).status, 414);
+    StartServer();
+    const std::string long_name(9000, 'A');
+    EXPECT_EQ(server_->Get(SubmitTarget(1000, long_name)).status, 414);
 
-  // Each exchange ends with a valid request that must go unanswered: after a refused
-  // request the connection closes, so its leftovers are never taken for a request.
-  const std::string next = "GET /BestOffSQL.php HTTP/1.1\r\nHost: x\r\n\r\n";
-  const std::string with_body = "GET " + SubmitTarget(1, "Max") +
-                                " HTTP/1.1\r\nContent-Length: 57\r\n\r\n" + next;
-  EXPECT_EQ(StatusLines(server_->Exchange(with_body)), "HTTP/1.1 413 Payload Too Large\n");
+    // Each exchange ends with a valid request that must go unanswered: after a refused
+    // request the connection closes, so its leftovers are never taken for a request.
+    const std::string next = "GET /BestOffSQL.php HTTP/1.1\r\nHost: x\r\n\r\n";
+    const std::string with_body = "GET " + SubmitTarget(1, "Max") + " HTTP/1.1\r\nContent-Length: 57\r\n\r\n" + next;
+    EXPECT_EQ(StatusLines(server_->Exchange(with_body)), "HTTP/1.1 413 Payload Too Large\n");
 
-  const std::string long_header = "GET /BestOffSQL.php HTTP/1.1\r\nX: " +
-                                  std::string(9000, 'h') + "\r\n\r\n" + next;
-  EXPECT_EQ(StatusLines(server_->Exchange(long_header)), "HTTP/1.1 400 Bad Request\n");
+    const std::string long_header = "GET /BestOffSQL.php HTTP/1.1\r\nX: " + std::string(9000, 'h') + "\r\n\r\n" + next;
+    EXPECT_EQ(StatusLines(server_->Exchange(long_header)), "HTTP/1.1 400 Bad Request\n");
 
-  std::string many_headers = "GET /BestOffSQL.php HTTP/1.1\r\n";
-  for (int i = 0; i < 2000; ++i) many_headers += "X-" + std::to_string(i) + ": value\r\n";
-  EXPECT_EQ(StatusLines(server_->Exchange(many_headers + "\r\n" + next)),
-            "HTTP/1.1 400 Bad Request\n");
+    std::string many_headers = "GET /BestOffSQL.php HTTP/1.1\r\n";
+    for (int i = 0; i < 2000; ++i) many_headers += "X-" + std::to_string(i) + ": value\r\n";
+    EXPECT_EQ(StatusLines(server_->Exchange(many_headers + "\r\n" + next)), "HTTP/1.1 400 Bad Request\n");
 
-  EXPECT_EQ(StatusLines(server_->Exchange("\x16\x03\x01 not http\r\n\r\n" + next)),
-            "HTTP/1.1 400 Bad Request\n");
-  EXPECT_EQ(CountEntries(), 0);
+    EXPECT_EQ(StatusLines(server_->Exchange("\x16\x03\x01 not http\r\n\r\n" + next)), "HTTP/1.1 400 Bad Request\n");
+    EXPECT_EQ(CountEntries(), 0);
 }
 
 }  // namespace

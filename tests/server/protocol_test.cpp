@@ -12,112 +12,108 @@ using ProtocolTest = ServerTest;
 
 // The place-list reply computed the slow, obvious way.
 std::string ExpectedPlaceList(const std::vector<ScoreEntry>& ranked, std::int32_t points) {
-  const auto place = 1 + std::count_if(ranked.begin(), ranked.end(),
-                                        [&](const ScoreEntry& e) { return e.points >= points; });
-  std::string reply = std::to_string(place) + "\r\n";
-  for (auto rank = std::max<std::int64_t>(1, place - 8); rank <= place + 3; ++rank) {
-    reply += rank <= static_cast<std::int64_t>(ranked.size()) ? Record(ranked[rank - 1])
-                                                               : EmptyRecords(1);
-  }
-  return reply;
+    const auto place =
+        1 + std::count_if(ranked.begin(), ranked.end(), [&](const ScoreEntry& e) { return e.points >= points; });
+    std::string reply = std::to_string(place) + "\r\n";
+    for (auto rank = std::max<std::int64_t>(1, place - 8); rank <= place + 3; ++rank) {
+        reply += rank <= static_cast<std::int64_t>(ranked.size()) ? Record(ranked[rank - 1]) : EmptyRecords(1);
+    }
+    return reply;
 }
 
 // Splits a best-of or place-list reply into its records' fields.
 std::vector<std::vector<std::string>> SplitRecords(const std::string& reply) {
-  std::vector<std::vector<std::string>> records;
-  std::size_t start = reply.find("\r\n") + 2;
-  for (std::size_t end; (end = reply.find("\r\n", start)) != std::string::npos; start = end + 2) {
-    const std::string line = reply.substr(start, end - start);
-    const std::size_t tab1 = line.find('\t');
-    const std::size_t tab2 = line.find('\t', tab1 + 1);
-    records.push_back({line.substr(0, tab1), line.substr(tab1 + 1, tab2 - tab1 - 1),
-                       line.substr(tab2 + 1)});
-  }
-  return records;
+    std::vector<std::vector<std::string>> records;
+    std::size_t start = reply.find("\r\n") + 2;
+    for (std::size_t end; (end = reply.find("\r\n", start)) != std::string::npos; start = end + 2) {
+        const std::string line = reply.substr(start, end - start);
+        const std::size_t tab1 = line.find('\t');
+        const std::size_t tab2 = line.find('\t', tab1 + 1);
+        records.push_back({line.substr(0, tab1), line.substr(tab1 + 1, tab2 - tab1 - 1), line.substr(tab2 + 1)});
+    }
+    return records;
 }
 
 TEST_F(ProtocolTest, BestOfWithoutEntriesIsACountOfZeroAnd55EmptyRecords) {
-  StartServer();
-  const HttpReply reply = server_->Get("/BestOffSQL.php");
-  EXPECT_EQ(reply.status, 200);
-  EXPECT_EQ(reply.content_type, "text/plain; charset=windows-1252");
-  EXPECT_EQ(reply.body, "0\r\n" + EmptyRecords(55));
-  EXPECT_EQ(server_->Get("/ListeSQL.php?Punkte=0").body, "1\r\n" + EmptyRecords(4));
+    StartServer();
+    const HttpReply reply = server_->Get("/BestOffSQL.php");
+    EXPECT_EQ(reply.status, 200);
+    EXPECT_EQ(reply.content_type, "text/plain; charset=windows-1252");
+    EXPECT_EQ(reply.body, "0\r\n" + EmptyRecords(55));
+    EXPECT_EQ(server_->Get("/ListeSQL.php?Punkte=0").body, "1\r\n" + EmptyRecords(4));
 }
 
 TEST_F(ProtocolTest, BestOfWithThreeEntriesPadsBothPartsWithEmptyRecords) {
-  SeedBoard(Database(), ThreeEntryBoard());
-  StartServer();
-  const std::string anna = "300\tAnna\t01.02.24\r\n";
-  const std::string bert = "500\tBert\t02.02.24\r\n";
-  const std::string cleo = "300\tCleo\t03.02.24\r\n";
-  EXPECT_EQ(server_->Get("/BestOffSQL.php").body,
-            "3\r\n" + bert + anna + cleo + EmptyRecords(47) +  // ranks 1..50
-                cleo + anna + bert + EmptyRecords(2));         // ranks 3, 2, 1, 0, -1
-  // Equal points place behind the earlier entries.
-  EXPECT_EQ(server_->Get("/ListeSQL.php?Punkte=300").body,
-            "4\r\n" + bert + anna + cleo + EmptyRecords(4));
+    SeedBoard(Database(), ThreeEntryBoard());
+    StartServer();
+    const std::string anna = "300\tAnna\t01.02.24\r\n";
+    const std::string bert = "500\tBert\t02.02.24\r\n";
+    const std::string cleo = "300\tCleo\t03.02.24\r\n";
+    EXPECT_EQ(server_->Get("/BestOffSQL.php").body,
+              "3\r\n" + bert + anna + cleo + EmptyRecords(47) +  // ranks 1..50
+                  cleo + anna + bert + EmptyRecords(2));         // ranks 3, 2, 1, 0, -1
+    // Equal points place behind the earlier entries.
+    EXPECT_EQ(server_->Get("/ListeSQL.php?Punkte=300").body, "4\r\n" + bert + anna + cleo + EmptyRecords(4));
 }
 
 TEST_F(ProtocolTest, BestOfWithSixtyEntriesShowsTheTopFiftyAndTheLastFiveBackwards) {
-  SeedBoard(Database(), SixtyEntryBoard());
-  StartServer();
-  const std::vector<ScoreEntry> ranked = RankNaively(SixtyEntryBoard());
-  std::string expected = "60\r\n";
-  for (int rank = 1; rank <= 50; ++rank) expected += Record(ranked[rank - 1]);
-  for (int rank = 60; rank >= 56; --rank) expected += Record(ranked[rank - 1]);
-  EXPECT_EQ(server_->Get("/BestOffSQL.php").body, expected);
+    SeedBoard(Database(), SixtyEntryBoard());
+    StartServer();
+    const std::vector<ScoreEntry> ranked = RankNaively(SixtyEntryBoard());
+    std::string expected = "60\r\n";
+    for (int rank = 1; rank <= 50; ++rank) expected += Record(ranked[rank - 1]);
+    for (int rank = 60; rank >= 56; --rank) expected += Record(ranked[rank - 1]);
+    EXPECT_EQ(server_->Get("/BestOffSQL.php").body, expected);
 }
 
 TEST_F(ProtocolTest, PlaceListsHonourTiesAndBothEndsOfTheList) {
-  const std::vector<ScoreEntry> board = SixtyEntryBoard();
-  SeedBoard(Database(), board);
-  StartServer();
-  const std::vector<ScoreEntry> ranked = RankNaively(board);
-  const std::int32_t top = ranked.front().points;
-  const std::int32_t bottom = ranked.back().points;
-  // Above all, tied with the best, inside a tie, between scores, tied with the last,
-  // below all, and the ends of the 32-bit range.
-  for (std::int32_t points : {top + 1, top, 400, 425, bottom, bottom - 1, 2147483647,
-                              -2147483647 - 1}) {
-    EXPECT_EQ(server_->Get("/ListeSQL.php?Punkte=" + std::to_string(points)).body,
-              ExpectedPlaceList(ranked, points))
-        << points;
-  }
+    const std::vector<ScoreEntry> board = SixtyEntryBoard();
+    SeedBoard(Database(), board);
+    StartServer();
+    const std::vector<ScoreEntry> ranked = RankNaively(board);
+    const std::int32_t top = ranked.front().points;
+    const std::int32_t bottom = ranked.back().points;
+    // Above all, tied with the best, inside a tie, between scores, tied with the last,
+    // below all, and the ends of the 32-bit range.
+    for (std::int32_t points : {top + 1, top, 400, 425, bottom, bottom - 1, 2147483647, -2147483647 - 1}) {
+        EXPECT_EQ(server_->Get("/ListeSQL.php?Punkte=" + std::to_string(points)).body,
+                  ExpectedPlaceList(ranked, points))
+            << points;
+    }
 }
 
 TEST_F(ProtocolTest, AScoreSubmittedRightAfterAskingLandsOnThePlaceAnnounced) {
-  SeedBoard(Database(), ThreeEntryBoard());
-  StartServer();
-  for (const auto& [points, name] : std::vector<std::pair<int, std::string>>{
-           {500, "Dora"}, {300, "Emil"}, {1000, "Fritz"}, {-5, "Gabi"}}) {
-    const std::int64_t place = FirstNumber(server_->Get("/ListeSQL.php?Punkte=" + std::to_string(points)).body);
-    ASSERT_EQ(server_->Get(SubmitTarget(points, name)).status, 200);
-    const auto records = SplitRecords(server_->Get("/BestOffSQL.php").body);
-    ASSERT_GE(records.size(), static_cast<std::size_t>(place));
-    EXPECT_EQ(records[place - 1][0], std::to_string(points)) << name;
-    EXPECT_EQ(records[place - 1][1], name);
-  }
-  EXPECT_EQ(CountEntries(), 7);
+    SeedBoard(Database(), ThreeEntryBoard());
+    StartServer();
+    for (const auto& [points, name] :
+         std::vector<std::pair<int, std::string>>{{500, "Dora"}, {300, "Emil"}, {1000, "Fritz"}, {-5, "Gabi"}}) {
+        const std::int64_t place = FirstNumber(server_->Get("/ListeSQL.php?Punkte=" + std::to_string(points)).body);
+        ASSERT_EQ(server_->Get(SubmitTarget(points, name)).status, 200);
+        const auto records = SplitRecords(server_->Get("/BestOffSQL.php").body);
+        ASSERT_GE(records.size(), static_cast<std::size_t>(place));
+        EXPECT_EQ(records[place - 1][0], std::to_string(points)) << name;
+        EXPECT_EQ(records[place - 1][1], name);
+    }
+    EXPECT_EQ(CountEntries(), 7);
 }
 
 TEST_F(ProtocolTest, TheBasePathIsConfigurableAndOtherPathsAreNotFound) {
-  StartServer({"--base-path", "/zorblet/"});
-  EXPECT_EQ(server_->Get("/zorblet/BestOffSQL.php").status, 200);
-  EXPECT_EQ(server_->Get("/zorblet/HighScoreSQL.php?Punkte=1000&Name=Max&Check=1268561201518").status, 200);
-  EXPECT_EQ(server_->Get("/BestOffSQL.php").status, 404);
-  EXPECT_EQ(server_->Get("/zorblet/BestOffSQL.php/x").status, 404);
-  EXPECT_EQ(server_->Get("/zorblet/").status, 404);
-  EXPECT_EQ(FirstNumber(server_->Get("/zorblet/BestOffSQL.php").body), 1);
+    StartServer({"--base-path", "/zorblet/"});
+    EXPECT_EQ(server_->Get("/zorblet/BestOffSQL.php").status, 200);
+    EXPECT_EQ(server_->Get("/zorblet/HighScoreSQL.php?Punkte=1000&Name=Max&Check=1268561201518").status, 200);
+    EXPECT_EQ(server_->Get("/BestOffSQL.php").status, 404);
+    EXPECT_EQ(server_->Get("/zorblet/BestOffSQL.php/x").status, 404);
+    EXPECT_EQ(server_->Get("/zorblet/").status, 404);
+    EXPECT_EQ(FirstNumber(server_->Get("/zorblet/BestOffSQL.php").body), 1);
 }
 
 TEST_F(ProtocolTest, OnlyGetChangesTheListAndHeadProbesTheReads) {
-  StartServer();
-  EXPECT_EQ(server_->Get("/BestOffSQL.php", "HEAD").status, 200);
-  EXPECT_EQ(server_->Get("/HighScoreSQL.php?Punkte=1000&Name=Max&Check=1268561201518", "HEAD").status, 405);
-  EXPECT_EQ(server_->Get("/HighScoreSQL.php?Punkte=1000&Name=Max&Check=1268561201518", "POST").status, 405);
-  EXPECT_EQ(server_->Get("/BestOffSQL.php", "DELETE").status, 405);
-  EXPECT_EQ(CountEntries(), 0);
+    StartServer();
+    EXPECT_EQ(server_->Get("/BestOffSQL.php", "HEAD").status, 200);
+    EXPECT_EQ(server_->Get("/HighScoreSQL.php?Punkte=1000&Name=Max&Check=1268561201518", "HEAD").status, 405);
+    EXPECT_EQ(server_->Get("/HighScoreSQL.php?Punkte=1000&Name=Max&Check=1268561201518", "POST").status, 405);
+    EXPECT_EQ(server_->Get("/BestOffSQL.php", "DELETE").status, 405);
+    EXPECT_EQ(CountEntries(), 0);
 }
 
 }  // namespace

@@ -5,8 +5,8 @@
 #include <netinet/in.h>
 #include <signal.h>
 #include <sys/prctl.h>
-#include <sys/socket.h>
 #include <sys/resource.h>
+#include <sys/socket.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -32,15 +32,15 @@ namespace {
 constexpr auto StartTimeout = std::chrono::seconds(30);
 
 std::filesystem::path MakeUniqueDirectory() {
-  std::string pattern = (std::filesystem::temp_directory_path() / "zorblet-server-XXXXXX").string();
-  if (mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
-  return pattern;
+    std::string pattern = (std::filesystem::temp_directory_path() / "zorblet-server-XXXXXX").string();
+    if (mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
+    return pattern;
 }
 
 // Each start gets a log of its own, so a restart never reads its predecessor's lines.
 std::filesystem::path NewLogFile(const std::filesystem::path& database) {
-  static std::atomic<int> starts{0};
-  return database.parent_path() / ("server-" + std::to_string(++starts) + ".log");
+    static std::atomic<int> starts{0};
+    return database.parent_path() / ("server-" + std::to_string(++starts) + ".log");
 }
 
 }  // namespace
@@ -48,150 +48,146 @@ std::filesystem::path NewLogFile(const std::filesystem::path& database) {
 TempDir::TempDir() : path_(MakeUniqueDirectory()) {}
 
 TempDir::~TempDir() {
-  std::error_code ignored;
-  std::filesystem::remove_all(path_, ignored);
+    std::error_code ignored;
+    std::filesystem::remove_all(path_, ignored);
 }
 
 ServerProcess::ServerProcess(ServerLaunch launch) : log_file_(NewLogFile(launch.database)) {
-  Start(launch);
-  WaitUntilListening();
+    Start(launch);
+    WaitUntilListening();
 }
 
 ServerProcess::~ServerProcess() {
-  if (pid_ > 0) Stop();
+    if (pid_ > 0) Stop();
 }
 
 void ServerProcess::Start(const ServerLaunch& launch) {
-  std::vector<std::string> arguments{ZORBLET_SERVER_BINARY, "--port", "0", "--db",
-                                     launch.database.string()};
-  arguments.insert(arguments.end(), launch.extra_arguments.begin(),
-                   launch.extra_arguments.end());
-  std::vector<char*> argv;
-  for (std::string& argument : arguments) argv.push_back(argument.data());
-  argv.push_back(nullptr);
-  const std::string log = log_file_.string();
+    std::vector<std::string> arguments{ZORBLET_SERVER_BINARY, "--port", "0", "--db", launch.database.string()};
+    arguments.insert(arguments.end(), launch.extra_arguments.begin(), launch.extra_arguments.end());
+    std::vector<char*> argv;
+    for (std::string& argument : arguments) argv.push_back(argument.data());
+    argv.push_back(nullptr);
+    const std::string log = log_file_.string();
 
-  pid_ = fork();
-  if (pid_ < 0) throw std::runtime_error("fork failed");
-  if (pid_ == 0) {  // only async-signal-safe calls from here on
-    prctl(PR_SET_PDEATHSIG, SIGKILL);  // never outlive a test run that died halfway
-    const int log_descriptor = open(log.c_str(), O_WRONLY | O_CREAT | O_APPEND, 0644);
-    dup2(log_descriptor, STDOUT_FILENO);
-    dup2(log_descriptor, STDERR_FILENO);
-    if (launch.file_size_limit) {
-      const rlimit limit{*launch.file_size_limit, *launch.file_size_limit};
-      setrlimit(RLIMIT_FSIZE, &limit);
+    pid_ = fork();
+    if (pid_ < 0) throw std::runtime_error("fork failed");
+    if (pid_ == 0) {                       // only async-signal-safe calls from here on
+        prctl(PR_SET_PDEATHSIG, SIGKILL);  // never outlive a test run that died halfway
+        const int log_descriptor = open(log.c_str(), O_WRONLY | O_CREAT | O_APPEND, 0644);
+        dup2(log_descriptor, STDOUT_FILENO);
+        dup2(log_descriptor, STDERR_FILENO);
+        if (launch.file_size_limit) {
+            const rlimit limit{*launch.file_size_limit, *launch.file_size_limit};
+            setrlimit(RLIMIT_FSIZE, &limit);
+        }
+        execv(argv[0], argv.data());
+        _exit(127);
     }
-    execv(argv[0], argv.data());
-    _exit(127);
-  }
 }
 
 void ServerProcess::WaitUntilListening() {
-  const std::string listening = "listening on http://127.0.0.1:";
-  const auto deadline = std::chrono::steady_clock::now() + StartTimeout;
-  while (std::chrono::steady_clock::now() < deadline) {
-    const std::string log = ReadLog();
-    if (const std::size_t at = log.find(listening); at != std::string::npos) {
-      port_ = std::stoi(log.substr(at + listening.size()));
-      return;
+    const std::string listening = "listening on http://127.0.0.1:";
+    const auto deadline = std::chrono::steady_clock::now() + StartTimeout;
+    while (std::chrono::steady_clock::now() < deadline) {
+        const std::string log = ReadLog();
+        if (const std::size_t at = log.find(listening); at != std::string::npos) {
+            port_ = std::stoi(log.substr(at + listening.size()));
+            return;
+        }
+        int status = 0;
+        if (waitpid(pid_, &status, WNOHANG) == pid_) {
+            pid_ = -1;
+            throw std::runtime_error("server ended at start:\n" + log);
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
     }
-    int status = 0;
-    if (waitpid(pid_, &status, WNOHANG) == pid_) {
-      pid_ = -1;
-      throw std::runtime_error("server ended at start:\n" + log);
-    }
-    std::this_thread::sleep_for(std::chrono::milliseconds(10));
-  }
-  Kill();
-  throw std::runtime_error("server did not start:\n" + ReadLog());
+    Kill();
+    throw std::runtime_error("server did not start:\n" + ReadLog());
 }
 
 std::string ServerProcess::Exchange(const std::string& request) const {
-  const int connection = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-  sockaddr_in address{};
-  address.sin_family = AF_INET;
-  address.sin_port = htons(static_cast<std::uint16_t>(port_));
-  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  std::string answer;
-  if (connect(connection, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0 &&
-      send(connection, request.data(), request.size(), MSG_NOSIGNAL) ==
-          static_cast<ssize_t>(request.size())) {
-    std::array<char, 4096> buffer;
-    for (ssize_t n; (n = recv(connection, buffer.data(), buffer.size(), 0)) > 0;) {
-      answer.append(buffer.data(), static_cast<std::size_t>(n));
+    const int connection = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_port = htons(static_cast<std::uint16_t>(port_));
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    std::string answer;
+    if (connect(connection, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0 &&
+        send(connection, request.data(), request.size(), MSG_NOSIGNAL) == static_cast<ssize_t>(request.size())) {
+        std::array<char, 4096> buffer;
+        for (ssize_t n; (n = recv(connection, buffer.data(), buffer.size(), 0)) > 0;) {
+            answer.append(buffer.data(), static_cast<std::size_t>(n));
+        }
     }
-  }
-  close(connection);
-  return answer;
+    close(connection);
+    return answer;
 }
 
 // A plain HTTP/1.1 exchange, so that the bytes on the wire are exactly those written here.
 HttpReply ServerProcess::Get(const std::string& target, const std::string& method) const {
-  const std::string answer = Exchange(method + " " + target +
-                                      " HTTP/1.1\r\nHost: 127.0.0.1\r\nConnection: close\r\n\r\n");
-  const std::size_t head_end = answer.find("\r\n\r\n");
-  if (!answer.starts_with("HTTP/1.1 ") || head_end == std::string::npos) return {};
-  HttpReply reply;
-  reply.status = std::stoi(answer.substr(9, 3));
-  reply.body = answer.substr(head_end + 4);
-  const std::string content_type = "\r\nContent-Type: ";
-  if (const std::size_t at = answer.find(content_type); at < head_end) {
-    const std::size_t start = at + content_type.size();
-    reply.content_type = answer.substr(start, answer.find("\r\n", start) - start);
-  }
-  return reply;
+    const std::string answer =
+        Exchange(method + " " + target + " HTTP/1.1\r\nHost: 127.0.0.1\r\nConnection: close\r\n\r\n");
+    const std::size_t head_end = answer.find("\r\n\r\n");
+    if (!answer.starts_with("HTTP/1.1 ") || head_end == std::string::npos) return {};
+    HttpReply reply;
+    reply.status = std::stoi(answer.substr(9, 3));
+    reply.body = answer.substr(head_end + 4);
+    const std::string content_type = "\r\nContent-Type: ";
+    if (const std::size_t at = answer.find(content_type); at < head_end) {
+        const std::size_t start = at + content_type.size();
+        reply.content_type = answer.substr(start, answer.find("\r\n", start) - start);
+    }
+    return reply;
 }
 
 int ServerProcess::WaitForExit() {
-  int status = 0;
-  waitpid(pid_, &status, 0);
-  pid_ = -1;
-  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    int status = 0;
+    waitpid(pid_, &status, 0);
+    pid_ = -1;
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
 int ServerProcess::Stop() {
-  kill(pid_, SIGTERM);
-  return WaitForExit();
+    kill(pid_, SIGTERM);
+    return WaitForExit();
 }
 
 void ServerProcess::Kill() {
-  kill(pid_, SIGKILL);
-  WaitForExit();
+    kill(pid_, SIGKILL);
+    WaitForExit();
 }
 
 std::string ServerProcess::ReadLog() const {
-  std::ifstream file(log_file_, std::ios::binary);
-  std::ostringstream text;
-  text << file.rdbuf();
-  return text.str();
+    std::ifstream file(log_file_, std::ios::binary);
+    std::ostringstream text;
+    text << file.rdbuf();
+    return text.str();
 }
 
 void SeedBoard(const std::filesystem::path& database, const std::vector<ScoreEntry>& entries) {
-  SqliteScoreBoard board(database);
-  board.AddEntries(entries);
+    SqliteScoreBoard board(database);
+    board.AddEntries(entries);
 }
 
 std::string Record(const ScoreEntry& entry) {
-  return std::to_string(entry.points) + "\t" + entry.name + "\t" + entry.date + "\r\n";
+    return std::to_string(entry.points) + "\t" + entry.name + "\t" + entry.date + "\r\n";
 }
 
 std::string EmptyRecords(int count) {
-  std::string records;
-  for (int i = 0; i < count; ++i) records += "\t\t\r\n";
-  return records;
+    std::string records;
+    for (int i = 0; i < count; ++i) records += "\t\t\r\n";
+    return records;
 }
 
 std::string SubmitTarget(std::int32_t points, const std::string& name) {
-  return "/HighScoreSQL.php?Punkte=" + std::to_string(points) +
-         "&Name=" + highscore::PercentEncode(name) +
-         "&Check=" + highscore::BuildCheckText(points, name);
+    return "/HighScoreSQL.php?Punkte=" + std::to_string(points) + "&Name=" + highscore::PercentEncode(name) +
+           "&Check=" + highscore::BuildCheckText(points, name);
 }
 
 std::int64_t FirstNumber(const std::string& reply) {
-  const std::size_t end = reply.find("\r\n");
-  if (end == std::string::npos || end == 0) return -1;
-  return std::stoll(reply.substr(0, end));
+    const std::size_t end = reply.find("\r\n");
+    if (end == std::string::npos || end == 0) return -1;
+    return std::stoll(reply.substr(0, end));
 }
 
 }  // namespace zorblet::server::testing

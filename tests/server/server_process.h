@@ -14,60 +14,60 @@ namespace zorblet::server::testing {
 
 // A fresh directory under the system's temporary directory, removed with its contents.
 class TempDir {
- public:
-  TempDir();
-  ~TempDir();
-  TempDir(const TempDir&) = delete;
-  TempDir& operator=(const TempDir&) = delete;
+public:
+    TempDir();
+    ~TempDir();
+    TempDir(const TempDir&) = delete;
+    TempDir& operator=(const TempDir&) = delete;
 
-  const std::filesystem::path& path() const { return path_; }
+    const std::filesystem::path& path() const { return path_; }
 
- private:
-  std::filesystem::path path_;
+private:
+    std::filesystem::path path_;
 };
 
 struct HttpReply {
-  int status = 0;  // 0: no reply at all
-  std::string body;
-  std::string content_type;
+    int status = 0;  // 0: no reply at all
+    std::string body;
+    std::string content_type;
 };
 
 struct ServerLaunch {
-  std::filesystem::path database;
-  std::vector<std::string> extra_arguments;
-  // Largest file the server may write, in bytes; its writes beyond fail like a full disk.
-  std::optional<std::uint64_t> file_size_limit;
+    std::filesystem::path database;
+    std::vector<std::string> extra_arguments;
+    // Largest file the server may write, in bytes; its writes beyond fail like a full disk.
+    std::optional<std::uint64_t> file_size_limit;
 };
 
 // The real zorblet-highscore-server as a child process on a free loopback port, with its
 // stderr in a log file next to the database.
 class ServerProcess {
- public:
-  explicit ServerProcess(ServerLaunch launch);
-  ~ServerProcess();  // stops the server if it still runs
-  ServerProcess(const ServerProcess&) = delete;
-  ServerProcess& operator=(const ServerProcess&) = delete;
+public:
+    explicit ServerProcess(ServerLaunch launch);
+    ~ServerProcess();  // stops the server if it still runs
+    ServerProcess(const ServerProcess&) = delete;
+    ServerProcess& operator=(const ServerProcess&) = delete;
 
-  // Sends GET (or `method`) with the target exactly as given, on a new connection.
-  HttpReply Get(const std::string& target, const std::string& method = "GET") const;
-  // Sends raw bytes on a new connection; returns all it receives until the server closes.
-  std::string Exchange(const std::string& request) const;
-  // SIGTERM and wait; returns the exit status (-1 when it died by a signal).
-  int Stop();
-  // SIGKILL and wait: no chance to clean up.
-  void Kill();
+    // Sends GET (or `method`) with the target exactly as given, on a new connection.
+    HttpReply Get(const std::string& target, const std::string& method = "GET") const;
+    // Sends raw bytes on a new connection; returns all it receives until the server closes.
+    std::string Exchange(const std::string& request) const;
+    // SIGTERM and wait; returns the exit status (-1 when it died by a signal).
+    int Stop();
+    // SIGKILL and wait: no chance to clean up.
+    void Kill();
 
-  int port() const { return port_; }
-  std::string ReadLog() const;
+    int port() const { return port_; }
+    std::string ReadLog() const;
 
- private:
-  void Start(const ServerLaunch& launch);
-  void WaitUntilListening();
-  int WaitForExit();
+private:
+    void Start(const ServerLaunch& launch);
+    void WaitUntilListening();
+    int WaitForExit();
 
-  std::filesystem::path log_file_;
-  pid_t pid_ = -1;
-  int port_ = 0;
+    std::filesystem::path log_file_;
+    pid_t pid_ = -1;
+    int port_ = 0;
 };
 
 // Fills a database file through the storage layer (the server must not be running on it).

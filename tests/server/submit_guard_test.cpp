@@ -9,46 +9,47 @@ using std::chrono::seconds;
 const SubmitGuard::Clock::time_point Start{seconds(1000)};
 
 TEST(SubmitGuard, AllowsABurstOfTheRateThenRefillsEvenly) {
-  SubmitGuard guard(3);  // one more every 20 s
-  EXPECT_TRUE(guard.TakeAllowance("10.0.0.1", Start));
-  EXPECT_TRUE(guard.TakeAllowance("10.0.0.1", Start));
-  EXPECT_TRUE(guard.TakeAllowance("10.0.0.1", Start));
-  EXPECT_FALSE(guard.TakeAllowance("10.0.0.1", Start + seconds(19)));
-  EXPECT_TRUE(guard.TakeAllowance("10.0.0.2", Start + seconds(19)));  // others unaffected
-  EXPECT_TRUE(guard.TakeAllowance("10.0.0.1", Start + seconds(20)));
-  EXPECT_FALSE(guard.TakeAllowance("10.0.0.1", Start + seconds(21)));
-  for (int i = 0; i < 3; ++i) EXPECT_TRUE(guard.TakeAllowance("10.0.0.1", Start + seconds(200)));
-  EXPECT_FALSE(guard.TakeAllowance("10.0.0.1", Start + seconds(200)));
+    SubmitGuard guard(3);  // one more every 20 s
+    EXPECT_TRUE(guard.TakeAllowance("10.0.0.1", Start));
+    EXPECT_TRUE(guard.TakeAllowance("10.0.0.1", Start));
+    EXPECT_TRUE(guard.TakeAllowance("10.0.0.1", Start));
+    EXPECT_FALSE(guard.TakeAllowance("10.0.0.1", Start + seconds(19)));
+    EXPECT_TRUE(guard.TakeAllowance("10.0.0.2", Start + seconds(19)));  // others unaffected
+    EXPECT_TRUE(guard.TakeAllowance("10.0.0.1", Start + seconds(20)));
+    EXPECT_FALSE(guard.TakeAllowance("10.0.0.1", Start + seconds(21)));
+    for (int i = 0; i < 3; ++i) EXPECT_TRUE(guard.TakeAllowance("10.0.0.1", Start + seconds(200)));
+    EXPECT_FALSE(guard.TakeAllowance("10.0.0.1", Start + seconds(200)));
 }
 
 TEST(SubmitGuard, RateZeroNeverRefuses) {
-  SubmitGuard guard(0);
-  for (int i = 0; i < 1000; ++i) ASSERT_TRUE(guard.TakeAllowance("10.0.0.1", Start));
+    SubmitGuard guard(0);
+    for (int i = 0; i < 1000; ++i) ASSERT_TRUE(guard.TakeAllowance("10.0.0.1", Start));
 }
 
 TEST(SubmitGuard, TreatsTheSameNameAndPointsFromOneAddressWithinAMinuteAsRepeat) {
-  SubmitGuard guard(10);
-  const Submission anna{500, "Anna"};
-  EXPECT_TRUE(guard.ClaimFirst("10.0.0.1", anna, Start));
-  EXPECT_FALSE(guard.ClaimFirst("10.0.0.1", anna, Start + seconds(59)));
-  EXPECT_TRUE(guard.ClaimFirst("10.0.0.2", anna, Start + seconds(1)));
-  EXPECT_TRUE(guard.ClaimFirst("10.0.0.1", {501, "Anna"}, Start + seconds(1)));
-  EXPECT_TRUE(guard.ClaimFirst("10.0.0.1", {500, "anna"}, Start + seconds(1)));
-  EXPECT_TRUE(guard.ClaimFirst("10.0.0.1", anna, Start + seconds(60)));
+    SubmitGuard guard(10);
+    const Submission anna{500, "Anna"};
+    EXPECT_TRUE(guard.ClaimFirst("10.0.0.1", anna, Start));
+    EXPECT_FALSE(guard.ClaimFirst("10.0.0.1", anna, Start + seconds(59)));
+    EXPECT_TRUE(guard.ClaimFirst("10.0.0.2", anna, Start + seconds(1)));
+    EXPECT_TRUE(guard.ClaimFirst("10.0.0.1", {501, "Anna"}, Start + seconds(1)));
+    EXPECT_TRUE(guard.ClaimFirst("10.0.0.1", {500, "anna"}, Start + seconds(1)));
+    EXPECT_TRUE(guard.ClaimFirst("10.0.0.1", anna, Start + seconds(60)));
 
-  const Submission bert{7, "Bert"};
-  EXPECT_TRUE(guard.ClaimFirst("10.0.0.1", bert, Start));
-  guard.ReleaseClaim("10.0.0.1", bert);  // storing failed: a retry must be stored
-  EXPECT_TRUE(guard.ClaimFirst("10.0.0.1", bert, Start + seconds(1)));
+    const Submission bert{7, "Bert"};
+    EXPECT_TRUE(guard.ClaimFirst("10.0.0.1", bert, Start));
+    guard.ReleaseClaim("10.0.0.1", bert);  // storing failed: a retry must be stored
+    EXPECT_TRUE(guard.ClaimFirst("10.0.0.1", bert, Start + seconds(1)));
 }
 
 TEST(SubmitGuard, RemembersOnlyTheLatestClaimsSoAFloodCannotGrowMemory) {
-  SubmitGuard guard(0);
-  for (std::size_t i = 0; i <= SubmitGuard::MaxRecentClaims; ++i) {
-    ASSERT_TRUE(guard.ClaimFirst("10.0.0.1", {static_cast<std::int32_t>(i), "Flut"}, Start));
-  }
-  EXPECT_TRUE(guard.ClaimFirst("10.0.0.1", {0, "Flut"}, Start));  // the oldest is forgotten
-  EXPECT_FALSE(guard.ClaimFirst("10.0.0.1", {static_cast<std::int32_t>(SubmitGuard::MaxRecentClaims), "Flut"}, Start));
+    SubmitGuard guard(0);
+    for (std::size_t i = 0; i <= SubmitGuard::MaxRecentClaims; ++i) {
+        ASSERT_TRUE(guard.ClaimFirst("10.0.0.1", {static_cast<std::int32_t>(i), "Flut"}, Start));
+    }
+    EXPECT_TRUE(guard.ClaimFirst("10.0.0.1", {0, "Flut"}, Start));  // the oldest is forgotten
+    EXPECT_FALSE(
+        guard.ClaimFirst("10.0.0.1", {static_cast<std::int32_t>(SubmitGuard::MaxRecentClaims), "Flut"}, Start));
 }
 
 }  // namespace

@@ -17,9 +17,9 @@ namespace zorblet::testing {
 // A clock that only moves when read or slept on.
 class FakeClock final : public platform::Clock {
 public:
-    std::uint64_t Now = 1'000'000'000;       // counter ticks (nanoseconds)
-    std::uint64_t ReadCost = 0;              // added by every Counter() read
-    std::uint64_t WakeLatency = 0;           // added after every sleep
+    std::uint64_t Now = 1'000'000'000;  // counter ticks (nanoseconds)
+    std::uint64_t ReadCost = 0;         // added by every Counter() read
+    std::uint64_t WakeLatency = 0;      // added after every sleep
     std::uint64_t FrequencyValue = 1'000'000'000;
     int Reads = 0;
     std::vector<std::uint64_t> SleepTargets;
@@ -31,7 +31,9 @@ public:
     }
     std::uint64_t Frequency() override { return FrequencyValue; }
     std::uint32_t Ticks() override { return static_cast<std::uint32_t>(Now / 1'000'000); }
-    void SleepMs(int milliseconds) override { Now += static_cast<std::uint64_t>(milliseconds) * 1'000'000 + WakeLatency; }
+    void SleepMs(int milliseconds) override {
+        Now += static_cast<std::uint64_t>(milliseconds) * 1'000'000 + WakeLatency;
+    }
     void SleepUntil(std::uint64_t counter) override {
         SleepTargets.push_back(counter);
         if (counter > Now) Now = counter;

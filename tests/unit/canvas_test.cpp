@@ -112,8 +112,8 @@ TEST_F(CanvasTest, LinesLeaveOutTheirEndPoint) {
     for (const auto& line : cases) {
         canvas.ClearScreen(0, 0, 0);
         canvas.DrawLine(line.X, line.Y, line.Width, line.Height, Red);
-        EXPECT_EQ(PixelsOf(Red), line.Expected) << "line from " << line.X << "," << line.Y << " by "
-                                                 << line.Width << "," << line.Height;
+        EXPECT_EQ(PixelsOf(Red), line.Expected)
+            << "line from " << line.X << "," << line.Y << " by " << line.Width << "," << line.Height;
     }
 }
 

@@ -35,10 +35,14 @@ struct KeyCase {
 
 TEST(FunctionKeys, TableOfConditionsAndEffects) {
     const KeyCase cases[] = {
-        {"ESC in the menu ends the program", Key::Escape, [](Game&) {}, [](const Game&) {},
-         FrameOutcome::EndProgram, 0},
+        {"ESC in the menu ends the program", Key::Escape, [](Game&) {}, [](const Game&) {}, FrameOutcome::EndProgram,
+         0},
         {"ESC in the name entry cancels it", Key::Escape,
-         [](Game& g) { g.NameEntryActive = 1; g.Table.TableScroll = 777; g.PlayerName = "Ann"; },
+         [](Game& g) {
+             g.NameEntryActive = 1;
+             g.Table.TableScroll = 777;
+             g.PlayerName = "Ann";
+         },
          [](const Game& g) {
              EXPECT_EQ(g.NameEntryActive, 0);
              EXPECT_EQ(g.Table.TableScroll, 10);
@@ -46,7 +50,12 @@ TEST(FunctionKeys, TableOfConditionsAndEffects) {
          },
          FrameOutcome::Continue, 0},
         {"ESC in a game abandons it", Key::Escape,
-         [](Game& g) { g.Lives = 2; g.Score = 123.5f; g.Countdown = 0; g.Table.TableScroll = 777; },
+         [](Game& g) {
+             g.Lives = 2;
+             g.Score = 123.5f;
+             g.Countdown = 0;
+             g.Table.TableScroll = 777;
+         },
          [](const Game& g) {
              EXPECT_EQ(g.Lives, 0);
              EXPECT_EQ(g.Score, 123.5f) << "the abandoned score stays on show";
@@ -55,7 +64,10 @@ TEST(FunctionKeys, TableOfConditionsAndEffects) {
          },
          FrameOutcome::Continue, 1},
         {"ESC during a countdown with a name entry open abandons the game only", Key::Escape,
-         [](Game& g) { g.Lives = 3; g.NameEntryActive = 1; },
+         [](Game& g) {
+             g.Lives = 3;
+             g.NameEntryActive = 1;
+         },
          [](const Game& g) {
              EXPECT_EQ(g.Lives, 0);
              EXPECT_EQ(g.NameEntryActive, 1);
@@ -73,7 +85,11 @@ TEST(FunctionKeys, TableOfConditionsAndEffects) {
          FrameOutcome::Continue, 0},
         {"F3 switches the sound on", Key::F3, [](Game& g) { g.SoundOn = 0; },
          [](const Game& g) { EXPECT_EQ(g.SoundOn, 1); }, FrameOutcome::Continue, 0},
-        {"F2 starts a game from the menu", Key::F2, [](Game& g) { g.Score = 55.0f; g.Countdown = 0; },
+        {"F2 starts a game from the menu", Key::F2,
+         [](Game& g) {
+             g.Score = 55.0f;
+             g.Countdown = 0;
+         },
          [](const Game& g) {
              EXPECT_EQ(g.Lives, 3);
              EXPECT_EQ(g.Countdown, 602);
@@ -82,8 +98,13 @@ TEST(FunctionKeys, TableOfConditionsAndEffects) {
          FrameOutcome::Continue, 0},
         {"F2 restarts a running, paused game and keeps the flags", Key::F2,
          [](Game& g) {
-             g.Lives = 1; g.Countdown = 0; g.Score = 999.0f;
-             g.Paused = 1; g.HelpShown = 1; g.SoundOn = 0; g.NameEntryActive = 1;
+             g.Lives = 1;
+             g.Countdown = 0;
+             g.Score = 999.0f;
+             g.Paused = 1;
+             g.HelpShown = 1;
+             g.SoundOn = 0;
+             g.NameEntryActive = 1;
          },
          [](const Game& g) {
              EXPECT_EQ(g.Lives, 3);
@@ -153,7 +174,7 @@ TEST(SimulationActive, HoldsInTheMenuAndInPlayButNotInCountdownOrPause) {
         bool Active;
     };
     const Case cases[] = {
-        {0, 602, 0, true}, {0, 0, 0, true}, {3, 0, 0, true}, {3, 602, 0, false},
+        {0, 602, 0, true}, {0, 0, 0, true},    {3, 0, 0, true},  {3, 602, 0, false},
         {3, 2, 0, false},  {0, 602, 1, false}, {3, 0, 1, false},
     };
     for (const auto& c : cases) {

@@ -116,7 +116,11 @@ TEST_F(HeadlessLoopTest, CloseRequestEndsEveryState) {
         [](Game& g) { g.Paused = 1; },
         [](Game& g) { g.Lives = 3; },
         [](Game& g) { g.NameEntryActive = 1; },
-        [](Game& g) { g.HelpShown = 1; g.Lives = 2; g.Countdown = 0; },
+        [](Game& g) {
+            g.HelpShown = 1;
+            g.Lives = 2;
+            g.Countdown = 0;
+        },
     };
     for (const auto& enter : states) {
         enter(*game);

@@ -77,7 +77,10 @@ TEST_F(MenuHudTest, MenuLinesAreCentredAndTheSoundLineFollowsTheFlag) {
 }
 
 TEST_F(MenuHudTest, StatusLineIsCentredInItsOwnColour) {
-    DrawMenu(canvas, fonts, "Daten werden \xFC" "bertragen...", true);
+    DrawMenu(canvas, fonts,
+             "Daten werden \xFC"
+             "bertragen...",
+             true);
     const Extent status = ExtentInRows(StatusColour, 320, 339);
     EXPECT_EQ(status.MinX, 300 - (26 * Advance14 >> 1));
     EXPECT_EQ(ExtentInRows(StatusColour, 339, 600).Pixels, 0);
@@ -103,7 +106,7 @@ TEST(RoundToInt, HalvesGoToEvenAndExtremesSaturate) {
         float In;
         std::int32_t Out;
     } cases[] = {
-        {2.5f, 2},     {3.5f, 4},   {-2.5f, -2},     {-0.5f, 0},        {0.49f, 0},
+        {2.5f, 2},     {3.5f, 4},        {-2.5f, -2},       {-0.5f, 0}, {0.49f, 0},
         {-10.0f, -10}, {1e10f, INT_MAX}, {-1e10f, INT_MIN}, {NAN, 0},
     };
     for (const auto& c : cases) EXPECT_EQ(RoundToInt(c.In), c.Out) << c.In;
