@@ -5,6 +5,8 @@
 #include <array>
 #include <cstdio>
 
+#include "local_date.h"
+
 namespace zorblet::server {
 
 namespace {
@@ -22,14 +24,6 @@ void AppendEscaped(std::string& line, std::string_view text) {
     }
 }
 
-std::string FormatLogTime(std::time_t moment) {
-    std::tm local{};
-    localtime_r(&moment, &local);
-    std::array<char, 40> text{};
-    const std::size_t length = std::strftime(text.data(), text.size(), "%d/%b/%Y:%H:%M:%S %z", &local);
-    return std::string(text.data(), length);
-}
-
 }  // namespace
 
 std::string FormatAccessLine(const AccessRecord& record, std::time_t moment) {
@@ -37,7 +31,7 @@ std::string FormatAccessLine(const AccessRecord& record, std::time_t moment) {
     line.reserve(128 + record.target.size());
     AppendEscaped(line, record.address.empty() ? "-" : record.address);
     line += " - - [";
-    line += FormatLogTime(moment);
+    line += FormatLocalTime(moment, "%d/%b/%Y:%H:%M:%S %z");
     line += "] \"";
     AppendEscaped(line, record.method);
     line += ' ';

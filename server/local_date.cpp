@@ -4,11 +4,11 @@
 
 namespace zorblet::server {
 
-std::string FormatLocalDate(std::time_t moment) {
+std::string FormatLocalTime(std::time_t moment, const char* picture) {
     std::tm local{};
     localtime_r(&moment, &local);
-    std::array<char, 16> text{};
-    const std::size_t length = std::strftime(text.data(), text.size(), "%d.%m.%y", &local);
+    std::array<char, 64> text{};
+    const std::size_t length = std::strftime(text.data(), text.size(), picture, &local);
     return std::string(text.data(), length);
 }
 
