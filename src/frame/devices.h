@@ -6,6 +6,7 @@
 #include "platform/mouse.h"
 #include "platform/random.h"
 #include "platform/screen.h"
+#include "sound/tone_effect.h"
 
 namespace zorblet::frame {
 
@@ -17,6 +18,7 @@ struct Devices {
     platform::Clock& Clock;
     platform::FontLoader& Fonts;
     platform::Random& Random;
+    sound::ToneStarter& Tones;
 };
 
 }  // namespace zorblet::frame

@@ -1,5 +1,7 @@
 #include "frame/function_keys.h"
 
+#include "world/world_frame.h"
+
 namespace zorblet::frame {
 
 namespace {
@@ -23,7 +25,7 @@ FrameOutcome HandleEscape(Game& game, platform::Mouse& mouse) {
 
 }  // namespace
 
-FrameOutcome HandleFunctionKeys(Game& game, platform::Mouse& mouse) {
+FrameOutcome HandleFunctionKeys(Game& game, platform::Mouse& mouse, world::Services& services) {
     if (game.Keys.Released(Key::Escape) && HandleEscape(game, mouse) == FrameOutcome::EndProgram) {
         return FrameOutcome::EndProgram;
     }
@@ -32,16 +34,13 @@ FrameOutcome HandleFunctionKeys(Game& game, platform::Mouse& mouse) {
         if (game.Paused == 1) mouse.Release();
     }
     if (game.Keys.Released(Key::F1)) game.HelpShown = 1 - game.HelpShown;
-    if (game.Keys.Released(Key::F2)) NewGame(game);
+    if (game.Keys.Released(Key::F2)) NewGame(game, services);
     if (game.Keys.Released(Key::F3)) game.SoundOn = 1 - game.SoundOn;
     return FrameOutcome::Continue;
 }
 
-void NewGame(Game& game) {
-    game.Lives = 3;
-    game.Countdown = CountdownStart;
-    // The ball, paddle, target, extras and shots are reset here once the world exists.
-    game.Score = 0.0f;
+void NewGame(Game& game, world::Services& services) {
+    world::StartNewGame(game, services);
 }
 
 }  // namespace zorblet::frame

@@ -1,6 +1,7 @@
 #pragma once
 // All program state, in one object the frame owns and tests can create.
 
+#include <atomic>
 #include <cstdint>
 #include <string>
 
@@ -10,24 +11,21 @@
 #include "platform/keyboard.h"
 #include "render/canvas.h"
 #include "render/font.h"
+#include "world/world.h"
 
 namespace zorblet::frame {
 
-inline constexpr std::int32_t CountdownStart = 602;
+using world::CountdownStart;
 inline constexpr int FrameRate = 120;
 
-struct Game {
-    // Which state the game is in: see SimulationActive and the function keys.
-    std::int32_t Lives = 0;  // above 0 while a game runs; 0 in the menu
-    float Score = 0.0f;
-    std::int32_t Paused = 0;
+// The world (with Lives, Score, Paused, Countdown and AnimAngle) and the rest of the
+// program's state. Which state the game is in: see SimulationActive and the function keys.
+struct Game : world::World {
     std::int32_t HelpShown = 0;
-    std::int32_t SoundOn = 1;
-    std::int32_t Countdown = CountdownStart;
+    std::atomic<std::int32_t> SoundOn = 1;  // tone threads read it
     std::int32_t NameEntryActive = 0;
-    std::int32_t AnimAngle = 0;  // degrees, +2 per unpaused frame, never wrapped
-    std::string PlayerName;      // Windows-1252
-    std::string StatusText;      // the transfer status line; empty while no transfer runs
+    std::string PlayerName;  // Windows-1252
+    std::string StatusText;  // the transfer status line; empty while no transfer runs
 
     highscore::TableView Table;
 
@@ -39,9 +37,6 @@ struct Game {
     render::Fonts Fonts;
 };
 
-// The world moves only while this holds.
-inline bool SimulationActive(const Game& game) {
-    return (game.Countdown == 0 || game.Lives == 0) && game.Paused == 0;
-}
+using world::SimulationActive;
 
 }  // namespace zorblet::frame

@@ -1,9 +1,14 @@
 #include "frame/main_loop.h"
 
+#include <cmath>
+
+#include "frame/device_services.h"
 #include "render/colour.h"
 #include "render/help_page.h"
 #include "render/hud.h"
 #include "render/menu.h"
+#include "world/ball_paddle.h"
+#include "world/world_frame.h"
 
 namespace zorblet::frame {
 
@@ -19,9 +24,19 @@ void PresentFrame(Game& game, Devices& devices, FrameObserver* observer) {
     if (observer != nullptr) observer->FrameWaitEnded();
 }
 
-void DrawOverlay(Game& game) {
+// The last life is lost: the game-over tune, the score made whole, the cursor free.
+void GameOver(Game& game, Devices& devices) {
+    devices.Tones.StartTone(sound::ToneEffect::GameOverTune, 1);
+    // The name entry opens here with PlayerName.
+    game.Score = std::nearbyint(game.Score);
+    // Today's date for the player's row is taken here.
+    devices.Mouse.Release();
+    // The list around the score is fetched here, on a worker.
+}
+
+void DrawOverlay(Game& game, world::Services& services) {
     if (game.Lives > 0 && game.Countdown > 0 && game.Paused == 0) {
-        // The get-ready countdown with its digit runs here once the world exists.
+        world::CountdownStep(game, services, game.Canvas, game.Fonts);
         return;
     }
     if (game.Lives == 0 && game.HelpShown == 0) {
@@ -30,15 +45,15 @@ void DrawOverlay(Game& game) {
     }
 }
 
-void DrawFrame(Game& game, Devices& devices) {
+void DrawFrame(Game& game, Devices& devices, world::Services& services) {
     game.Canvas.ClearScreen(0, 0, 0);
     game.Canvas.BeginDrawing();
-    // The lost-ball check runs here once the world exists.
-    if (game.Paused == 0) game.AnimAngle += 2;
-    // While SimulationActive, the ball and paddle step here; then, every frame,
-    // the world's passes update and draw its objects.
+    if (world::BallLostCheck(game, services)) GameOver(game, devices);
+    if (game.Paused == 0) world::AdvanceAnimAngle(game);
+    if (SimulationActive(game)) world::StepBallAndPaddle(game, services);
+    world::StepWorld(game, services, game.Canvas, game.Fonts);
     game.Canvas.SetColour(render::TextColour);
-    DrawOverlay(game);
+    DrawOverlay(game, services);
     if (game.HelpShown == 1) render::DrawHelpPage(game.Canvas, game.Fonts);
     render::DrawHud(game.Canvas, game.Fonts, {game.Lives, game.Score, CurrentFps(game.Fps, devices.Clock)});
 }
@@ -48,16 +63,13 @@ void DrawFrame(Game& game, Devices& devices) {
 void StartUp(Game& game, Devices& devices, FrameObserver* observer) {
     // The key map for the name entry is built here.
     game.Fonts = render::CreateFonts(devices.Fonts);
-    // The world's object lists are created here.
     game.SoundOn = 1;
     // The highscore rows are allocated here.
     game.Fps.FpsStartTick = devices.Clock.Ticks();
     devices.Screen.Open();
     game.Pacer.SetFrameRate(devices.Clock, FrameRate);
-    // The world takes its initial values here.
-    game.Countdown = CountdownStart;
-    game.Lives = 0;
-    game.Score = 0.0f;
+    DeviceServices services(devices);
+    world::StartWorld(game, services);
     // The list around score 0 is fetched here, then the extras get their start values
     // and the rows are emptied again.
     devices.Mouse.Read();
@@ -73,10 +85,11 @@ FrameOutcome RunFrame(Game& game, Devices& devices, FrameObserver* observer) {
     devices.Clock.SleepMs(FrameHeadSleepMs);
     if (devices.Screen.TakeCloseRequest()) return FrameOutcome::EndProgram;
     if (observer != nullptr) observer->DrawingBegins();
-    DrawFrame(game, devices);
+    DeviceServices services(devices);
+    DrawFrame(game, devices, services);
     PresentFrame(game, devices, observer);
     game.Keys.Renew(devices.Keyboard);
-    if (HandleFunctionKeys(game, devices.Mouse) == FrameOutcome::EndProgram) return FrameOutcome::EndProgram;
+    if (HandleFunctionKeys(game, devices.Mouse, services) == FrameOutcome::EndProgram) return FrameOutcome::EndProgram;
     // While NameEntryActive, one step of the name entry runs here.
     return FrameOutcome::Continue;
 }

@@ -7,6 +7,7 @@
 #include "platform/platform_error.h"
 #include "platform/random.h"
 #include "platform/sdl_platform.h"
+#include "sound/threaded_tone_starter.h"
 
 namespace zorblet::frame {
 
@@ -26,9 +27,10 @@ int RunProgram(FrameObserver* observer) {
     try {
         std::unique_ptr<platform::SdlPlatform> platform = platform::StartSdlPlatform();
         platform::SeededRandom random(platform->Clock.Ticks());
-        Devices devices{platform->Screen, platform->Keyboard, platform->Mouse,
-                        platform->Clock,  *platform->Fonts,   random};
         auto game = std::make_unique<Game>();
+        sound::ThreadedToneStarter tones(game->SoundOn, platform->Tones);
+        Devices devices{
+            platform->Screen, platform->Keyboard, platform->Mouse, platform->Clock, *platform->Fonts, random, tones};
         StartUp(*game, devices, observer);
         RunMainLoop(*game, devices, observer);
         EndProgram(*platform);

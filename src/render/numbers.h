@@ -17,6 +17,16 @@ inline std::int32_t RoundToInt(float value) {
     return static_cast<std::int32_t>(std::lrint(value));
 }
 
+// Degrees to radians, as the game has always held it: a 32-bit float.
+inline constexpr float DegToRad = 0.017453292f;
+
+inline float SinDeg(float degrees) {
+    return std::sin(degrees * DegToRad);
+}
+inline float CosDeg(float degrees) {
+    return std::cos(degrees * DegToRad);
+}
+
 // Signed decimal without leading zeros or grouping.
 inline std::string DecimalText(std::int64_t value) {
     return std::to_string(value);

@@ -8,20 +8,23 @@
 #include <string>
 
 #include "support/fakes.h"
+#include "support/world_fakes.h"
 
 namespace zorblet::frame {
 namespace {
 
 namespace Key = platform::Key;
 
+testing::FakeServices services;
+
 // Holds the keys down for one frame's test, then lets them go for the next.
 FrameOutcome TapKeys(Game& game, testing::RecordingMouse& mouse, std::initializer_list<int> keys) {
     platform::KeySnapshot snapshot{};
     for (int key : keys) snapshot[key] = true;
     game.Keys.Renew(snapshot);
-    EXPECT_EQ(HandleFunctionKeys(game, mouse), FrameOutcome::Continue) << "a held key does nothing yet";
+    EXPECT_EQ(HandleFunctionKeys(game, mouse, services), FrameOutcome::Continue) << "a held key does nothing yet";
     game.Keys.Renew(platform::KeySnapshot{});
-    return HandleFunctionKeys(game, mouse);
+    return HandleFunctionKeys(game, mouse, services);
 }
 
 struct KeyCase {
@@ -89,11 +92,28 @@ TEST(FunctionKeys, TableOfConditionsAndEffects) {
          [](Game& g) {
              g.Score = 55.0f;
              g.Countdown = 0;
+             g.BallX = 40.0f, g.BallY = 400.0f, g.BallVX = 3.0f, g.BallVY = -1.0f;
+             g.PaddleX = 10, g.PaddleY = 20;
+             g.TargetSize = 10.0f;
+             g.Shots.push_back({1, 2, 3, 4});
+             g.TrailRings.push_back({1, 2, 20, 1, 0});
+             g.Particles.push_back({});
+             g.Popups.push_back({"250", 1, 2, 3, 4});
          },
          [](const Game& g) {
              EXPECT_EQ(g.Lives, 3);
              EXPECT_EQ(g.Countdown, 602);
              EXPECT_EQ(g.Score, 0.0f);
+             EXPECT_TRUE(g.BallX == 299.0f || g.BallX == 301.0f) << g.BallX;
+             EXPECT_EQ(g.BallY, 100.0f);
+             EXPECT_EQ(g.BallVX, 0.0f);
+             EXPECT_EQ(g.BallVY, 0.0f);
+             EXPECT_EQ(g.PaddleX, 300);
+             EXPECT_EQ(g.PaddleY, 500);
+             EXPECT_EQ(g.TargetSize, 0.0f);
+             EXPECT_TRUE(g.Shots.empty()) << "the shots are gone";
+             EXPECT_EQ(g.TrailRings.size() + g.Particles.size() + g.Popups.size(), 3u)
+                 << "rings, particles and pop-ups run out by themselves";
          },
          FrameOutcome::Continue, 0},
         {"F2 restarts a running, paused game and keeps the flags", Key::F2,
@@ -135,14 +155,14 @@ TEST(FunctionKeys, KeyFiresOnceOnItsRelease) {
     held[Key::F1] = true;
     for (int frame = 0; frame < 50; ++frame) {
         game.Keys.Renew(held);
-        HandleFunctionKeys(game, mouse);
+        HandleFunctionKeys(game, mouse, services);
     }
     EXPECT_EQ(game.HelpShown, 0) << "nothing while held";
     game.Keys.Renew(platform::KeySnapshot{});
-    HandleFunctionKeys(game, mouse);
+    HandleFunctionKeys(game, mouse, services);
     EXPECT_EQ(game.HelpShown, 1);
-    HandleFunctionKeys(game, mouse);
-    HandleFunctionKeys(game, mouse);
+    HandleFunctionKeys(game, mouse, services);
+    HandleFunctionKeys(game, mouse, services);
     EXPECT_EQ(game.HelpShown, 1) << "fires only once per release";
 }
 

@@ -3,6 +3,8 @@
 #include <SDL2/SDL.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cmath>
 #include <cstdlib>
 #include <functional>
 #include <memory>
@@ -10,6 +12,7 @@
 #include "frame/main_loop.h"
 #include "platform/sdl_platform.h"
 #include "support/fakes.h"
+#include "support/world_fakes.h"
 
 namespace zorblet::frame {
 namespace {
@@ -29,7 +32,7 @@ protected:
         setenv("SDL_VIDEODRIVER", "dummy", 1);
         platform = platform::StartSdlPlatform();
         devices = std::make_unique<Devices>(
-            Devices{platform->Screen, keyboard, mouse, platform->Clock, *platform->Fonts, random});
+            Devices{platform->Screen, keyboard, mouse, platform->Clock, *platform->Fonts, random, tones});
         game = std::make_unique<Game>();
     }
     void TearDown() override {
@@ -58,6 +61,7 @@ protected:
     testing::ScriptedKeyboard keyboard;
     testing::RecordingMouse mouse;
     testing::FixedRandom random;
+    testing::RecordingToneStarter tones;
     CountingObserver observer;
     std::unique_ptr<Devices> devices;
     std::unique_ptr<Game> game;
@@ -99,6 +103,50 @@ TEST_F(HeadlessLoopTest, MenuHelpPauseAndEscapeThroughTheRealLoop) {
     EXPECT_EQ(RunFrame(*game, *devices, &observer), FrameOutcome::EndProgram);
 }
 
+TEST_F(HeadlessLoopTest, AGameFromF2ToItsLastLostBall) {
+    using sound::ToneEffect;
+    using testing::ToneCall;
+    StartUp(*game, *devices, &observer);
+    RunFrames(5);
+    EXPECT_FALSE(mouse.Captured) << "the demonstration leaves the mouse alone";
+    TapKey(Key::F2);
+    EXPECT_EQ(game->Lives, 3);
+    EXPECT_EQ(game->Countdown, 600);
+    EXPECT_GT(PixelsInBand(TextColour, 270, 300), 50) << "the countdown digit";
+    EXPECT_EQ(tones.Started.back(), (ToneCall{ToneEffect::Beep, 440}));
+    EXPECT_FALSE(mouse.Captured) << "free until the world moves";
+
+    RunFrames(300);
+    EXPECT_EQ(game->Countdown, 0);
+    EXPECT_EQ(tones.Started.back(), (ToneCall{ToneEffect::Beep, 880}));
+    RunFrames(1);
+    EXPECT_EQ(PixelsInBand(TextColour, 270, 300), 0) << "the digit is gone";
+
+    const int paddleX = game->PaddleX;
+    mouse.Next = {-7, 0, true};
+    RunFrames(3);
+    EXPECT_TRUE(mouse.Captured);
+    EXPECT_EQ(game->PaddleX, paddleX - 21);
+    EXPECT_TRUE(game->Shots.empty()) << "the button is still held";
+    mouse.Next = {0, 0, false};
+    RunFrames(1);
+    EXPECT_EQ(game->Shots.size(), 1u);
+    EXPECT_LT(game->Score, 0.0f) << "a shot costs 10 points";
+
+    for (int lives = 3; lives > 0; --lives) {
+        game->Countdown = 0;
+        game->BallY = 700.0f;
+        RunFrames(1);
+        EXPECT_EQ(game->Lives, lives - 1);
+    }
+    EXPECT_EQ(std::count(tones.Started.begin(), tones.Started.end(), ToneCall{ToneEffect::LifeLost, 1}), 2);
+    EXPECT_EQ(tones.Started.back(), (ToneCall{ToneEffect::GameOverTune, 1}));
+    EXPECT_FALSE(mouse.Captured) << "game over frees the mouse";
+    EXPECT_EQ(game->Score, std::nearbyint(game->Score));
+    RunFrames(1);
+    EXPECT_GT(PixelsInBand(TextColour, 350, 380), 100) << "the menu is back";
+}
+
 TEST_F(HeadlessLoopTest, CloseRequestIsFoundBehindAFloodOfEvents) {
     StartUp(*game, *devices, &observer);
     RunFrames(3);
@@ -129,7 +177,7 @@ TEST_F(HeadlessLoopTest, CloseRequestEndsEveryState) {
         event.type = SDL_QUIT;
         SDL_PushEvent(&event);
         EXPECT_EQ(RunFrame(*game, *devices, &observer), FrameOutcome::EndProgram);
-        *game = Game{};
+        game = std::make_unique<Game>();
         game->Fonts = render::CreateFonts(*platform->Fonts);
     }
 }

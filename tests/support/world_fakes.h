@@ -1,0 +1,60 @@
+#pragma once
+// Stand-ins for what the world reaches outside itself: a seeded or scripted random
+// source, a tone recorder and a scripted mouse.
+
+#include <cstdint>
+#include <deque>
+#include <vector>
+
+#include "platform/random.h"
+#include "sound/tone_effect.h"
+#include "world/services.h"
+
+namespace zorblet::testing {
+
+struct ToneCall {
+    sound::ToneEffect Effect;
+    std::int32_t Argument;
+    bool operator==(const ToneCall&) const = default;
+};
+
+class FakeServices final : public world::Services {
+public:
+    explicit FakeServices(std::uint32_t seed = 1) : random_(seed) {}
+
+    // Served first, one per draw (capped at the draw's n); then the seeded source.
+    std::deque<std::int32_t> ScriptedRandom;
+    std::vector<ToneCall> Tones;
+    world::MouseState Mouse;  // what every read reports
+    int MouseReads = 0;
+
+    std::int32_t Random(std::int32_t n) override {
+        if (ScriptedRandom.empty()) return random_.Next(n);
+        const std::int32_t value = ScriptedRandom.front();
+        ScriptedRandom.pop_front();
+        return value < n ? value : n;
+    }
+    void StartTone(sound::ToneEffect effect, std::int32_t argument) override { Tones.push_back({effect, argument}); }
+    world::MouseState ReadMouse() override {
+        ++MouseReads;
+        return Mouse;
+    }
+
+    int CountTones(sound::ToneEffect effect, std::int32_t argument) const {
+        int count = 0;
+        for (const auto& tone : Tones) count += tone == ToneCall{effect, argument};
+        return count;
+    }
+
+private:
+    platform::SeededRandom random_;
+};
+
+// Records the effects the frame starts, without threads.
+class RecordingToneStarter final : public sound::ToneStarter {
+public:
+    std::vector<ToneCall> Started;
+    void StartTone(sound::ToneEffect effect, std::int32_t argument) override { Started.push_back({effect, argument}); }
+};
+
+}  // namespace zorblet::testing

@@ -1,0 +1,89 @@
+// A long run of the world with a fixed seed: what must always hold, whatever happens.
+// ZORBLET_SOAK_FRAMES sets the length (scripts/soak runs the long form).
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdlib>
+#include <random>
+#include <string>
+
+#include "support/world_frame.h"
+#include "world/geometry.h"
+
+namespace zorblet::world {
+namespace {
+
+long SoakFrames() {
+    const char* frames = std::getenv("ZORBLET_SOAK_FRAMES");
+    return frames != nullptr ? std::atol(frames) : 200000;
+}
+
+bool Finite(float value) {
+    return std::isfinite(value);
+}
+
+// Everything that must hold at the end of any frame.
+::testing::AssertionResult WorldIsSound(const World& w) {
+    auto fail = [](const std::string& what) { return ::testing::AssertionFailure() << what; };
+    for (float v : {w.BallX, w.BallY, w.BallVX, w.BallVY, w.PaddleAngle, w.TargetSize, w.Score}) {
+        if (!Finite(v)) return fail("a ball, paddle, target or score value is not finite");
+    }
+    if (w.PaddleX < 0 || w.PaddleX > 600 || w.PaddleY < 0 || w.PaddleY > 600) return fail("paddle outside the field");
+    if (w.BallTintRed < 0 || w.BallTintRed > 200 || w.BallTintGreen < 0 || w.BallTintGreen > 200)
+        return fail("tint out of range");
+    if (w.AnimAngle < 0 || w.AnimAngle >= 3600) return fail("AnimAngle outside 0..3599");
+    if (VectorLength(w.BallVX, w.BallVY) > 50) return fail("the ball runs away");
+    for (const auto& s : w.Shots)
+        if (!Finite(s.x) || !Finite(s.y) || !Finite(s.angle) || !Finite(s.speed) || s.x < 0 || s.x > 600)
+            return fail("a shot");
+    for (const auto& p : w.Particles)
+        if (!Finite(p.x) || !Finite(p.y) || !Finite(p.angle) || !Finite(p.rot) || !Finite(p.speed) || p.x < 0 ||
+            p.x > 600)
+            return fail("a particle");
+    for (const auto& p : w.Popups)
+        if (!Finite(p.x) || !Finite(p.y) || !Finite(p.angle) || !Finite(p.speed)) return fail("a pop-up");
+    for (const auto& r : w.TrailRings)
+        if (!Finite(r.radius) || r.radius <= 5 || r.brightness < 0.25f - 1e-4f) return fail("a trail ring");
+    if (w.Shots.size() + w.Particles.size() + w.Popups.size() + w.TrailRings.size() > 5000)
+        return fail("the lists keep growing");
+    return ::testing::AssertionSuccess();
+}
+
+TEST(WorldSoak, DemonstrationAndWildPlayStayFiniteAndInBounds) {
+    testing::WorldBench bench(20261210);
+    bench.ClearEachFrame = false;
+    World& w = bench.World;
+    StartWorld(w, bench.Services);
+    std::mt19937 player(99);
+    long ballOutside = 0, contacts = 0, hits = 0;
+    bench.AfterSimulatedStep = [&] {
+        if (w.BallX < 20.0f || w.BallX > 580.0f) ++ballOutside;
+    };
+    const long frames = SoakFrames();
+    for (long frame = 0; frame < frames; ++frame) {
+        // Mostly demonstration; now and then a game with a restless mouse, and pauses.
+        const long phase = frame % 50000;
+        if (phase == 30000) StartNewGame(w, bench.Services);
+        if (phase == 45000) w.Lives = 0;
+        if (frame % 7919 == 0) w.Paused = 1 - w.Paused;
+        if (w.Lives > 0) {
+            std::uniform_int_distribution<int> delta(-40, 40);
+            bench.Services.Mouse = {delta(player), delta(player), player() % 5 == 0};
+        }
+        const std::size_t tones = bench.Services.Tones.size();
+        if (bench.RunFrame()) StartNewGame(w, bench.Services);
+        for (std::size_t i = tones; i < bench.Services.Tones.size(); ++i) {
+            contacts += bench.Services.Tones[i] == testing::ToneCall{sound::ToneEffect::Click, 1500};
+            hits += bench.Services.Tones[i].Effect == sound::ToneEffect::Crackle;
+        }
+        if (bench.Services.Tones.size() > 100000) bench.Services.Tones.clear();
+        ASSERT_TRUE(WorldIsSound(w)) << "frame " << frame;
+    }
+    EXPECT_EQ(ballOutside, 0) << "the walls hold the ball after every step";
+    EXPECT_GT(contacts, frames / 2000) << "the paddle keeps meeting the ball";
+    EXPECT_GT(hits, 0) << "shots hit the target now and then";
+}
+
+}  // namespace
+}  // namespace zorblet::world
