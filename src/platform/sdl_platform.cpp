@@ -150,6 +150,7 @@ void SdlMouse::Release() {
 void SdlPlatform::ShutDown() {
     Mouse.Release();
     Screen.Close();
+    Tones.Close();
     Fonts.reset();
     SDL_Quit();
 }
@@ -157,6 +158,7 @@ void SdlPlatform::ShutDown() {
 std::unique_ptr<SdlPlatform> StartSdlPlatform() {
     auto platform = std::make_unique<SdlPlatform>();
     platform->Fonts = std::make_unique<TtfFontLoader>();
+    platform->Tones.Open();
     return platform;
 }
 

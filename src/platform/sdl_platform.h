@@ -1,5 +1,5 @@
 #pragma once
-// The platform on SDL2: window and screen, keyboard, mouse, clock and fonts.
+// The platform on SDL2: window and screen, keyboard, mouse, clock, fonts and tones.
 
 #include <memory>
 
@@ -9,6 +9,7 @@
 #include "platform/mouse.h"
 #include "platform/posix_clock.h"
 #include "platform/screen.h"
+#include "platform/sdl_tone_generator.h"
 
 struct SDL_Window;
 
@@ -59,12 +60,14 @@ struct SdlPlatform {
     SdlMouse Mouse{Screen};
     PosixClock Clock;
     std::unique_ptr<FontLoader> Fonts;
+    SdlToneGenerator Tones;  // tone threads use it until the process ends
 
-    // Gives the mouse back, closes the window and ends SDL.
+    // Gives the mouse back, closes the window and the sound device, and ends SDL.
     void ShutDown();
 };
 
-// Initialises SDL's video and event layers and the font layer; the window opens later.
+// Initialises SDL's video and event layers, the font layer and the sound device (silent
+// when there is none); the window opens later.
 // Throws PlatformError with a message for the player when something is missing.
 std::unique_ptr<SdlPlatform> StartSdlPlatform();
 

@@ -30,6 +30,7 @@ class HeadlessLoopTest : public ::testing::Test {
 protected:
     void SetUp() override {
         setenv("SDL_VIDEODRIVER", "dummy", 1);
+        setenv("SDL_AUDIODRIVER", "dummy", 1);  // the platform opens a sound device too
         platform = platform::StartSdlPlatform();
         devices = std::make_unique<Devices>(
             Devices{platform->Screen, keyboard, mouse, platform->Clock, *platform->Fonts, random, tones});

@@ -1,0 +1,164 @@
+// The tone generator on SDL's audio, end to end: what reaches the device, and what
+// happens without one. SDL's audio layer is chosen by environment variables, so these
+// tests run in an executable of their own.
+
+#include "platform/sdl_tone_generator.h"
+
+#include <SDL2/SDL.h>
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <cmath>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "sound/threaded_tone_starter.h"
+#include "sound/tone_effects.h"
+#include "support/keep_forever.h"
+#include "support/thread_count.h"
+#include "support/tone_fakes.h"
+
+namespace zorblet::platform {
+namespace {
+
+using namespace std::chrono_literals;
+
+constexpr float Audible = 0.01f * ToneMixer::ToneAmplitude;
+
+// Where the tones lie in a recording: first and last audible sample.
+struct Span {
+    std::size_t First = 0;
+    std::size_t Last = 0;
+    std::size_t Length() const { return Last - First + 1; }
+};
+
+Span FindSound(const std::vector<float>& samples) {
+    Span span;
+    bool found = false;
+    for (std::size_t i = 0; i < samples.size(); ++i) {
+        if (std::abs(samples[i]) < Audible) continue;
+        if (!found) span.First = i;
+        span.Last = i;
+        found = true;
+    }
+    return span;
+}
+
+std::size_t LongestSilence(const std::vector<float>& samples, Span span) {
+    std::size_t longest = 0, run = 0;
+    for (std::size_t i = span.First; i <= span.Last; ++i) {
+        run = std::abs(samples[i]) < 1e-3f ? run + 1 : 0;
+        longest = std::max(longest, run);
+    }
+    return longest;
+}
+
+class SdlToneGeneratorTest : public ::testing::Test {
+protected:
+    void TearDown() override {
+        tones.Close();
+        SDL_Quit();
+        if (!recording.empty()) std::filesystem::remove(recording);
+    }
+
+    void OpenOnDriver(const char* driver) {
+        setenv("SDL_AUDIODRIVER", driver, 1);
+        tones.Open();
+    }
+    // Opens SDL's disk driver, which writes every sample the device plays to a file,
+    // silence included, at the pace of a real device; the file is complete once the
+    // device is closed.
+    void OpenRecording() {
+        recording = std::filesystem::temp_directory_path() /
+                    ("zorblet-tones-" + std::to_string(getpid()) + "-" +
+                     ::testing::UnitTest::GetInstance()->current_test_info()->name() + ".raw");
+        setenv("SDL_DISKAUDIOFILE", recording.c_str(), 1);
+        OpenOnDriver("disk");
+        ASSERT_TRUE(tones.HasDevice()) << SDL_GetError();
+        tones.Sleep(50);  // the device is running, as it is long before the game's first tone
+    }
+    // What the device played, in the format the mixer was given: float mono at SampleRate().
+    std::vector<float> ReadRecording() {
+        std::ifstream file(recording, std::ios::binary);
+        std::vector<char> bytes((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+        std::vector<float> samples(bytes.size() / sizeof(float));
+        std::memcpy(samples.data(), bytes.data(), samples.size() * sizeof(float));
+        return samples;
+    }
+    double Milliseconds(std::size_t samples) const { return 1000.0 * samples / tones.SampleRate(); }
+
+    SdlToneGenerator tones;
+    std::filesystem::path recording;
+};
+
+TEST_F(SdlToneGeneratorTest, ABeepReachesTheDeviceWithItsPitchAndLength) {
+    OpenRecording();
+    tones.Beep(440, 200);
+    tones.Sleep(100);  // Beep returns as its last buffer is due; let that one play
+    tones.Close();
+
+    const std::vector<float> samples = ReadRecording();
+    const Span tone = FindSound(samples);
+    ASSERT_GT(tone.Last, tone.First) << "no tone in " << samples.size() << " samples";
+    EXPECT_NEAR(Milliseconds(tone.Length()), 200.0, 10.0);
+    int crossings = 0;
+    for (std::size_t i = tone.First + 1; i <= tone.Last; ++i) {
+        crossings += (samples[i - 1] < 0.0f) != (samples[i] < 0.0f);
+    }
+    EXPECT_NEAR(crossings / 2.0 / (Milliseconds(tone.Length()) / 1000.0), 440.0, 5.0);
+    EXPECT_LE(*std::max_element(samples.begin(), samples.end()), ToneMixer::OutputLimit);
+}
+
+TEST_F(SdlToneGeneratorTest, ACrackleReachesTheDeviceAsOneUnbrokenBurst) {
+    OpenRecording();
+    sound::PlayCrackle(tones);
+    tones.Sleep(100);
+    tones.Close();
+
+    const std::vector<float> samples = ReadRecording();
+    const Span crackle = FindSound(samples);
+    ASSERT_GT(crackle.Last, crackle.First);
+    EXPECT_NEAR(Milliseconds(crackle.Length()), 150.0, 10.0) << "50 tones of 3 ms";
+    EXPECT_LT(Milliseconds(LongestSilence(samples, crackle)), 0.5) << "no gap between its tones";
+}
+
+TEST_F(SdlToneGeneratorTest, WithoutADeviceATonePlaysSilentlyButTakesItsTime) {
+    OpenOnDriver("nosuchdriver");
+    EXPECT_FALSE(tones.HasDevice());
+    EXPECT_EQ(tones.SampleRate(), 0);
+    const auto start = std::chrono::steady_clock::now();
+    tones.Beep(440, 100);
+    const auto took = std::chrono::steady_clock::now() - start;
+    EXPECT_GE(took, 100ms);
+    EXPECT_LT(took, 5s);
+}
+
+TEST(SdlToneGeneratorThreadsTest, EveryEffectPlaysThroughTheDeviceOnItsOwnSmallThread) {
+    setenv("SDL_AUDIODRIVER", "dummy", 1);
+    // As in the game, the generator outlives the effect threads that nothing joins.
+    auto& tones = testing::KeepForever<SdlToneGenerator>();
+    tones.Open();
+    ASSERT_TRUE(tones.HasDevice()) << SDL_GetError();
+    const int threadsBefore = testing::CountThreadsBeforeTest();
+    auto& soundOn = testing::KeepForever<std::atomic<std::int32_t>>(1);
+    auto& played = testing::KeepForever<testing::RecordingToneGenerator>(tones);
+    sound::ThreadedToneStarter starter(soundOn, played);
+    for (sound::ToneEffect effect : {sound::ToneEffect::Crackle, sound::ToneEffect::Click, sound::ToneEffect::LifeLost,
+                                     sound::ToneEffect::Beep, sound::ToneEffect::GameOverTune}) {
+        starter.StartTone(effect, 1500);
+    }
+    ASSERT_TRUE(testing::WaitForThreadsAtMost(threadsBefore)) << "an effect thread is stuck";
+    EXPECT_EQ(played.Calls().size(), 50u + 1u + 25u + 1u + 8u);
+    tones.Close();
+    SDL_Quit();
+}
+
+}  // namespace
+}  // namespace zorblet::platform
