@@ -91,15 +91,17 @@ private:
     int waitingBeeps_ = 0;
 };
 
+// One tone effect as the game starts it.
+struct EffectStart {
+    sound::ToneEffect Effect;
+    std::int32_t Argument;
+    bool operator==(const EffectStart&) const = default;
+};
+
 // Records the effects the game starts, in order, without starting threads.
 class RecordingToneStarter final : public sound::ToneStarter {
 public:
-    struct Start {
-        sound::ToneEffect Effect;
-        std::int32_t Argument;
-        bool operator==(const Start&) const = default;
-    };
-    std::vector<Start> Starts;
+    std::vector<EffectStart> Starts;
 
     void StartTone(sound::ToneEffect effect, std::int32_t argument) override { Starts.push_back({effect, argument}); }
 };

@@ -8,15 +8,10 @@
 
 #include "platform/random.h"
 #include "sound/tone_effect.h"
+#include "support/tone_fakes.h"
 #include "world/services.h"
 
 namespace zorblet::testing {
-
-struct ToneCall {
-    sound::ToneEffect Effect;
-    std::int32_t Argument;
-    bool operator==(const ToneCall&) const = default;
-};
 
 class FakeServices final : public world::Services {
 public:
@@ -24,7 +19,7 @@ public:
 
     // Served first, one per draw (capped at the draw's n); then the seeded source.
     std::deque<std::int32_t> ScriptedRandom;
-    std::vector<ToneCall> Tones;
+    std::vector<EffectStart> Tones;
     world::MouseState Mouse;  // what every read reports
     int MouseReads = 0;
 
@@ -42,19 +37,12 @@ public:
 
     int CountTones(sound::ToneEffect effect, std::int32_t argument) const {
         int count = 0;
-        for (const auto& tone : Tones) count += tone == ToneCall{effect, argument};
+        for (const auto& tone : Tones) count += tone == EffectStart{effect, argument};
         return count;
     }
 
 private:
     platform::SeededRandom random_;
-};
-
-// Records the effects the frame starts, without threads.
-class RecordingToneStarter final : public sound::ToneStarter {
-public:
-    std::vector<ToneCall> Started;
-    void StartTone(sound::ToneEffect effect, std::int32_t argument) override { Started.push_back({effect, argument}); }
 };
 
 }  // namespace zorblet::testing

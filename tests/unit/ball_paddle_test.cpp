@@ -14,7 +14,7 @@ namespace zorblet::world {
 namespace {
 
 using sound::ToneEffect;
-using testing::ToneCall;
+using testing::EffectStart;
 using testing::WorldBench;
 
 class BallPaddleTest : public ::testing::Test {
@@ -282,7 +282,7 @@ TEST_F(BallPaddleTest, CountdownShowsThreeTwoOneZeroWithItsBeeps) {
     bench.Fonts.FontBold32 = render::Font(std::make_unique<DigitWidthGlyphs>());
     w.Lives = 3;
     std::string digits;
-    std::vector<std::pair<int, ToneCall>> beeps;
+    std::vector<std::pair<int, EffectStart>> beeps;
     for (int frame = 1; w.Countdown > 0; ++frame) {
         bench.Canvas.ClearScreen(0, 0, 0);
         bench.Canvas.SetColour(render::TextColour);
@@ -301,7 +301,7 @@ TEST_F(BallPaddleTest, CountdownShowsThreeTwoOneZeroWithItsBeeps) {
         ASSERT_LE(frame, 301);
     }
     EXPECT_EQ(digits, "3210");
-    const std::vector<std::pair<int, ToneCall>> expected = {{1, {ToneEffect::Beep, 440}},
+    const std::vector<std::pair<int, EffectStart>> expected = {{1, {ToneEffect::Beep, 440}},
                                                             {101, {ToneEffect::Beep, 440}},
                                                             {201, {ToneEffect::Beep, 440}},
                                                             {301, {ToneEffect::Beep, 880}}};

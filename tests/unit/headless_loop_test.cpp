@@ -106,7 +106,7 @@ TEST_F(HeadlessLoopTest, MenuHelpPauseAndEscapeThroughTheRealLoop) {
 
 TEST_F(HeadlessLoopTest, AGameFromF2ToItsLastLostBall) {
     using sound::ToneEffect;
-    using testing::ToneCall;
+    using testing::EffectStart;
     StartUp(*game, *devices, &observer);
     RunFrames(5);
     EXPECT_FALSE(mouse.Captured) << "the demonstration leaves the mouse alone";
@@ -114,12 +114,12 @@ TEST_F(HeadlessLoopTest, AGameFromF2ToItsLastLostBall) {
     EXPECT_EQ(game->Lives, 3);
     EXPECT_EQ(game->Countdown, 600);
     EXPECT_GT(PixelsInBand(TextColour, 270, 300), 50) << "the countdown digit";
-    EXPECT_EQ(tones.Started.back(), (ToneCall{ToneEffect::Beep, 440}));
+    EXPECT_EQ(tones.Starts.back(), (EffectStart{ToneEffect::Beep, 440}));
     EXPECT_FALSE(mouse.Captured) << "free until the world moves";
 
     RunFrames(300);
     EXPECT_EQ(game->Countdown, 0);
-    EXPECT_EQ(tones.Started.back(), (ToneCall{ToneEffect::Beep, 880}));
+    EXPECT_EQ(tones.Starts.back(), (EffectStart{ToneEffect::Beep, 880}));
     RunFrames(1);
     EXPECT_EQ(PixelsInBand(TextColour, 270, 300), 0) << "the digit is gone";
 
@@ -140,8 +140,8 @@ TEST_F(HeadlessLoopTest, AGameFromF2ToItsLastLostBall) {
         RunFrames(1);
         EXPECT_EQ(game->Lives, lives - 1);
     }
-    EXPECT_EQ(std::count(tones.Started.begin(), tones.Started.end(), ToneCall{ToneEffect::LifeLost, 1}), 2);
-    EXPECT_EQ(tones.Started.back(), (ToneCall{ToneEffect::GameOverTune, 1}));
+    EXPECT_EQ(std::count(tones.Starts.begin(), tones.Starts.end(), EffectStart{ToneEffect::LifeLost, 1}), 2);
+    EXPECT_EQ(tones.Starts.back(), (EffectStart{ToneEffect::GameOverTune, 1}));
     EXPECT_FALSE(mouse.Captured) << "game over frees the mouse";
     EXPECT_EQ(game->Score, std::nearbyint(game->Score));
     RunFrames(1);

@@ -74,7 +74,7 @@ TEST(WorldSoak, DemonstrationAndWildPlayStayFiniteAndInBounds) {
         const std::size_t tones = bench.Services.Tones.size();
         if (bench.RunFrame()) StartNewGame(w, bench.Services);
         for (std::size_t i = tones; i < bench.Services.Tones.size(); ++i) {
-            contacts += bench.Services.Tones[i] == testing::ToneCall{sound::ToneEffect::Click, 1500};
+            contacts += bench.Services.Tones[i] == testing::EffectStart{sound::ToneEffect::Click, 1500};
             hits += bench.Services.Tones[i].Effect == sound::ToneEffect::Crackle;
         }
         if (bench.Services.Tones.size() > 100000) bench.Services.Tones.clear();
