@@ -1,0 +1,83 @@
+#include "highscore/board.h"
+
+#include <algorithm>
+
+namespace zorblet::highscore {
+
+namespace {
+
+// The status line while a transfer runs; it also hides the table rows.
+constexpr const char* TransferRunningText = "Daten werden \xFC" "bertragen...";
+
+}  // namespace
+
+Board::Board() : rows_(HighscoreRowCount) {}
+
+void Board::BeginTransfer() {
+    std::lock_guard lock(mutex_);
+    ++transfers_;
+    version_.fetch_add(1, std::memory_order_release);
+}
+
+void Board::EndTransfer() {
+    std::lock_guard lock(mutex_);
+    transfers_ = std::max(0, transfers_ - 1);
+    version_.fetch_add(1, std::memory_order_release);
+}
+
+void Board::PublishRows(std::int32_t first, std::vector<std::string> rows) {
+    std::lock_guard lock(mutex_);
+    std::int64_t index = first;
+    for (auto& row : rows) {
+        if (index >= 0 && index < HighscoreRowCount) rows_[static_cast<std::size_t>(index)] = std::move(row);
+        ++index;
+    }
+    const std::int64_t last = static_cast<std::int64_t>(first) + static_cast<std::int64_t>(rows.size()) - 1;
+    MarkRows(static_cast<std::int32_t>(std::clamp<std::int64_t>(first, 0, HighscoreRowCount)),
+             static_cast<std::int32_t>(std::clamp<std::int64_t>(last, -1, HighscoreRowCount - 1)));
+}
+
+void Board::PublishPlace(std::int32_t place) {
+    std::lock_guard lock(mutex_);
+    scorePlace_ = place;
+    version_.fetch_add(1, std::memory_order_release);
+}
+
+void Board::RecordFailure() {
+    std::lock_guard lock(mutex_);
+    ++failures_;
+    version_.fetch_add(1, std::memory_order_release);
+}
+
+void Board::ClearRows(std::int32_t first, std::int32_t last) {
+    std::lock_guard lock(mutex_);
+    first = std::clamp(first, 0, HighscoreRowCount);
+    last = std::clamp(last, -1, HighscoreRowCount - 1);
+    for (std::int32_t i = first; i <= last; ++i) rows_[static_cast<std::size_t>(i)].clear();
+    MarkRows(first, last);
+}
+
+void Board::MarkRows(std::int32_t first, std::int32_t last) {
+    if (first <= last) {
+        dirtyFirst_ = std::min(dirtyFirst_, first);
+        dirtyLast_ = std::max(dirtyLast_, last);
+    }
+    version_.fetch_add(1, std::memory_order_release);
+}
+
+void Board::Refresh(BoardView& view) {
+    if (version_.load(std::memory_order_acquire) == view.Version) return;
+    std::lock_guard lock(mutex_);
+    // One view (the frame's) follows the board, so what it has copied is clean again.
+    for (std::int32_t i = dirtyFirst_; i <= dirtyLast_; ++i) {
+        view.HighscoreRows[static_cast<std::size_t>(i)] = rows_[static_cast<std::size_t>(i)];
+    }
+    dirtyFirst_ = HighscoreRowCount;
+    dirtyLast_ = -1;
+    view.ScorePlace = scorePlace_;
+    view.StatusText = transfers_ > 0 ? TransferRunningText : "";
+    view.Failures = failures_;
+    view.Version = version_.load(std::memory_order_relaxed);
+}
+
+}  // namespace zorblet::highscore
