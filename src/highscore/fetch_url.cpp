@@ -1,0 +1,53 @@
+#include "highscore/fetch_url.h"
+
+#include <algorithm>
+#include <cstdint>
+
+namespace zorblet::highscore {
+
+namespace {
+
+// Milliseconds left of the call's budget on the given clock.
+class Deadline {
+public:
+    Deadline(platform::Clock& clock, int budgetMs) : clock_(clock), start_(clock.Counter()), budgetMs_(budgetMs) {}
+
+    int RemainingMs() {
+        const std::uint64_t elapsedMs = (clock_.Counter() - start_) * 1000 / clock_.Frequency();
+        return elapsedMs >= static_cast<std::uint64_t>(budgetMs_) ? 0 : budgetMs_ - static_cast<int>(elapsedMs);
+    }
+
+private:
+    platform::Clock& clock_;
+    std::uint64_t start_;
+    int budgetMs_;
+};
+
+FetchResult TakeAnswer(platform::HttpAttempt& attempt) {
+    FetchResult result;
+    result.Body = std::move(attempt.Body);
+    result.Status = attempt.Status;
+    result.Outcome = attempt.TimedOut ? FetchOutcome::TimedOut : FetchOutcome::Answered;
+    return result;
+}
+
+}  // namespace
+
+FetchResult FetchUrl(platform::HttpTransport& transport, platform::Clock& clock, const std::string& url) {
+    Deadline deadline(clock, FetchBudgetMs);
+    bool timedOut = false;
+    for (int attempts = 0; attempts < FetchAttempts; ++attempts) {
+        const int remainingMs = deadline.RemainingMs();
+        if (remainingMs <= 0) break;
+        platform::HttpAttempt attempt = transport.Get(url, remainingMs);
+        if (attempt.Status != 0) return TakeAnswer(attempt);
+        // A server that took the request and went silent may answer the next one.
+        timedOut = timedOut || attempt.TimedOut;
+        clock.SleepMs(std::min(FetchRetryPauseMs, deadline.RemainingMs()));
+    }
+    FetchResult result;
+    result.Outcome = timedOut || deadline.RemainingMs() <= 0 ? FetchOutcome::TimedOut : FetchOutcome::NoConnection;
+    return result;
+}
+
+}  // namespace zorblet::highscore

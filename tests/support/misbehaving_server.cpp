@@ -1,0 +1,254 @@
+#include "misbehaving_server.h"
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/eventfd.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <array>
+#include <cerrno>
+#include <cstdint>
+#include <cstdio>
+#include <stdexcept>
+
+namespace zorblet::testing {
+
+namespace {
+
+constexpr std::size_t MaxHeadBytes = 64 * 1024;
+
+const char* ReasonPhrase(int status) {
+    switch (status) {
+        case 200:
+            return "OK";
+        case 302:
+            return "Found";
+        case 404:
+            return "Not Found";
+        case 503:
+            return "Service Unavailable";
+        default:
+            return "Status";
+    }
+}
+
+sockaddr_in LoopbackAddress(int port) {
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_port = htons(static_cast<std::uint16_t>(port));
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    return address;
+}
+
+int BoundPort(int socket) {
+    sockaddr_in address{};
+    socklen_t length = sizeof address;
+    getsockname(socket, reinterpret_cast<sockaddr*>(&address), &length);
+    return ntohs(address.sin_port);
+}
+
+bool StopRequested(int stopSignal) {
+    pollfd stop{stopSignal, POLLIN, 0};
+    return poll(&stop, 1, 0) > 0;
+}
+
+// Waits until socket has events or the server stops; false on stop.
+bool WaitFor(int socket, short events, int stopSignal) {
+    std::array<pollfd, 2> waits{pollfd{socket, events, 0}, pollfd{stopSignal, POLLIN, 0}};
+    while (poll(waits.data(), waits.size(), -1) < 0) {
+        if (errno != EINTR) return false;
+    }
+    return waits[1].revents == 0;
+}
+
+// The request line and headers, up to the blank line; less if the client stops sending.
+std::string ReadRequestHead(int socket, int stopSignal) {
+    std::string head;
+    std::array<char, 4096> buffer;
+    while (head.find("\r\n\r\n") == std::string::npos && head.size() < MaxHeadBytes) {
+        if (!WaitFor(socket, POLLIN, stopSignal)) break;
+        const ssize_t n = recv(socket, buffer.data(), buffer.size(), 0);
+        if (n > 0) {
+            head.append(buffer.data(), static_cast<std::size_t>(n));
+        } else if (n == 0 || (errno != EAGAIN && errno != EINTR)) {
+            break;
+        }
+    }
+    return head;
+}
+
+}  // namespace
+
+bool FixtureConnection::WaitUntilWritable() {
+    return WaitFor(socket_, POLLOUT, stopSignal_);
+}
+
+bool FixtureConnection::Send(std::string_view bytes) {
+    while (!bytes.empty()) {
+        const ssize_t n = send(socket_, bytes.data(), bytes.size(), MSG_NOSIGNAL);
+        if (n > 0) {
+            bytes.remove_prefix(static_cast<std::size_t>(n));
+        } else if (errno == EAGAIN) {
+            if (!WaitUntilWritable()) return false;
+        } else if (errno != EINTR) {
+            return false;
+        }
+    }
+    return !StopRequested(stopSignal_);
+}
+
+bool FixtureConnection::Pause(std::chrono::milliseconds duration) {
+    pollfd stop{stopSignal_, POLLIN, 0};
+    return poll(&stop, 1, static_cast<int>(duration.count())) == 0;
+}
+
+void FixtureConnection::HoldOpen() {
+    std::array<char, 4096> buffer;
+    while (WaitFor(socket_, POLLIN, stopSignal_)) {
+        const ssize_t n = recv(socket_, buffer.data(), buffer.size(), 0);
+        if (n == 0 || (n < 0 && errno != EAGAIN && errno != EINTR)) return;
+    }
+}
+
+std::string HttpReplyHead(int status, std::size_t bodySize, std::string_view extraHeaders) {
+    return "HTTP/1.1 " + std::to_string(status) + " " + ReasonPhrase(status) +
+           "\r\nContent-Length: " + std::to_string(bodySize) + "\r\nConnection: close\r\n" + std::string(extraHeaders) +
+           "\r\n";
+}
+
+std::string HttpReply(int status, std::string_view body, std::string_view extraHeaders) {
+    return HttpReplyHead(status, body.size(), extraHeaders) + std::string(body);
+}
+
+// Numbered lines, so that a lost, repeated or misplaced piece shows.
+std::string PatternBody(std::size_t size) {
+    std::string body;
+    body.reserve(size + 16);
+    std::array<char, 16> line;
+    for (int number = 0; body.size() < size; ++number) {
+        std::snprintf(line.data(), line.size(), "%07d\n", number);
+        body += line.data();
+    }
+    body.resize(size);
+    return body;
+}
+
+std::string NotFoundPage() {
+    return "<!DOCTYPE html>\n<html><head><title>404 Not Found</title></head>\n"
+           "<body><h1>Not Found</h1><p>The requested URL was not found on this server.</p></body></html>\n";
+}
+
+ServerMode Refuses() {
+    return {Listening::Refused, nullptr};
+}
+
+ServerMode Unreachable() {
+    return {Listening::QueueFull, nullptr};
+}
+
+ServerMode SilentAfterAccept() {
+    return {Listening::Open, [](FixtureConnection& connection) { connection.HoldOpen(); }};
+}
+
+ServerMode StallsMidBody(std::string body) {
+    return {Listening::Open, [body = std::move(body)](FixtureConnection& connection) {
+                if (connection.Send(HttpReplyHead(200, body.size()) + body.substr(0, body.size() / 2))) {
+                    connection.HoldOpen();
+                }
+            }};
+}
+
+ServerMode Trickles(std::string body, std::chrono::milliseconds gap) {
+    return {Listening::Open, [body = std::move(body), gap](FixtureConnection& connection) {
+                if (!connection.Send(HttpReplyHead(200, body.size()))) return;
+                for (char byte : body) {
+                    if (!connection.Send(std::string_view(&byte, 1)) || !connection.Pause(gap)) return;
+                }
+            }};
+}
+
+ServerMode Answers(int status, std::string body, std::string extraHeaders) {
+    return {Listening::Open,
+            [reply = HttpReply(status, body, extraHeaders)](FixtureConnection& connection) { connection.Send(reply); }};
+}
+
+ServerMode Redirects(std::string location, std::string body) {
+    return Answers(302, std::move(body), "Location: " + location + "\r\n");
+}
+
+MisbehavingServer::MisbehavingServer(ServerMode mode) : mode_(std::move(mode)) {
+    stopSignal_ = eventfd(0, EFD_CLOEXEC);
+    Listen(mode_.Entry);
+    if (mode_.Entry == Listening::Open) acceptor_ = std::thread([this] { AcceptConnections(); });
+}
+
+MisbehavingServer::~MisbehavingServer() {
+    Stop();
+    close(stopSignal_);
+}
+
+void MisbehavingServer::Listen(Listening entry) {
+    listener_ = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
+    const sockaddr_in any = LoopbackAddress(0);
+    if (bind(listener_, reinterpret_cast<const sockaddr*>(&any), sizeof any) != 0) {
+        throw std::runtime_error("cannot bind a loopback port");
+    }
+    port_ = BoundPort(listener_);
+    if (entry == Listening::Refused) return;
+    // A backlog of 0 holds one connection that nobody accepts; Linux drops later SYNs.
+    listen(listener_, entry == Listening::QueueFull ? 0 : 64);
+    if (entry == Listening::QueueFull) {
+        queueFiller_ = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        const sockaddr_in self = LoopbackAddress(port_);
+        connect(queueFiller_, reinterpret_cast<const sockaddr*>(&self), sizeof self);
+    }
+}
+
+std::string MisbehavingServer::Url(std::string_view target) const {
+    return "http://127.0.0.1:" + std::to_string(port_) + std::string(target);
+}
+
+void MisbehavingServer::Stop() {
+    if (listener_ < 0) return;
+    const std::uint64_t one = 1;
+    [[maybe_unused]] const ssize_t written = write(stopSignal_, &one, sizeof one);
+    if (acceptor_.joinable()) acceptor_.join();
+    if (queueFiller_ >= 0) close(queueFiller_);
+    close(listener_);
+    listener_ = queueFiller_ = -1;
+}
+
+std::vector<std::string> MisbehavingServer::Requests() const {
+    const std::lock_guard lock(mutex_);
+    return requests_;
+}
+
+void MisbehavingServer::Record(std::string head) {
+    const std::lock_guard lock(mutex_);
+    requests_.push_back(std::move(head));
+}
+
+void MisbehavingServer::AcceptConnections() {
+    std::vector<std::thread> connections;
+    while (WaitFor(listener_, POLLIN, stopSignal_)) {
+        const int socket = accept4(listener_, nullptr, nullptr, SOCK_NONBLOCK | SOCK_CLOEXEC);
+        if (socket >= 0) connections.emplace_back([this, socket] { Serve(socket); });
+    }
+    for (std::thread& connection : connections) connection.join();
+}
+
+void MisbehavingServer::Serve(int socket) {
+    std::string head = ReadRequestHead(socket, stopSignal_);
+    const bool complete = head.find("\r\n\r\n") != std::string::npos;
+    if (!head.empty()) Record(std::move(head));
+    if (complete && mode_.Script) {
+        FixtureConnection connection(socket, stopSignal_);
+        mode_.Script(connection);
+    }
+    shutdown(socket, SHUT_WR);
+    close(socket);
+}
+
+}  // namespace zorblet::testing

@@ -1,0 +1,108 @@
+#pragma once
+// A loopback HTTP server that misbehaves on purpose, for tests of the game's HTTP client.
+// A mode says what it does with each connection; a new mode is one more function below.
+
+#include <chrono>
+#include <cstddef>
+#include <functional>
+#include <mutex>
+#include <string>
+#include <string_view>
+#include <thread>
+#include <vector>
+
+namespace zorblet::testing {
+
+// One accepted connection as a mode's script sees it. Every wait ends early when the
+// server stops, so no script can keep a test from ending.
+class FixtureConnection {
+public:
+    FixtureConnection(int socket, int stopSignal) : socket_(socket), stopSignal_(stopSignal) {}
+
+    // Sends all of bytes; false once the client has gone or the server stops.
+    bool Send(std::string_view bytes);
+    // False when the server stops during the pause.
+    bool Pause(std::chrono::milliseconds duration);
+    // Stays silent until the client hangs up or the server stops.
+    void HoldOpen();
+
+private:
+    bool WaitUntilWritable();
+
+    int socket_;
+    int stopSignal_;
+};
+
+enum class Listening {
+    Open,
+    Refused,    // the port is bound but not listening
+    QueueFull,  // one connection fills the listen queue, so later ones wait for ever
+};
+
+// Whether the server takes connections, and what it does with each one once the request
+// head has arrived (the connection is closed after the script).
+struct ServerMode {
+    Listening Entry = Listening::Open;
+    std::function<void(FixtureConnection&)> Script;
+};
+
+// A complete HTTP/1.1 reply with Content-Length, Connection: close and the extra header
+// lines, each ending in CR LF.
+std::string HttpReply(int status, std::string_view body, std::string_view extraHeaders = "");
+// The status line and head of such a reply, for a body of bodySize bytes.
+std::string HttpReplyHead(int status, std::size_t bodySize, std::string_view extraHeaders = "");
+// size bytes of a pattern in which every prefix is distinct from a shifted copy.
+std::string PatternBody(std::size_t size);
+// A web server's usual error page.
+std::string NotFoundPage();
+
+// The port is bound but nobody listens: every connection is refused.
+ServerMode Refuses();
+// Connections are taken but never reach the server: the listen queue is full, so the
+// client waits for the connection as if the host were unreachable.
+ServerMode Unreachable();
+// Reads the request and never answers.
+ServerMode SilentAfterAccept();
+// Sends the head and the first half of body, then nothing.
+ServerMode StallsMidBody(std::string body);
+// Sends the head, then body one byte at a time, gap apart.
+ServerMode Trickles(std::string body, std::chrono::milliseconds gap = std::chrono::seconds(1));
+// Answers every request with this reply.
+ServerMode Answers(int status, std::string body, std::string extraHeaders = "");
+ServerMode Redirects(std::string location, std::string body);
+
+// Runs on 127.0.0.1 at a free port from construction until Stop or destruction, on
+// threads of its own, and records the head (request line and headers) of every request.
+class MisbehavingServer {
+public:
+    explicit MisbehavingServer(ServerMode mode);
+    ~MisbehavingServer();
+    MisbehavingServer(const MisbehavingServer&) = delete;
+    MisbehavingServer& operator=(const MisbehavingServer&) = delete;
+
+    int Port() const { return port_; }
+    // "http://127.0.0.1:port" + target.
+    std::string Url(std::string_view target = "/") const;
+    // Ends every connection and joins every thread; safe to call twice.
+    void Stop();
+
+    std::vector<std::string> Requests() const;
+    std::size_t RequestCount() const { return Requests().size(); }
+
+private:
+    void Listen(Listening entry);
+    void AcceptConnections();
+    void Serve(int socket);
+    void Record(std::string head);
+
+    ServerMode mode_;
+    int listener_ = -1;
+    int queueFiller_ = -1;
+    int stopSignal_ = -1;
+    int port_ = 0;
+    std::thread acceptor_;
+    mutable std::mutex mutex_;
+    std::vector<std::string> requests_;
+};
+
+}  // namespace zorblet::testing
