@@ -1,6 +1,7 @@
 #include "highscore/text_input.h"
 
 #include <algorithm>
+#include <limits>
 
 namespace zorblet::highscore {
 
@@ -68,7 +69,8 @@ bool KeyHit(TextInput& input, platform::KeyTester& keys, std::int32_t key) {
                 input.RepeatCount = 0;
             }
         }
-        ++input.RepeatCount;
+        // A key held for months would otherwise overflow the count; past 30 its size no longer matters.
+        if (input.RepeatCount < std::numeric_limits<std::int32_t>::max()) ++input.RepeatCount;
         if (input.RepeatCount == 1) input.RepeatKey = key;
     }
     return hit;

@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <climits>
 #include <set>
 #include <string>
 #include <vector>
@@ -244,6 +245,15 @@ TEST_F(TextInputTest, AHeldKeyRepeatsFromItsThirtySecondFrameAndOnRelease) {
         EXPECT_EQ(input.EditText, c.After) << c.Key << " held " << c.Frames;
     }
     EXPECT_EQ(input.EditCursor, 8 - 5) << "Left: four repeats and the release";
+}
+
+TEST_F(TextInputTest, AKeyHeldForeverKeepsRepeatingWithoutOverflow) {
+    Open("");
+    input.RepeatCount = INT_MAX - 1;
+    input.RepeatKey = KeyA;
+    Hold({KeyA}, 3);
+    EXPECT_EQ(input.EditText, "aaa");
+    EXPECT_EQ(input.RepeatCount, INT_MAX);
 }
 
 TEST_F(TextInputTest, OfTwoKeysHeldTogetherNeitherRepeats) {
