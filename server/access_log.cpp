@@ -5,7 +5,7 @@
 #include <array>
 #include <cstdio>
 
-#include "local_date.h"
+#include "highscore/local_date.h"
 
 namespace zorblet::server {
 
@@ -31,7 +31,7 @@ std::string FormatAccessLine(const AccessRecord& record, std::time_t moment) {
     line.reserve(128 + record.target.size());
     AppendEscaped(line, record.address.empty() ? "-" : record.address);
     line += " - - [";
-    line += FormatLocalTime(moment, "%d/%b/%Y:%H:%M:%S %z");
+    line += highscore::FormatLocalTime(moment, "%d/%b/%Y:%H:%M:%S %z");
     line += "] \"";
     AppendEscaped(line, record.method);
     line += ' ';

@@ -2,10 +2,9 @@
 
 #include <chrono>
 #include <cstdio>
-#include <ctime>
 #include <optional>
 
-#include "local_date.h"
+#include "highscore/local_date.h"
 #include "query.h"
 #include "replies.h"
 #include "submission.h"
@@ -86,7 +85,7 @@ Reply HighscoreService::StoreSubmission(const Submission& submission, const std:
         return {200, "OK", {}};  // already stored a moment ago
     }
     try {
-        board_.AddEntry({submission.points, submission.name, FormatLocalDate(std::time(nullptr))});
+        board_.AddEntry({submission.points, submission.name, highscore::FormatDate()});
     } catch (const StorageError& error) {
         std::fprintf(stderr, "zorblet-highscore-server: storing a score failed: %s\n", error.what());
         guard_.ReleaseClaim(address, submission);

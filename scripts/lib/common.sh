@@ -10,9 +10,11 @@ ZORBLET_BUILD_PACKAGES=(
 )
 # What scripts/bench-server needs on top: the HTTP load generator.
 ZORBLET_BENCH_PACKAGES=(wrk)
-# What the tests need on top: GoogleTest, an X server to play in, and tools to drive and look at it.
+# What the tests need on top: GoogleTest, an X server to play in, tools to drive and look at
+# it, and clang with its libFuzzer runtime for the fuzzer.
 ZORBLET_TEST_PACKAGES=(
   libgtest-dev libx11-dev xvfb xdotool imagemagick x11-utils sox
+  clang libclang-rt-14-dev
 )
 
 # Installs whichever of the given packages are missing; quick when none is.

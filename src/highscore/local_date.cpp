@@ -1,8 +1,8 @@
-#include "local_date.h"
+#include "highscore/local_date.h"
 
 #include <array>
 
-namespace zorblet::server {
+namespace zorblet::highscore {
 
 std::string FormatLocalTime(std::time_t moment, const char* picture) {
     std::tm local{};
@@ -12,4 +12,4 @@ std::string FormatLocalTime(std::time_t moment, const char* picture) {
     return std::string(text.data(), length);
 }
 
-}  // namespace zorblet::server
+}  // namespace zorblet::highscore

@@ -1,0 +1,111 @@
+#include "highscore/highscore_table.h"
+
+#include <algorithm>
+#include <limits>
+
+#include "highscore/best_of_reply.h"
+#include "highscore/place_view_layout.h"
+#include "highscore/row_format.h"
+#include "highscore/table_view.h"
+#include "render/numbers.h"
+#include "render/text_layout.h"
+
+namespace zorblet::highscore {
+
+namespace {
+
+using render::Canvas;
+using render::RoundToInt;
+
+constexpr std::string_view Heading = " Pl.  Punkte  Spieler Name              Datum";
+constexpr std::string_view NamePrompt = "Bitte Namen eintragen oder ESC f\xFCr Abbruch";
+
+// Rows show only inside the window 0 < y < 240, drawn 50 pixels lower on the screen.
+constexpr int TableLeft = 30;
+constexpr int TableTop = 50;
+constexpr int TableHeight = 240;
+constexpr int PlayerRowY = 210;
+
+bool InTableWindow(std::int64_t y) {
+    return y > 0 && y < TableHeight;
+}
+
+void DrawRow(Canvas& canvas, std::string_view text, std::int32_t y) {
+    canvas.SetColour(FadeColour(y));
+    canvas.SetTextPosition(TableLeft, y + TableTop);
+    canvas.DrawText(text);
+}
+
+render::Colour PlayerRowColour(std::int32_t animAngle) {
+    const float s = render::SinDeg(static_cast<float>(animAngle));
+    return render::RGB(230 + RoundToInt(25 * s), 180 + RoundToInt(50 * s), 130 - RoundToInt(50 * s));
+}
+
+std::string PlayerRow(const TableInputs& inputs) {
+    return PadLeft(render::DecimalText(inputs.ScorePlace), 4) + "  " +
+           PadLeft(render::DecimalText(RoundToInt(inputs.Score)), 6) + "  " + PadRight(inputs.PlayerName, 26) +
+           std::string(inputs.GameDate);
+}
+
+void DrawCursor(Canvas& canvas, const TableInputs& inputs) {
+    // Blinks five times as fast as the row pulses; 64 bits so the angle cannot overflow.
+    if (render::SinDeg(static_cast<float>(5 * std::int64_t{inputs.AnimAngle})) <= 0) return;
+    const auto typed =
+        static_cast<std::size_t>(std::clamp<std::int32_t>(inputs.EditCursor, 0, std::ssize(inputs.PlayerName)));
+    const std::string beforeCursor = std::string(14, ' ') + std::string(inputs.PlayerName.substr(0, typed));
+    canvas.SetTextPosition(25 + canvas.TextWidth(beforeCursor), PlayerRowY);
+    canvas.DrawText("|");
+}
+
+void DrawPlaceView(Canvas& canvas, const TableInputs& inputs) {
+    inputs.TableScroll = PlaceViewScroll(inputs.ScorePlace);
+    for (const PlaceRowLine& line : LayOutPlaceRows(inputs.HighscoreRows, inputs.ScorePlace)) {
+        DrawRow(canvas, PadLeft(render::DecimalText(line.Rank), 4) + "  " + inputs.HighscoreRows[line.Row], line.Y);
+    }
+    canvas.SetColour(PlayerRowColour(inputs.AnimAngle));
+    canvas.SetTextPosition(TableLeft, PlayerRowY);
+    canvas.DrawText(PlayerRow(inputs));
+    DrawCursor(canvas, inputs);
+    render::DrawCentredText(canvas, NamePrompt, 320);
+}
+
+void DrawBestOfView(Canvas& canvas, const TableInputs& inputs) {
+    constexpr std::int32_t MaxScroll = std::numeric_limits<std::int32_t>::max();
+    inputs.TableScroll = inputs.TableScroll > MaxScroll - 2 ? MaxScroll : inputs.TableScroll + 2;
+    const std::int64_t scroll = inputs.TableScroll;
+    const auto rowCount = std::min<std::int64_t>(BestOfRowCount, std::ssize(inputs.HighscoreRows));
+    bool anyShown = false;
+    for (std::int64_t index = 0; index < rowCount; ++index) {
+        const std::int64_t y = 20 * index - scroll / 10 + TableHeight;
+        if (!InTableWindow(y)) continue;
+        const std::string& row = inputs.HighscoreRows[index];
+        DrawRow(canvas, row, static_cast<std::int32_t>(y));
+        if (!row.empty()) anyShown = true;
+    }
+    // Past the last row, or nothing fetched yet: start again from the bottom.
+    if (!anyShown) inputs.TableScroll = TableScrollRestart;
+}
+
+}  // namespace
+
+render::Colour FadeColour(std::int32_t y) {
+    const float f = render::SinDeg(static_cast<float>(y) / TableHeight * 180.0f);
+    return render::RGB(RoundToInt(155 * f), RoundToInt(55 * f), RoundToInt(255 * f));
+}
+
+void DrawHighscoreTable(Canvas& canvas, render::Fonts& fonts, const TableInputs& inputs) {
+    canvas.SetFont(fonts.FontBold14);
+    canvas.SetColour(render::TextColour);
+    canvas.SetTextPosition(TableLeft, 30);
+    canvas.DrawText(Heading);
+    canvas.SetFont(fonts.FontNormal14);
+    // A running transfer may be replacing the rows: the status line says so instead.
+    if (!inputs.StatusTextEmpty) return;
+    if (inputs.Score != 0 && inputs.NameEntryActive != 0) {
+        DrawPlaceView(canvas, inputs);
+    } else {
+        DrawBestOfView(canvas, inputs);
+    }
+}
+
+}  // namespace zorblet::highscore

@@ -1,0 +1,38 @@
+#pragma once
+// The highscore table over the menu: the scrolling best-of list, or, while the player
+// types a name after a game, the rows around the new place with the name being typed.
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "render/canvas.h"
+#include "render/colour.h"
+#include "render/font.h"
+
+namespace zorblet::highscore {
+
+// What one frame of the table reads, handed in by the caller as one consistent snapshot.
+struct TableInputs {
+    const std::vector<std::string>& HighscoreRows;
+    std::int32_t ScorePlace = 0;
+    float Score = 0;
+    std::int32_t NameEntryActive = 0;
+    bool StatusTextEmpty = true;  // false while a transfer runs
+    std::int32_t AnimAngle = 0;
+    std::string_view PlayerName;
+    std::int32_t EditCursor = 0;
+    std::string_view GameDate;
+    std::int32_t& TableScroll;  // updated by the frame's view
+};
+
+// A row's colour by its window y: brightest in the middle, fading to black at both edges.
+render::Colour FadeColour(std::int32_t y);
+
+// The heading, then the place view (Score != 0, a name entry open, no transfer) or the
+// best-of view (no transfer). While a transfer runs only the heading is drawn and
+// TableScroll stands.
+void DrawHighscoreTable(render::Canvas& canvas, render::Fonts& fonts, const TableInputs& inputs);
+
+}  // namespace zorblet::highscore

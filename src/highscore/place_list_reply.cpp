@@ -1,0 +1,37 @@
+#include "highscore/place_list_reply.h"
+
+#include <algorithm>
+#include <utility>
+
+#include "highscore/reply_fields.h"
+#include "highscore/row_format.h"
+
+namespace zorblet::highscore {
+
+namespace {
+
+std::string NextPlaceRow(std::string& replyText) {
+    const std::string points = NextField(replyText, FieldEnd);
+    const std::string name = NextField(replyText, FieldEnd);
+    const std::string date = NextField(replyText, RecordEnd);
+    return FormatPlaceRow(points, name, date);
+}
+
+}  // namespace
+
+PlaceListUpdate ParsePlaceList(std::string& replyText) {
+    PlaceListUpdate update;
+    update.ScorePlace = ParseInteger(NextField(replyText, RecordEnd));
+    const std::int64_t place = update.ScorePlace;
+    const std::int64_t first = std::max<std::int64_t>(place - 9, 0);
+    const std::int64_t last = place + 2;  // so never more than 12 records
+    for (std::int64_t index = first; index <= last; ++index) {
+        std::string row = NextPlaceRow(replyText);
+        if (!IsRowIndex(index)) continue;
+        if (update.Rows.Rows.empty()) update.Rows.FirstRow = static_cast<std::int32_t>(index);
+        update.Rows.Rows.push_back(std::move(row));
+    }
+    return update;
+}
+
+}  // namespace zorblet::highscore

@@ -1,0 +1,352 @@
+// Cutting the service's replies into fields and table rows: the byte-exact replies of the
+// real service, the worked examples, and places and counts the service might report.
+
+#include <gtest/gtest.h>
+
+#include <climits>
+#include <cstdio>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "highscore/best_of_reply.h"
+#include "highscore/place_list_reply.h"
+#include "highscore/reply_fields.h"
+#include "highscore/row_format.h"
+
+namespace zorblet::highscore {
+namespace {
+
+std::string Spaces(int count) {
+    return std::string(count, ' ');
+}
+
+std::string ReadFixture(const std::string& name) {
+    std::ifstream file(std::string(ZORBLET_FIXTURE_DIR) + "/" + name, std::ios::binary);
+    EXPECT_TRUE(file) << name;
+    std::ostringstream bytes;
+    bytes << file.rdbuf();
+    return bytes.str();
+}
+
+// A reply read line by line, the way a person reads the file, not the way the game cuts it.
+struct ReplyLines {
+    std::string FirstLine;
+    std::vector<std::vector<std::string>> Records;  // points, name, date
+};
+
+ReplyLines SplitReply(const std::string& reply) {
+    ReplyLines lines;
+    std::size_t start = 0;
+    for (std::size_t end; (end = reply.find("\r\n", start)) != std::string::npos; start = end + 2) {
+        const std::string line = reply.substr(start, end - start);
+        if (start == 0) {
+            lines.FirstLine = line;
+            continue;
+        }
+        std::vector<std::string> fields;
+        std::size_t from = 0;
+        for (std::size_t tab; (tab = line.find('\t', from)) != std::string::npos; from = tab + 1) {
+            fields.push_back(line.substr(from, tab - from));
+        }
+        fields.push_back(line.substr(from));
+        lines.Records.push_back(fields);
+    }
+    return lines;
+}
+
+// The row as printf's field widths lay it out: the same columns, nothing cut.
+std::string PrintedRow(const char* format, long long rank, const std::vector<std::string>& record) {
+    char text[256];
+    if (rank == LLONG_MIN) {
+        std::snprintf(text, sizeof text, format, record[0].c_str(), record[1].c_str(), record[2].c_str());
+    } else {
+        std::snprintf(text, sizeof text, format, rank, record[0].c_str(), record[1].c_str(), record[2].c_str());
+    }
+    return text;
+}
+
+std::string PrintedBestOfRow(long long rank, const std::vector<std::string>& record) {
+    return PrintedRow("%4lld  %6s  %-24s  %s", rank, record);
+}
+
+std::string PrintedPlaceRow(const std::vector<std::string>& record) {
+    return PrintedRow("%6s  %-24s  %s", LLONG_MIN, record);
+}
+
+TEST(NextField, CutsUpToTheFirstSeparatorAnywhereInTheRest) {
+    const struct {
+        std::string Reply;
+        std::string Separator;
+        std::string Field;
+        std::string Rest;
+    } cases[] = {
+        {"500\tBert\t02.02.24\r\n", "\t", "500", "Bert\t02.02.24\r\n"},
+        {"02.02.24\r\n300\t", "\r\n", "02.02.24", "300\t"},
+        {"\t\t\r\n", "\t", "", "\t\r\n"},
+        {"Bert\r\n300\tAnna", "\t", "Bert\r\n300", "Anna"},  // across the line end
+        {"02.02.24", "\r\n", "", "02.02.24"},                // no separator: nothing taken
+        {"02.02.24\r", "\r\n", "", "02.02.24\r"},
+        {"", "\t", "", ""},
+    };
+    for (const auto& c : cases) {
+        std::string reply = c.Reply;
+        EXPECT_EQ(NextField(reply, c.Separator), c.Field) << c.Reply;
+        EXPECT_EQ(reply, c.Rest) << c.Reply;
+    }
+}
+
+TEST(ParseInteger, ReadsAMinusAndDigitsAndSaturates) {
+    const struct {
+        const char* Field;
+        std::int32_t Value;
+    } cases[] = {
+        {"", 0},
+        {"0", 0},
+        {"60", 60},
+        {"-50", -50},
+        {"007", 7},
+        {"2147483647", INT_MAX},
+        {"2147483648", INT_MAX},
+        {"99999999999999999999999999", INT_MAX},
+        {"-2147483648", INT_MIN},
+        {"-2147483649", INT_MIN},
+        {"-99999999999999999999999999", INT_MIN},
+        {"00000000000000000000000012", 12},
+        {"12abc", 12},
+        {"5 ", 5},
+        {"-7\r", -7},
+        {"abc", 0},
+        {"-", 0},
+        {"--5", 0},
+        {" 5", 0},
+        {"+5", 0},
+    };
+    for (const auto& c : cases) EXPECT_EQ(ParseInteger(c.Field), c.Value) << '"' << c.Field << '"';
+}
+
+TEST(RowFormat, ColumnsArePaddedAndNothingIsCut) {
+    EXPECT_EQ(FormatBestOfRow(1, "1234", "Anna", "07.05.07"), "   1    1234  Anna" + Spaces(22) + "07.05.07");
+    EXPECT_EQ(FormatBestOfRow(1, "1234", "Anna", "07.05.07").size(), 48u);
+
+    const std::string longName(30, 'N');
+    const std::string longRow = FormatBestOfRow(1, "1234", longName, "07.05.07");
+    EXPECT_EQ(longRow.substr(14, 30), longName) << "a long name stays whole";
+    EXPECT_EQ(longRow.find("07.05.07"), 40u + 6u) << "and moves the date right";
+
+    EXPECT_EQ(FormatBestOfRow(123456, "12345678", "", ""), "123456  12345678" + Spaces(28));
+    EXPECT_EQ(FormatBestOfRow(-4, "", "", ""), "  -4" + Spaces(36));
+    EXPECT_EQ(FormatPlaceRow("300", "Cleo", "03.02.24"), "   300  Cleo" + Spaces(22) + "03.02.24");
+}
+
+class BestOfFixture : public ::testing::TestWithParam<const char*> {};
+
+TEST_P(BestOfFixture, EveryRowOfTheServicesReply) {
+    const std::string reply = ReadFixture(GetParam());
+    const ReplyLines lines = SplitReply(reply);
+    ASSERT_EQ(lines.Records.size(), 55u);
+    const long long count = std::stoll(lines.FirstLine);
+
+    std::string replyText = reply;
+    const BestOfUpdate update = ParseBestOf(replyText);
+    EXPECT_EQ(update.EntryCount, count);
+    EXPECT_EQ(replyText, "") << "the whole reply is read";
+    ASSERT_EQ(update.Rows.FirstRow, 0);
+    const std::vector<std::string>& rows = update.Rows.Rows;
+    ASSERT_EQ(rows.size(), 59u);
+    EXPECT_EQ(rows[0], "     Zorblet hat " + lines.FirstLine + " HighScore-Eintr\xE4ge");
+    EXPECT_EQ(rows[1], "");
+    for (int index = 2; index <= 51; ++index) {
+        EXPECT_EQ(rows[index], PrintedBestOfRow(index - 1, lines.Records[index - 2])) << "row " << index;
+    }
+    EXPECT_EQ(rows[52], " ...     ...  ...                       ...");
+    EXPECT_EQ(rows[53], rows[52]);
+    for (int index = 58; index >= 54; --index) {
+        EXPECT_EQ(rows[index], PrintedBestOfRow(count + index - 58, lines.Records[50 + 58 - index])) << "row " << index;
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(ServiceReplies, BestOfFixture,
+                         ::testing::Values("bestof_0.txt", "bestof_3.txt", "bestof_60.txt"));
+
+TEST(BestOfReply, RowsOfTheServicesReplyReadAsTheTableShowsThem) {
+    std::string replyText = ReadFixture("bestof_60.txt");
+    const std::vector<std::string> rows = ParseBestOf(replyText).Rows.Rows;
+    EXPECT_EQ(rows[0], "     Zorblet hat 60 HighScore-Eintr\xE4ge");
+    EXPECT_EQ(rows[2], "   1    1000  M\xFCller 18" + Spaces(17) + "19.07.24");
+    EXPECT_EQ(rows[3], "   2    1000  ABCDEFGHIJKLMNOPQRSTUVWX  14.06.24");
+    EXPECT_EQ(rows[4], "   3     950  \x80uro \xA7 5 13" + Spaces(15) + "14.02.24");
+    EXPECT_EQ(rows[43], "  42     200   Leerzeichen " + Spaces(13) + "08.08.24") << "the name's spaces stay";
+    EXPECT_EQ(rows[58], "  60    -100  \xC4rger & Co 46" + Spaces(13) + "19.11.24") << "last place first";
+    EXPECT_EQ(rows[54], "  56     -50  \xC4rger & Co 28" + Spaces(13) + "01.05.24");
+
+    replyText = ReadFixture("bestof_3.txt");
+    const std::vector<std::string> three = ParseBestOf(replyText).Rows.Rows;
+    EXPECT_EQ(three[58], "   3     300  Cleo" + Spaces(22) + "03.02.24") << "the 51st record is rank 3";
+    EXPECT_EQ(three[54], "  -1" + Spaces(36)) << "the 55th is rank -1";
+}
+
+TEST(BestOfReply, AnEmptyReplyGivesZeroEntriesAndRanksWithEmptyColumns) {
+    std::string replyText;
+    const BestOfUpdate update = ParseBestOf(replyText);
+    EXPECT_EQ(update.EntryCount, 0);
+    EXPECT_EQ(update.Rows.Rows[0], "     Zorblet hat 0 HighScore-Eintr\xE4ge");
+    EXPECT_EQ(update.Rows.Rows[2], "   1" + Spaces(36));
+    EXPECT_EQ(update.Rows.Rows[51], "  50" + Spaces(36));
+    EXPECT_EQ(update.Rows.Rows[54], "  -4" + Spaces(36));
+    EXPECT_EQ(update.Rows.Rows[58], "   0" + Spaces(36));
+}
+
+TEST(BestOfReply, CountsNearTheIntegerLimitsRankTheLastFiveExactly) {
+    const struct {
+        const char* FirstLine;
+        std::int32_t Count;
+        const char* Rank58;
+        const char* Rank54;
+    } cases[] = {
+        {"2147483647", INT_MAX, "2147483647", "2147483643"},
+        {"99999999999", INT_MAX, "2147483647", "2147483643"},
+        {"-2147483648", INT_MIN, "-2147483648", "-2147483652"},
+        {"-99999999999", INT_MIN, "-2147483648", "-2147483652"},
+        {"2", 2, "2", "-2"},
+    };
+    for (const auto& c : cases) {
+        std::string replyText = std::string(c.FirstLine) + "\r\n";
+        const BestOfUpdate update = ParseBestOf(replyText);
+        EXPECT_EQ(update.EntryCount, c.Count) << c.FirstLine;
+        EXPECT_EQ(update.Rows.Rows[0], "     Zorblet hat " + std::to_string(c.Count) + " HighScore-Eintr\xE4ge");
+        EXPECT_EQ(update.Rows.Rows[58], PadLeft(c.Rank58, 4) + Spaces(36)) << c.FirstLine;
+        EXPECT_EQ(update.Rows.Rows[54], PadLeft(c.Rank54, 4) + Spaces(36)) << c.FirstLine;
+    }
+}
+
+struct PlaceFixtureCase {
+    const char* File;
+    std::int32_t Place;
+    std::int32_t FirstRow;
+};
+
+class PlaceListFixture : public ::testing::TestWithParam<PlaceFixtureCase> {};
+
+TEST_P(PlaceListFixture, EveryRowOfTheServicesReply) {
+    const PlaceFixtureCase& c = GetParam();
+    const std::string reply = ReadFixture(c.File);
+    const ReplyLines lines = SplitReply(reply);
+
+    std::string replyText = reply;
+    const PlaceListUpdate update = ParsePlaceList(replyText);
+    EXPECT_EQ(update.ScorePlace, c.Place);
+    EXPECT_EQ(replyText, "") << "exactly the records the place asks for";
+    EXPECT_EQ(update.Rows.FirstRow, c.FirstRow);
+    ASSERT_EQ(update.Rows.Rows.size(), lines.Records.size());
+
+    std::vector<std::string> highscoreRows(HighscoreRowCount, "earlier");
+    ApplyRowsUpdate(highscoreRows, update.Rows);
+    for (int index = 0; index <= LastRowIndex; ++index) {
+        const int record = index - c.FirstRow;
+        if (record >= 0 && record < std::ssize(lines.Records)) {
+            EXPECT_EQ(highscoreRows[index], PrintedPlaceRow(lines.Records[record])) << "row " << index;
+        } else if (highscoreRows[index] != "earlier") {
+            ADD_FAILURE() << "row " << index << " was written";
+        }
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    ServiceReplies, PlaceListFixture,
+    ::testing::Values(PlaceFixtureCase{"liste_0_P1.txt", 1, 0}, PlaceFixtureCase{"liste_3_P1.txt", 1, 0},
+                      PlaceFixtureCase{"liste_3_P4.txt", 4, 0}, PlaceFixtureCase{"liste_60_P1.txt", 1, 0},
+                      PlaceFixtureCase{"liste_60_P3.txt", 3, 0}, PlaceFixtureCase{"liste_60_P19.txt", 19, 10},
+                      PlaceFixtureCase{"liste_60_P61.txt", 61, 52}));
+
+TEST(PlaceListReply, RowsOfTheServicesReplyReadAsTheTableShowsThem) {
+    std::string replyText = ReadFixture("liste_60_P19.txt");
+    const PlaceListUpdate update = ParsePlaceList(replyText);
+    EXPECT_EQ(update.Rows.Rows.front(), "   850  \x80uro \xA7 5 49" + Spaces(15) + "22.02.24");
+    EXPECT_EQ(update.Rows.Rows.back(), "   600  \xC4rger & Co" + Spaces(16) + "02.02.24");
+
+    replyText = ReadFixture("liste_60_P61.txt");
+    EXPECT_EQ(ParsePlaceList(replyText).Rows.Rows.back(), Spaces(34)) << "ranks past the last entry";
+}
+
+// A reply with P and fourteen records "k TAB Nk TAB D CR LF", k = 1..14.
+std::string NumberedReply(const std::string& firstLine) {
+    std::string reply = firstLine + "\r\n";
+    for (int k = 1; k <= 14; ++k) reply += std::to_string(k) + "\tN" + std::to_string(k) + "\tD\r\n";
+    return reply;
+}
+
+std::string RecordsAfter(int consumed) {
+    std::string rest = NumberedReply("");
+    for (int k = 0; k <= consumed; ++k) rest.erase(0, rest.find("\r\n") + 2);
+    return rest;
+}
+
+TEST(PlaceListReply, AnyReportedPlaceWritesOnlyRowsInsideTheTable) {
+    const struct {
+        const char* FirstLine;
+        std::int32_t Place;
+        int Consumed;  // records read off the reply
+        std::int32_t FirstRow;
+        int Stored;
+    } cases[] = {
+        {"0", 0, 3, 0, 3},
+        {"1", 1, 4, 0, 4},
+        {"3", 3, 6, 0, 6},
+        {"8", 8, 11, 0, 11},
+        {"9", 9, 12, 0, 12},
+        {"20", 20, 12, 11, 12},
+        {"9998", 9998, 12, 9989, 12},
+        {"9999", 9999, 12, 9990, 11},
+        {"10009", 10009, 12, 10000, 1},
+        {"10010", 10010, 12, 0, 0},
+        {"2147483647", INT_MAX, 12, 0, 0},
+        {"99999999999", INT_MAX, 12, 0, 0},
+        {"-1", -1, 2, 0, 2},
+        {"-2", -2, 1, 0, 1},
+        {"-3", -3, 0, 0, 0},
+        {"-5", -5, 0, 0, 0},
+        {"-2147483648", INT_MIN, 0, 0, 0},
+    };
+    for (const auto& c : cases) {
+        std::string replyText = NumberedReply(c.FirstLine);
+        const PlaceListUpdate update = ParsePlaceList(replyText);
+        EXPECT_EQ(update.ScorePlace, c.Place) << c.FirstLine;
+        EXPECT_EQ(replyText, RecordsAfter(c.Consumed)) << c.FirstLine;
+        EXPECT_EQ(update.Rows.FirstRow, c.FirstRow) << c.FirstLine;
+        ASSERT_EQ(std::ssize(update.Rows.Rows), c.Stored) << c.FirstLine;
+        if (c.Stored == 0) continue;
+        // Row i holds the entry ranked i + 1, which the reply lists as record i + 1 - max(1, P - 8) + 1.
+        const std::int64_t firstRank = std::max<std::int64_t>(1, std::int64_t{c.Place} - 8);
+        const std::int64_t record = c.FirstRow + 1 - firstRank + 1;
+        EXPECT_EQ(update.Rows.Rows.front().substr(0, 6), PadLeft(std::to_string(record), 6)) << c.FirstLine;
+
+        std::vector<std::string> highscoreRows(HighscoreRowCount);
+        ApplyRowsUpdate(highscoreRows, update.Rows);
+        EXPECT_EQ(highscoreRows[c.FirstRow + c.Stored - 1], update.Rows.Rows.back()) << c.FirstLine;
+    }
+}
+
+TEST(PlaceListReply, AReplyWithoutItsLastLineEndLeavesTheDateInTheReplyText) {
+    std::string replyText = "1\r\n500\tBert\t02.02.24";
+    const PlaceListUpdate update = ParsePlaceList(replyText);
+    EXPECT_EQ(replyText, "02.02.24");
+    ASSERT_EQ(update.Rows.Rows.size(), 4u);
+    EXPECT_EQ(update.Rows.Rows[0], "   500  Bert" + Spaces(22)) << "an empty date";
+    EXPECT_EQ(update.Rows.Rows[3], Spaces(34));
+
+    replyText = "";
+    const PlaceListUpdate empty = ParsePlaceList(replyText);
+    EXPECT_EQ(empty.ScorePlace, 0);
+    EXPECT_EQ(empty.Rows.Rows, std::vector<std::string>(3, Spaces(34)));
+}
+
+TEST(PlaceListReply, ARecordWithoutItsTabTakesItsFieldsAcrossTheLineEnd) {
+    std::string replyText = "1\r\n500 Bert\r\n300\tAnna\t01.02.24\r\n";
+    const PlaceListUpdate update = ParsePlaceList(replyText);
+    EXPECT_EQ(update.Rows.Rows[0], FormatPlaceRow("500 Bert\r\n300", "Anna", "01.02.24"));
+}
+
+}  // namespace
+}  // namespace zorblet::highscore
