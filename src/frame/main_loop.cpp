@@ -84,7 +84,7 @@ void StartUp(Game& game, Devices& devices, FrameObserver* observer) {
 FrameOutcome RunFrame(Game& game, Devices& devices, FrameObserver* observer) {
     devices.Clock.SleepMs(FrameHeadSleepMs);
     if (devices.Screen.TakeCloseRequest()) return FrameOutcome::EndProgram;
-    if (observer != nullptr) observer->DrawingBegins();
+    if (observer != nullptr) observer->DrawingBegins(game);
     DeviceServices services(devices);
     DrawFrame(game, devices, services);
     PresentFrame(game, devices, observer);
