@@ -1,6 +1,9 @@
-// Runs the real program's menu for a while and reports its frame pacing, drawing
-// time, CPU share, start-up time and memory. Needs a display (scripts/bench-frame).
-// Usage: frame_bench PROBE [SECONDS]
+// Runs the real program for a while and reports its frame pacing, drawing time, CPU
+// share, start-up time and memory: in its menu, or with --play in a game that the probe's
+// bot plays (the game must run, without countdown or menu, for the whole measurement).
+// With SDL's disk audio driver it also reports what the sound device wrote.
+// Needs a display (scripts/bench-frame, scripts/bench-game).
+// Usage: frame_bench [--play] PROBE [SECONDS]
 
 #include <fcntl.h>
 #include <signal.h>
@@ -18,6 +21,7 @@
 #include <fstream>
 #include <sstream>
 #include <string>
+#include <string_view>
 #include <thread>
 #include <vector>
 
@@ -32,6 +36,9 @@ using Clock = std::chrono::steady_clock;
 
 constexpr double FramePeriodMs = 1000.0 / 121.0;
 constexpr double WarmUpSeconds = 2.0;
+constexpr double PlayStartLimitSeconds = 30.0;
+constexpr double PlaySettleSeconds = 1.0;
+constexpr double DiskAudioBytesPerSecond = 48000.0 * sizeof(float);  // the game's float mono tones
 
 std::uint64_t NowNs() {
     return static_cast<std::uint64_t>(
@@ -77,7 +84,13 @@ FrameLog* CreateLog(const std::string& path, std::uint64_t capacity) {
 struct Report {
     std::size_t Frames = 0;
     double MeanPeriodMs = 0, P99DeviationMs = 0, DrawP50Ms = 0, DrawP99Ms = 0;
+    std::size_t FramesOutOfPlay = 0;  // in the menu or a countdown
+    std::int32_t LastLives = 0, LastCountdown = 0;
 };
+
+bool InPlay(const FrameTimes& frame) {
+    return frame.Lives > 0 && frame.Countdown == 0;
+}
 
 Report Summarise(const FrameLog& log, std::uint64_t from, std::uint64_t to) {
     Report report;
@@ -87,6 +100,9 @@ Report Summarise(const FrameLog& log, std::uint64_t from, std::uint64_t to) {
         const FrameTimes& frame = log.Frames[i];
         if (frame.WaitEnded < from || frame.WaitEnded > to) continue;
         ++report.Frames;
+        if (!InPlay(frame)) ++report.FramesOutOfPlay;
+        report.LastLives = frame.Lives;
+        report.LastCountdown = frame.Countdown;
         draws.push_back(static_cast<double>(frame.Presented - frame.DrawingBegins) / 1e6);
         if (previousEnd != 0) periods.push_back(static_cast<double>(frame.WaitEnded - previousEnd) / 1e6);
         previousEnd = frame.WaitEnded;
@@ -102,53 +118,157 @@ Report Summarise(const FrameLog& log, std::uint64_t from, std::uint64_t to) {
     return report;
 }
 
+struct Options {
+    bool Play = false;
+    const char* Probe = nullptr;
+    double Seconds = 10.0;
+};
+
+bool ParseOptions(int argc, char** argv, Options& options) {
+    int next = 1;
+    if (next < argc && std::string_view(argv[next]) == "--play") {
+        options.Play = true;
+        ++next;
+    }
+    if (next >= argc) return false;
+    options.Probe = argv[next++];
+    if (next < argc) options.Seconds = std::atof(argv[next++]);
+    return next == argc && options.Seconds > 0;
+}
+
+bool ProbeEnded(pid_t pid) {
+    int status = 0;
+    return waitpid(pid, &status, WNOHANG) == pid;
+}
+
+// Waits until the bot's game is past its countdown, then a little longer; false when the
+// game does not get there.
+bool WaitForPlay(const FrameLog& log, pid_t pid) {
+    const auto deadline = Clock::now() + std::chrono::duration<double>(PlayStartLimitSeconds);
+    while (Clock::now() < deadline) {
+        const std::uint64_t count = log.Count;
+        if (count > 0 && InPlay(log.Frames[count - 1])) {
+            std::this_thread::sleep_for(std::chrono::duration<double>(PlaySettleSeconds));
+            return true;
+        }
+        if (ProbeEnded(pid)) return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    return false;
+}
+
+struct Measurement {
+    std::uint64_t From = 0, To = 0;
+    double CpuSeconds = 0;
+    int ExitStatus = -1;
+    rusage Usage{};
+
+    double Window() const { return static_cast<double>(To - From) / 1e9; }
+};
+
+Measurement MeasureAndEnd(pid_t pid, double seconds) {
+    Measurement measurement;
+    const double cpuBefore = CpuSeconds(pid);
+    measurement.From = NowNs();
+    std::this_thread::sleep_for(std::chrono::duration<double>(seconds));
+    measurement.CpuSeconds = CpuSeconds(pid) - cpuBefore;
+    measurement.To = NowNs();
+    kill(pid, SIGTERM);  // arrives as a close request
+    int status = 0;
+    wait4(pid, &status, 0, &measurement.Usage);
+    if (WIFEXITED(status)) measurement.ExitStatus = WEXITSTATUS(status);
+    return measurement;
+}
+
+void PrintFigures(const Options& options, const Report& report, const Measurement& measurement, double firstFrameMs) {
+    const double window = measurement.Window();
+    std::printf("frames presented          %zu (%.1f per second)\n", report.Frames, report.Frames / window);
+    std::printf("mean frame period         %.3f ms (target at least %.3f ms)\n", report.MeanPeriodMs, FramePeriodMs);
+    std::printf("p99 period deviation      %.3f ms\n", report.P99DeviationMs);
+    std::printf("CPU share of one core     %.1f %% (goal at most 10 %%)\n", 100.0 * measurement.CpuSeconds / window);
+    std::printf("draw and present p50      %.3f ms (goal at most 0.8 ms)\n", report.DrawP50Ms);
+    std::printf("draw and present p99      %.3f ms\n", report.DrawP99Ms);
+    std::printf("exec to first frame       %.1f ms (goal at most 100 ms)\n", firstFrameMs);
+    std::printf("peak RSS                  %.1f MB (goal at most %d MB)\n", measurement.Usage.ru_maxrss / 1024.0,
+                options.Play ? 30 : 25);
+}
+
+// What SDL's disk audio driver wrote: its size, and how much of it was not silence.
+void PrintDiskAudio() {
+    const char* driver = std::getenv("SDL_AUDIODRIVER");
+    const char* path = std::getenv("SDL_DISKAUDIOFILE");
+    if (driver == nullptr || std::string_view(driver) != "disk" || path == nullptr) return;
+    std::ifstream file(path, std::ios::binary);
+    std::size_t bytes = 0, sounding = 0;
+    float sample = 0;
+    while (file.read(reinterpret_cast<char*>(&sample), sizeof sample)) {
+        bytes += sizeof sample;
+        if (std::fabs(sample) > 1e-4f) ++sounding;
+    }
+    const double samples = static_cast<double>(bytes / sizeof sample);
+    std::printf("disk audio file           %.2f MB (%.1f s of sound), %.1f %% of it not silent\n", bytes / 1e6,
+                static_cast<double>(bytes) / DiskAudioBytesPerSecond, samples > 0 ? 100.0 * sounding / samples : 0.0);
+}
+
+// A played game must have run through the whole measurement: no menu, no countdown.
+bool ReportGameRan(const Report& report) {
+    const bool ran =
+        report.Frames > 0 && report.FramesOutOfPlay == 0 && report.LastLives > 0 && report.LastCountdown == 0;
+    if (ran) {
+        std::printf("game running at the end   yes (%d lives, no countdown or menu in the measurement)\n",
+                    report.LastLives);
+    } else {
+        std::printf(
+            "FAILED: the game did not run through the measurement: %zu of %zu frames in a countdown or "
+            "the menu, %d lives and countdown %d at the end\n",
+            report.FramesOutOfPlay, report.Frames, report.LastLives, report.LastCountdown);
+    }
+    return ran;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (argc < 2) {
-        std::fprintf(stderr, "usage: frame_bench PROBE [SECONDS]\n");
+    Options options;
+    if (!ParseOptions(argc, argv, options)) {
+        std::fprintf(stderr, "usage: frame_bench [--play] PROBE [SECONDS]\n");
         return 2;
     }
-    const double seconds = argc > 2 ? std::atof(argv[2]) : 10.0;
     const std::string logPath = "/tmp/zorblet-frame-log." + std::to_string(getpid());
-    FrameLog* log = CreateLog(logPath, static_cast<std::uint64_t>((seconds + WarmUpSeconds + 5) * 130));
+    const double runSeconds = options.Seconds + (options.Play ? PlayStartLimitSeconds : WarmUpSeconds) + 5;
+    FrameLog* log = CreateLog(logPath, static_cast<std::uint64_t>(runSeconds * 130));
     if (log == nullptr) {
         std::perror("frame_bench: log file");
         return 1;
     }
 
-    char* childArgs[] = {argv[1], const_cast<char*>(logPath.c_str()), nullptr};
+    char play[] = "play";
+    char* childArgs[] = {const_cast<char*>(options.Probe), const_cast<char*>(logPath.c_str()),
+                         options.Play ? play : nullptr, nullptr};
     const std::uint64_t spawnedAt = NowNs();
     pid_t pid = 0;
-    if (posix_spawn(&pid, argv[1], nullptr, nullptr, childArgs, environ) != 0) {
+    if (posix_spawn(&pid, options.Probe, nullptr, nullptr, childArgs, environ) != 0) {
         std::perror("frame_bench: spawn");
         return 1;
     }
-    std::this_thread::sleep_for(std::chrono::duration<double>(WarmUpSeconds));
-    const double cpuBefore = CpuSeconds(pid);
-    const std::uint64_t from = NowNs();
-    std::this_thread::sleep_for(std::chrono::duration<double>(seconds));
-    const double cpuAfter = CpuSeconds(pid);
-    const std::uint64_t to = NowNs();
-    kill(pid, SIGTERM);  // arrives as a close request
-    int status = 0;
-    rusage usage{};
-    wait4(pid, &status, 0, &usage);
+    if (!options.Play) {
+        std::this_thread::sleep_for(std::chrono::duration<double>(WarmUpSeconds));
+    } else if (!WaitForPlay(*log, pid)) {
+        std::printf("FAILED: the bot's game did not get past its countdown within %.0f s\n", PlayStartLimitSeconds);
+        kill(pid, SIGTERM);
+        waitpid(pid, nullptr, 0);
+        unlink(logPath.c_str());
+        return 1;
+    }
+    const Measurement measurement = MeasureAndEnd(pid, options.Seconds);
     unlink(logPath.c_str());
 
-    const Report report = Summarise(*log, from, to);
-    const double window = static_cast<double>(to - from) / 1e9;
-    const double cpuShare = 100.0 * (cpuAfter - cpuBefore) / window;
+    const Report report = Summarise(*log, measurement.From, measurement.To);
     const double firstFrameMs = log->FirstPresent == 0 ? -1 : static_cast<double>(log->FirstPresent - spawnedAt) / 1e6;
-    std::printf("menu for %.1f s after %.0f s warm-up (exit status %d)\n", window, WarmUpSeconds,
-                WIFEXITED(status) ? WEXITSTATUS(status) : -1);
-    std::printf("frames presented          %zu (%.1f per second)\n", report.Frames, report.Frames / window);
-    std::printf("mean frame period         %.3f ms (target at least %.3f ms)\n", report.MeanPeriodMs, FramePeriodMs);
-    std::printf("p99 period deviation      %.3f ms\n", report.P99DeviationMs);
-    std::printf("CPU share of one core     %.1f %% (goal at most 10 %%)\n", cpuShare);
-    std::printf("draw and present p50      %.3f ms (goal at most 0.8 ms)\n", report.DrawP50Ms);
-    std::printf("draw and present p99      %.3f ms\n", report.DrawP99Ms);
-    std::printf("exec to first frame       %.1f ms (goal at most 100 ms)\n", firstFrameMs);
-    std::printf("peak RSS                  %.1f MB (goal at most 25 MB)\n", usage.ru_maxrss / 1024.0);
-    return 0;
+    std::printf("%s for %.1f s after %.1f s of %s (exit status %d)\n", options.Play ? "game" : "menu",
+                measurement.Window(), static_cast<double>(measurement.From - spawnedAt) / 1e9,
+                options.Play ? "start-up and countdown" : "warm-up", measurement.ExitStatus);
+    PrintFigures(options, report, measurement, firstFrameMs);
+    PrintDiskAudio();
+    return options.Play && !ReportGameRan(report) ? 1 : 0;
 }

@@ -1,5 +1,6 @@
-// The real program with a stopwatch on its frames; frame_bench reads the times.
-// Usage: zorblet-frame-probe LOG_FILE   (made by frame_bench, sized for the run)
+// The real program with a stopwatch on its frames; frame_bench reads the times. With
+// "play" a bot starts a game and plays it, standing in for the keyboard and the mouse.
+// Usage: zorblet-frame-probe LOG_FILE [play]   (the log is made by frame_bench, sized for the run)
 
 #include <fcntl.h>
 #include <sys/mman.h>
@@ -8,8 +9,10 @@
 
 #include <chrono>
 #include <cstdio>
+#include <string_view>
 
 #include "frame/frame_record.h"
+#include "frame/play_bot.h"
 #include "frame/program.h"
 
 namespace {
@@ -24,8 +27,13 @@ std::uint64_t NowNs() {
 
 class FrameRecorder final : public zorblet::frame::FrameObserver {
 public:
-    explicit FrameRecorder(FrameLog& log) : log_(log) {}
-    void DrawingBegins() override { current_.DrawingBegins = NowNs(); }
+    FrameRecorder(FrameLog& log, zorblet::bench::SteeringBot* bot) : log_(log), bot_(bot) {}
+    void DrawingBegins(const zorblet::frame::Game& game) override {
+        current_.DrawingBegins = NowNs();
+        current_.Lives = game.Lives;
+        current_.Countdown = game.Countdown;
+        if (bot_ != nullptr) bot_->Plan(game);
+    }
     void FramePresented() override {
         current_.Presented = NowNs();
         if (log_.FirstPresent == 0) log_.FirstPresent = current_.Presented;
@@ -38,6 +46,7 @@ public:
 
 private:
     FrameLog& log_;
+    zorblet::bench::SteeringBot* bot_;
     zorblet::bench::FrameTimes current_;
 };
 
@@ -51,14 +60,26 @@ FrameLog* MapLog(const char* path) {
     return memory == MAP_FAILED ? nullptr : static_cast<FrameLog*>(memory);
 }
 
+int RunMenu(FrameLog& log) {
+    FrameRecorder recorder(log, nullptr);
+    return zorblet::frame::RunProgram(&recorder);
+}
+
+int RunPlayedGame(FrameLog& log) {
+    zorblet::bench::StartingKeyboard keyboard;
+    zorblet::bench::SteeringBot bot;
+    FrameRecorder recorder(log, &bot);
+    return zorblet::frame::RunProgram(&recorder, {&keyboard, &bot});
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
-    FrameLog* log = argc == 2 ? MapLog(argv[1]) : nullptr;
+    const bool play = argc == 3 && std::string_view(argv[2]) == "play";
+    FrameLog* log = argc == 2 || play ? MapLog(argv[1]) : nullptr;
     if (log == nullptr) {
-        std::fprintf(stderr, "usage: zorblet-frame-probe LOG_FILE (a log made by frame_bench)\n");
+        std::fprintf(stderr, "usage: zorblet-frame-probe LOG_FILE [play] (a log made by frame_bench)\n");
         return 2;
     }
-    FrameRecorder recorder(*log);
-    return zorblet::frame::RunProgram(&recorder);
+    return play ? RunPlayedGame(*log) : RunMenu(*log);
 }

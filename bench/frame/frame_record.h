@@ -9,6 +9,8 @@ struct FrameTimes {
     std::uint64_t DrawingBegins = 0;  // steady-clock nanoseconds
     std::uint64_t Presented = 0;
     std::uint64_t WaitEnded = 0;
+    std::int32_t Lives = 0;  // at the head of the frame
+    std::int32_t Countdown = 0;
 };
 
 struct FrameLog {

@@ -8,6 +8,7 @@
 #include "render/hud.h"
 #include "render/menu.h"
 #include "world/ball_paddle.h"
+#include "world/bumper_ring_gate.h"
 #include "world/world_frame.h"
 
 namespace zorblet::frame {
@@ -70,8 +71,9 @@ void StartUp(Game& game, Devices& devices, FrameObserver* observer) {
     game.Pacer.SetFrameRate(devices.Clock, FrameRate);
     DeviceServices services(devices);
     world::StartWorld(game, services);
-    // The list around score 0 is fetched here, then the extras get their start values
-    // and the rows are emptied again.
+    // The list around score 0 is fetched here.
+    world::StartExtras(game);
+    // The rows are emptied again here.
     devices.Mouse.Read();
     game.Canvas.ClearScreen(0, 0, 0);
     PresentFrame(game, devices, observer);
@@ -84,7 +86,7 @@ void StartUp(Game& game, Devices& devices, FrameObserver* observer) {
 FrameOutcome RunFrame(Game& game, Devices& devices, FrameObserver* observer) {
     devices.Clock.SleepMs(FrameHeadSleepMs);
     if (devices.Screen.TakeCloseRequest()) return FrameOutcome::EndProgram;
-    if (observer != nullptr) observer->DrawingBegins();
+    if (observer != nullptr) observer->DrawingBegins(game);
     DeviceServices services(devices);
     DrawFrame(game, devices, services);
     PresentFrame(game, devices, observer);

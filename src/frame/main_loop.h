@@ -10,7 +10,8 @@ namespace zorblet::frame {
 class FrameObserver {
 public:
     virtual ~FrameObserver() = default;
-    virtual void DrawingBegins() {}
+    // The game as it stands at the head of the frame, before anything moves.
+    virtual void DrawingBegins(const Game& /*game*/) {}
     virtual void FramePresented() {}
     virtual void FrameWaitEnded() {}
 };

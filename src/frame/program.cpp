@@ -23,14 +23,15 @@ namespace {
 
 }  // namespace
 
-int RunProgram(FrameObserver* observer) {
+int RunProgram(FrameObserver* observer, const InputOverrides& overrides) {
     try {
         std::unique_ptr<platform::SdlPlatform> platform = platform::StartSdlPlatform();
         platform::SeededRandom random(platform->Clock.Ticks());
         auto game = std::make_unique<Game>();
         sound::ThreadedToneStarter tones(game->SoundOn, platform->Tones);
-        Devices devices{
-            platform->Screen, platform->Keyboard, platform->Mouse, platform->Clock, *platform->Fonts, random, tones};
+        platform::Keyboard& keyboard = overrides.Keyboard != nullptr ? *overrides.Keyboard : platform->Keyboard;
+        platform::Mouse& mouse = overrides.Mouse != nullptr ? *overrides.Mouse : platform->Mouse;
+        Devices devices{platform->Screen, keyboard, mouse, platform->Clock, *platform->Fonts, random, tones};
         StartUp(*game, devices, observer);
         RunMainLoop(*game, devices, observer);
         EndProgram(*platform);

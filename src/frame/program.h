@@ -1,12 +1,21 @@
 #pragma once
 
 #include "frame/main_loop.h"
+#include "platform/keyboard.h"
+#include "platform/mouse.h"
 
 namespace zorblet::frame {
+
+// Stand-ins for the player's keyboard and mouse, with which a benchmark plays the real
+// program; a device left out is the machine's own.
+struct InputOverrides {
+    platform::Keyboard* Keyboard = nullptr;
+    platform::Mouse* Mouse = nullptr;
+};
 
 // The whole program on the machine's platform: start-up, the main loop, the end.
 // Returns only when the platform cannot be set up (exit code 1); otherwise the
 // process ends from inside with code 0.
-int RunProgram(FrameObserver* observer = nullptr);
+int RunProgram(FrameObserver* observer = nullptr, const InputOverrides& overrides = {});
 
 }  // namespace zorblet::frame

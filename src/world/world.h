@@ -2,6 +2,7 @@
 // The world: ball, paddle, target and the four object lists, with the game state
 // the world reads and changes. Plain data; the passes that move it live beside it.
 
+#include <array>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -80,6 +81,19 @@ struct World : GameState {
 
     // What the latest mouse read reported; kept until the next read.
     std::int32_t MouseDeltaX = 0, MouseDeltaY = 0;
+
+    // The bumper ring: six bumpers of radius RingSize around (RingX, RingY). RingSize is
+    // also the ring's life: a wait while negative, growing in up to 10, live at exactly 10.
+    float RingSize = -800.0f;
+    std::int32_t RingX = 0, RingY = 0;
+    std::array<std::int32_t, 7> RingFlags{};  // [1] to [6]: 1 while that bumper stands
+
+    // The gate: two posts of radius GatePostRadius at GateHalfWidth left and right of
+    // (GateX, GateY), a beam between them. The radius is the gate's life as for the ring,
+    // live at exactly 5.
+    float GatePostRadius = -400.0f;
+    float GateHalfWidth = 75.0f;
+    std::int32_t GateX = 300, GateY = 300;
 };
 
 // The world moves only while this holds.

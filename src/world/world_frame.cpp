@@ -1,6 +1,7 @@
 #include "world/world_frame.h"
 
 #include "world/ball_paddle.h"
+#include "world/bumper_ring_gate.h"
 #include "world/objects.h"
 #include "world/passes.h"
 
@@ -35,7 +36,8 @@ void StartNewGame(World& world, Services& services) {
     ResetBallAndPaddle(world, services);
     world.Score = 0.0f;
     world.TargetSize = 0.0f;
-    // The bumper ring's and the gate's waits restart here once they exist.
+    world.RingSize = -800.0f;
+    world.GatePostRadius = -400.0f;
     world.Shots.clear();
 }
 
@@ -52,7 +54,7 @@ void StepWorld(World& world, Services& services, render::Canvas& canvas, render:
     UpdateParticles(world, canvas);
     UpdatePopups(world, canvas, fonts);
     PaddleContact(world, services);
-    // The bumper ring and the gate step here, last of the world's passes.
+    StepExtras(world, services, canvas);
 }
 
 }  // namespace zorblet::world

@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 #include <random>
@@ -26,9 +27,13 @@ bool Finite(float value) {
 // Everything that must hold at the end of any frame.
 ::testing::AssertionResult WorldIsSound(const World& w) {
     auto fail = [](const std::string& what) { return ::testing::AssertionFailure() << what; };
-    for (float v : {w.BallX, w.BallY, w.BallVX, w.BallVY, w.PaddleAngle, w.TargetSize, w.Score}) {
-        if (!Finite(v)) return fail("a ball, paddle, target or score value is not finite");
+    for (float v : {w.BallX, w.BallY, w.BallVX, w.BallVY, w.PaddleAngle, w.TargetSize, w.Score, w.RingSize,
+                    w.GatePostRadius, w.GateHalfWidth}) {
+        if (!Finite(v)) return fail("a ball, paddle, target, extra or score value is not finite");
     }
+    if (w.RingSize > 10.0f || w.GatePostRadius > 5.0f) return fail("an extra grew past its live size");
+    if (w.GatePostRadius == 5.0f && (w.GateHalfWidth < 25.9f || w.GateHalfWidth > 75.0f))
+        return fail("a live gate outside its widths");
     if (w.PaddleX < 0 || w.PaddleX > 600 || w.PaddleY < 0 || w.PaddleY > 600) return fail("paddle outside the field");
     if (w.BallTintRed < 0 || w.BallTintRed > 200 || w.BallTintGreen < 0 || w.BallTintGreen > 200)
         return fail("tint out of range");
@@ -56,7 +61,7 @@ TEST(WorldSoak, DemonstrationAndWildPlayStayFiniteAndInBounds) {
     World& w = bench.World;
     StartWorld(w, bench.Services);
     std::mt19937 player(99);
-    long ballOutside = 0, contacts = 0, hits = 0;
+    long ballOutside = 0, contacts = 0, crackles = 0, bumpers = 0, gates = 0;
     bench.AfterSimulatedStep = [&] {
         if (w.BallX < 20.0f || w.BallX > 580.0f) ++ballOutside;
     };
@@ -72,17 +77,26 @@ TEST(WorldSoak, DemonstrationAndWildPlayStayFiniteAndInBounds) {
             bench.Services.Mouse = {delta(player), delta(player), player() % 5 == 0};
         }
         const std::size_t tones = bench.Services.Tones.size();
+        const int standing = std::count(w.RingFlags.begin() + 1, w.RingFlags.end(), 1);
+        const float gate = w.GatePostRadius;
         if (bench.RunFrame()) StartNewGame(w, bench.Services);
         for (std::size_t i = tones; i < bench.Services.Tones.size(); ++i) {
             contacts += bench.Services.Tones[i] == testing::EffectStart{sound::ToneEffect::Click, 1500};
-            hits += bench.Services.Tones[i].Effect == sound::ToneEffect::Crackle;
+            crackles += bench.Services.Tones[i].Effect == sound::ToneEffect::Crackle;
         }
+        if (w.RingSize == 10.0f || w.RingSize == -800.0f) {
+            bumpers +=
+                std::max(0, standing - static_cast<int>(std::count(w.RingFlags.begin() + 1, w.RingFlags.end(), 1)));
+        }
+        gates += gate == 5.0f && w.GatePostRadius < 0;
         if (bench.Services.Tones.size() > 100000) bench.Services.Tones.clear();
         ASSERT_TRUE(WorldIsSound(w)) << "frame " << frame;
     }
     EXPECT_EQ(ballOutside, 0) << "the walls hold the ball after every step";
     EXPECT_GT(contacts, frames / 2000) << "the paddle keeps meeting the ball";
-    EXPECT_GT(hits, 0) << "shots hit the target now and then";
+    EXPECT_GT(crackles, bumpers + gates) << "shots hit the target now and then";
+    EXPECT_GT(bumpers, 0) << "the ball knocks out bumpers";
+    EXPECT_GT(gates, 1) << "gates come and go";
 }
 
 }  // namespace

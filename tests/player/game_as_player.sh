@@ -1,0 +1,212 @@
+#!/usr/bin/env bash
+# Plays one game of the real program under Xvfb as a player would: starts it with F2,
+# watches the countdown and the falling ball, steers the paddle with the mouse, fires a
+# shot, lets three balls drop, and ends the program from the menu that comes back.
+# Usage: game_as_player.sh ZORBLET WINDOW_PIXELS
+set -euo pipefail
+
+GAME=$1
+PIXELS=$2
+FAILURE_SHOT=zorblet-game-failure.png
+# shellcheck source=SCRIPTDIR/lib.sh
+source "$(dirname "$0")/lib.sh"
+
+PADDLE_COLOUR='50 50 200'
+SHOT_COLOUR='128 128 128'
+TEXT_RGB='155 55 255'
+MENU_LINES=(350 390 430 470 510)
+# The sanitizer builds draw fewer frames a second, so every wait is a poll with a generous limit.
+POLL_SECONDS=30
+
+# Reads the window: every pixel that is not black, one "x y red green blue" a line.
+look() {
+    "$PIXELS" "$window" "$work/window.ppm" >"$work/pixels" || fail "the window cannot be read"
+}
+
+# "count minX maxX minY maxY" of the pixels in one colour ("red green blue").
+colour_box() {
+    awk -v c="$1" '($3 " " $4 " " $5) == c {
+            if (n++ == 0) { x0 = x1 = $1; y0 = y1 = $2 }
+            if ($1 < x0) x0 = $1; if ($1 > x1) x1 = $1; if ($2 < y0) y0 = $2; if ($2 > y1) y1 = $2 }
+        END { printf "%d %d %d %d %d\n", n, x0, x1, y0, y1 }' "$work/pixels"
+}
+
+# The text colour's pixels in a box (left, top, width, height), as "count minX maxX".
+text_in_box() {
+    awk -v c="$TEXT_RGB" -v l="$1" -v t="$2" -v w="$3" -v h="$4" \
+        '($3 " " $4 " " $5) == c && $1 >= l && $1 < l + w && $2 >= t && $2 < t + h {
+            if (n++ == 0) x0 = x1 = $1; if ($1 < x0) x0 = $1; if ($1 > x1) x1 = $1 }
+        END { printf "%d %d %d\n", n, x0, x1 }' "$work/pixels"
+}
+
+# The ball's centre as "x y", or nothing. Its hollow ring is drawn in one colour with
+# blue 50 and red + green 300 (green at rest, red after a paddle contact); the bursts
+# that share its family of colours are short strokes, so the ring is the colour that
+# covers a box of about 41 x 41 pixels.
+ball_centre() {
+    awk '$5 == 50 && $3 + $4 == 300 { c = $3; n[c]++
+            if (n[c] == 1) { x0[c] = x1[c] = $1; y0[c] = y1[c] = $2 }
+            if ($1 < x0[c]) x0[c] = $1; if ($1 > x1[c]) x1[c] = $1
+            if ($2 < y0[c]) y0[c] = $2; if ($2 > y1[c]) y1[c] = $2 }
+        END { for (c in n) { w = x1[c] - x0[c]; h = y1[c] - y0[c]
+                if (w >= 38 && w <= 44 && h >= 38 && h <= 44 && n[c] > best) {
+                    best = n[c]; x = (x0[c] + x1[c]) / 2; y = (y0[c] + y1[c]) / 2 } }
+            if (best) printf "%d %d\n", x, y }' "$work/pixels"
+}
+
+# The last character of "Leben: N", right-aligned to x = 380, as a fingerprint of its pixels.
+lives_digit() {
+    awk -v c="$TEXT_RGB" '($3 " " $4 " " $5) == c && $1 >= 366 && $1 <= 382 && $2 >= 566 && $2 <= 596 { print $1, $2 }' \
+        "$work/pixels" | md5sum | cut -c1-12
+}
+
+countdown_shown() {
+    local count
+    read -r count _ _ < <(text_in_box 270 262 60 64)
+    [ "$count" -gt 50 ]
+}
+
+# A menu line is wide text; a score pop-up drifting by is narrow.
+menu_line_shown() {
+    local count min max
+    read -r count min max < <(text_in_box 0 "$1" 600 30)
+    [ "$count" -gt 50 ] && [ $((max - min)) -gt 150 ]
+}
+
+menu_shown() {
+    local y
+    for y in "${MENU_LINES[@]}"; do menu_line_shown "$y" || return 1; done
+}
+
+menu_gone() {
+    local y
+    for y in "${MENU_LINES[@]}"; do menu_line_shown "$y" && return 1; done
+    return 0
+}
+
+# Sets ball_x and ball_y when the ball is seen below the row given.
+ball_below() {
+    local centre
+    centre=$(ball_centre)
+    [ -n "$centre" ] || return 1
+    read -r ball_x ball_y <<<"$centre"
+    [ "$ball_y" -gt "$1" ]
+}
+
+# True when the ball, outside a countdown, is lower than at the previous call. It bounces
+# back up as high as it fell from, so a look now and then may catch it rising.
+ball_falls() {
+    local before=$ball_y
+    ! countdown_shown && ball_below 0 && [ "$ball_y" -gt $((before + 5)) ]
+}
+
+countdown_over() {
+    ! countdown_shown
+}
+
+paddle_centre() {
+    local count left right
+    read -r count left right _ _ < <(colour_box "$PADDLE_COLOUR")
+    [ "$count" -gt 50 ] && echo $(((left + right) / 2))
+}
+
+move_mouse_right() {
+    for _ in 1 2 3 4 5 6; do
+        xdotool mousemove_relative -- $(($1 / 6)) 0
+        sleep 0.02
+    done
+}
+
+click() {
+    xdotool mousedown 1
+    sleep 0.1
+    xdotool mouseup 1
+}
+
+# Looks at the window, and notes each new figure of the lives in the HUD.
+look_and_count_lives() {
+    look
+    local lives
+    lives=$(lives_digit)
+    [ "${#lives_seen[@]}" -gt 0 ] && [ "$lives" = "${lives_seen[-1]}" ] || lives_seen+=("$lives")
+}
+
+# Looks at the window until the check holds, for at most POLL_SECONDS.
+wait_until() {  # what is awaited, check command...
+    local what=$1 deadline=$((SECONDS + POLL_SECONDS))
+    shift
+    until look_and_count_lives && "$@"; do
+        game_runs || fail "the game ended while waiting for $what: $(cat "$work/game.err")"
+        [ "$SECONDS" -lt "$deadline" ] || fail "waited in vain for $what"
+    done
+}
+
+lives_seen=()
+start_display
+start_game
+wait_until "the menu after start-up" menu_shown
+
+# F2: the countdown digit stands big in the middle, the menu is gone, the lives change,
+# and the ball hangs at its start above the paddle.
+tap F2
+wait_until "the countdown digit" countdown_shown
+menu_gone || fail "the menu is still shown during the countdown"
+[ "${#lives_seen[@]}" -ge 2 ] || fail "the lives in the HUD did not change with F2"
+ball_below 0 || fail "no ball during the countdown"
+[ $((ball_x - 300)) -ge -3 ] && [ $((ball_x - 300)) -le 3 ] && [ $((ball_y - 100)) -ge -3 ] &&
+    [ $((ball_y - 100)) -le 3 ] || fail "the ball waits at $ball_x,$ball_y instead of 300,100"
+
+# After the countdown the ball falls, straight down onto the paddle.
+wait_until "the ball to fall" ball_falls
+[ $((ball_x - 300)) -ge -3 ] && [ $((ball_x - 300)) -le 3 ] || fail "the ball falls at x $ball_x, not 300"
+
+# A click fires a shot: a grey dart, where none flew before.
+read -r shot_pixels _ < <(colour_box "$SHOT_COLOUR")
+[ "$shot_pixels" -eq 0 ] || fail "a shot is in flight before the first click"
+click
+sleep 0.1
+look_and_count_lives
+read -r shot_pixels _ < <(colour_box "$SHOT_COLOUR")
+[ "$shot_pixels" -ge 10 ] || fail "no shot after a click"
+
+# The mouse moves the paddle. Out of the ball's way it lets the ball drop; should that
+# happen before the paddle is seen, the next ball's countdown puts the paddle back, and
+# the motion sent again reaches it when that countdown ends.
+paddle_before=$(paddle_centre) || fail "no paddle"
+move_mouse_right 60
+sleep 0.2
+look_and_count_lives
+if countdown_shown; then
+    move_mouse_right 60
+    wait_until "the next ball" countdown_over
+fi
+paddle_after=$(paddle_centre) || fail "the paddle is gone after moving the mouse"
+moved=$((paddle_after - paddle_before))
+[ "$moved" -ge 45 ] && [ "$moved" -le 75 ] || fail "60 pixels of mouse motion moved the paddle by $moved"
+
+# With the paddle kept at the left wall the balls drop past it until the menu comes back;
+# the HUD has counted the lives 0, 3, 2, 1, 0.
+deadline=$((SECONDS + 60))
+until menu_shown; do
+    xdotool mousemove_relative -- -150 0
+    look_and_count_lives
+    game_runs || fail "the game ended during play: $(cat "$work/game.err")"
+    [ "$SECONDS" -lt "$deadline" ] || fail "no game over with the paddle out of the ball's way"
+done
+[ "${#lives_seen[@]}" -ge 5 ] && [ "${lives_seen[-1]}" = "${lives_seen[0]}" ] ||
+    fail "the lives in the HUD went through ${#lives_seen[@]} figures, not 0, 3, 2, 1, 0"
+countdown_shown && fail "a countdown digit over the menu"
+
+# The demonstration goes on behind the menu, and ESC ends the program. After a game over
+# the name entry may be open; then the first ESC only closes it.
+sleep 1
+game_runs || fail "the game ended after the game over: $(cat "$work/game.err")"
+look
+menu_shown || fail "the menu vanished after the game over"
+[ -n "$(ball_centre)" ] || fail "no ball in the demonstration after the game"
+tap Escape
+for _ in $(seq 40); do game_runs || break; sleep 0.05; done
+game_runs && tap Escape
+expect_exit_code 0
+
+echo "player game test passed"

@@ -1,0 +1,97 @@
+# shellcheck shell=bash
+# Shared by the player tests: an X server of their own, the game in it, keys held long
+# enough to be seen, screenshots of the window and the text read off them.
+# Sourced after GAME is set; FAILURE_SHOT names where the last screenshot goes on failure.
+
+TEXT_COLOUR='#9B37FF'
+work=$(mktemp -d)
+pids=()
+
+cleanup() {
+    for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done
+    rm -rf "$work"
+}
+trap cleanup EXIT
+
+fail() {
+    local shot="${TMPDIR:-/tmp}/${FAILURE_SHOT:-zorblet-player-failure.png}"
+    echo "FAIL: $*" >&2
+    local last="$work/window.png"
+    [ "$work/window.ppm" -nt "$last" ] && last="$work/window.ppm"
+    [ -f "$last" ] && convert "$last" "$shot" && echo "last screenshot: $shot" >&2
+    exit 1
+}
+
+start_display() {
+    Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp -noreset 3>"$work/display" 2>/dev/null &
+    pids+=($!)
+    for _ in $(seq 100); do [ -s "$work/display" ] && break; sleep 0.1; done
+    [ -s "$work/display" ] || fail "Xvfb did not start"
+    export DISPLAY=":$(head -1 "$work/display")"
+}
+
+start_game() {
+    SDL_AUDIODRIVER=dummy "$GAME" 2>"$work/game.err" &
+    game_pid=$!
+    pids+=("$game_pid")
+    window=$(timeout 30 xdotool search --sync --name '^Zorblet 1\.00$' | head -1) || fail "no window appeared"
+    xdotool windowfocus --sync "$window"
+    sleep 0.5
+}
+
+# Sets win_x, win_y, width and height of the game window's client area.
+read_window_geometry() {
+    local geometry
+    geometry=$(xwininfo -id "$window")
+    win_x=$(awk '/Absolute upper-left X/ { print $4 }' <<<"$geometry")
+    win_y=$(awk '/Absolute upper-left Y/ { print $4 }' <<<"$geometry")
+    width=$(awk '/Width:/ { print $2 }' <<<"$geometry")
+    height=$(awk '/Height:/ { print $2 }' <<<"$geometry")
+}
+
+game_runs() {
+    kill -0 "$game_pid" 2>/dev/null
+}
+
+expect_exit_code() {
+    local expected=$1 code=0
+    for _ in $(seq 100); do game_runs || break; sleep 0.05; done
+    game_runs && fail "the game is still running"
+    wait "$game_pid" || code=$?
+    [ "$code" -eq "$expected" ] || fail "exit code $code, expected $expected: $(cat "$work/game.err")"
+}
+
+# Holds a key long enough for the game's per-frame keyboard reading to see it.
+tap() {
+    xdotool keydown "$1"
+    sleep 0.1
+    xdotool keyup "$1"
+    sleep 0.3
+}
+
+screenshot() {
+    import -window root "$work/root.png"
+    convert "$work/root.png" -crop "600x600+$win_x+$win_y" +repage "$work/window.png"
+}
+
+# The text colour's pixels in rows top..top+height-1 (and columns left..left+width-1,
+# the whole width when not given) of the window, as "count minX maxX".
+text_in_band() {
+    local top=$1 rows=$2 left=${3:-0} columns=${4:-600}
+    convert "$work/window.png" -crop "${columns}x$rows+$left+$top" +repage txt:- |
+        awk -v c="$TEXT_COLOUR" -v left="$left" 'index($0, c) { split($1, p, /[,:]/); x = p[1] + left; n++;
+            if (min == "" || x < min) min = x; if (x > max) max = x }
+            END { printf "%d %d %d\n", n, min, max }'
+}
+
+expect_text() {  # band top, height, what it is
+    local count
+    read -r count _ _ < <(text_in_band "$1" "$2")
+    [ "$count" -gt 50 ] || fail "no text where $3 stands (rows $1+$2)"
+}
+
+expect_no_text() {
+    local count
+    read -r count _ _ < <(text_in_band "$1" "$2")
+    [ "$count" -eq 0 ] || fail "text where $3 should not be (rows $1+$2)"
+}
