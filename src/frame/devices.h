@@ -1,5 +1,6 @@
 #pragma once
 
+#include "highscore/highscore_client.h"
 #include "platform/clock.h"
 #include "platform/fonts.h"
 #include "platform/keyboard.h"
@@ -19,6 +20,7 @@ struct Devices {
     platform::FontLoader& Fonts;
     platform::Random& Random;
     sound::ToneStarter& Tones;
+    highscore::HighscoreClient& Highscore;
 };
 
 }  // namespace zorblet::frame

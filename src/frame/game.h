@@ -7,6 +7,8 @@
 
 #include "frame/fps_counter.h"
 #include "frame/frame_pacer.h"
+#include "highscore/board.h"
+#include "highscore/name_entry.h"
 #include "highscore/table_view.h"
 #include "platform/keyboard.h"
 #include "render/canvas.h"
@@ -25,9 +27,14 @@ struct Game : world::World {
     std::atomic<std::int32_t> SoundOn = 1;  // tone threads read it
     std::int32_t NameEntryActive = 0;
     std::string PlayerName;  // Windows-1252
-    std::string StatusText;  // the transfer status line; empty while no transfer runs
 
+    // The highscore rows, ScorePlace and StatusText as the transfers last handed them over.
+    highscore::BoardView Highscore;
     highscore::TableView Table;
+    highscore::NameEntry Names;
+    // A failed transfer is told on the status line for a while once it can be seen.
+    std::uint64_t FailuresTold = 0;
+    int FailureFramesLeft = 0;
 
     FpsCounter Fps;
     FramePacer Pacer;

@@ -17,7 +17,8 @@ public:
 };
 
 // From the fonts to the first black frame: everything before the first frame of the loop.
-void StartUp(Game& game, Devices& devices, FrameObserver* observer = nullptr);
+// Ends early, with EndProgram, when the window is closed while the first list is fetched.
+FrameOutcome StartUp(Game& game, Devices& devices, FrameObserver* observer = nullptr);
 
 // One pass of the main loop.
 FrameOutcome RunFrame(Game& game, Devices& devices, FrameObserver* observer = nullptr);

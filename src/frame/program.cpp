@@ -4,6 +4,8 @@
 #include <cstdlib>
 #include <memory>
 
+#include "highscore/highscore_client.h"
+#include "platform/curl_http_transport.h"
 #include "platform/platform_error.h"
 #include "platform/random.h"
 #include "platform/sdl_platform.h"
@@ -31,9 +33,10 @@ int RunProgram(FrameObserver* observer, const InputOverrides& overrides) {
         sound::ThreadedToneStarter tones(game->SoundOn, platform->Tones);
         platform::Keyboard& keyboard = overrides.Keyboard != nullptr ? *overrides.Keyboard : platform->Keyboard;
         platform::Mouse& mouse = overrides.Mouse != nullptr ? *overrides.Mouse : platform->Mouse;
-        Devices devices{platform->Screen, keyboard, mouse, platform->Clock, *platform->Fonts, random, tones};
-        StartUp(*game, devices, observer);
-        RunMainLoop(*game, devices, observer);
+        platform::CurlHttpTransport http;
+        highscore::HighscoreClient highscore(http, platform->Clock, ZORBLET_HIGHSCORE_SERVER);
+        Devices devices{platform->Screen, keyboard, mouse, platform->Clock, *platform->Fonts, random, tones, highscore};
+        if (StartUp(*game, devices, observer) == FrameOutcome::Continue) RunMainLoop(*game, devices, observer);
         EndProgram(*platform);
     } catch (const platform::PlatformError& error) {
         std::fprintf(stderr, "Zorblet: %s\n", error.what());

@@ -7,11 +7,13 @@ namespace zorblet::highscore {
 namespace {
 
 // The status line while a transfer runs; it also hides the table rows.
-constexpr const char* TransferRunningText = "Daten werden \xFC" "bertragen...";
+constexpr const char* TransferRunningText =
+    "Daten werden \xFC"
+    "bertragen...";
 
 }  // namespace
 
-Board::Board() : rows_(HighscoreRowCount) {}
+Board::Board() : rows_(MakeHighscoreRows()) {}
 
 void Board::BeginTransfer() {
     std::lock_guard lock(mutex_);
@@ -25,16 +27,13 @@ void Board::EndTransfer() {
     version_.fetch_add(1, std::memory_order_release);
 }
 
-void Board::PublishRows(std::int32_t first, std::vector<std::string> rows) {
+void Board::PublishRows(const RowsUpdate& update) {
     std::lock_guard lock(mutex_);
-    std::int64_t index = first;
-    for (auto& row : rows) {
-        if (index >= 0 && index < HighscoreRowCount) rows_[static_cast<std::size_t>(index)] = std::move(row);
-        ++index;
-    }
-    const std::int64_t last = static_cast<std::int64_t>(first) + static_cast<std::int64_t>(rows.size()) - 1;
-    MarkRows(static_cast<std::int32_t>(std::clamp<std::int64_t>(first, 0, HighscoreRowCount)),
-             static_cast<std::int32_t>(std::clamp<std::int64_t>(last, -1, HighscoreRowCount - 1)));
+    ApplyRowsUpdate(rows_, update);
+    const std::int64_t first = update.FirstRow;
+    const std::int64_t last = first + static_cast<std::int64_t>(update.Rows.size()) - 1;
+    MarkRows(static_cast<std::int32_t>(std::clamp<std::int64_t>(first, 0, LastRowIndex + 1)),
+             static_cast<std::int32_t>(std::clamp<std::int64_t>(last, -1, LastRowIndex)));
 }
 
 void Board::PublishPlace(std::int32_t place) {
@@ -51,8 +50,8 @@ void Board::RecordFailure() {
 
 void Board::ClearRows(std::int32_t first, std::int32_t last) {
     std::lock_guard lock(mutex_);
-    first = std::clamp(first, 0, HighscoreRowCount);
-    last = std::clamp(last, -1, HighscoreRowCount - 1);
+    first = std::clamp(first, 0, LastRowIndex + 1);
+    last = std::clamp(last, -1, LastRowIndex);
     for (std::int32_t i = first; i <= last; ++i) rows_[static_cast<std::size_t>(i)].clear();
     MarkRows(first, last);
 }
@@ -72,7 +71,7 @@ void Board::Refresh(BoardView& view) {
     for (std::int32_t i = dirtyFirst_; i <= dirtyLast_; ++i) {
         view.HighscoreRows[static_cast<std::size_t>(i)] = rows_[static_cast<std::size_t>(i)];
     }
-    dirtyFirst_ = HighscoreRowCount;
+    dirtyFirst_ = LastRowIndex + 1;
     dirtyLast_ = -1;
     view.ScorePlace = scorePlace_;
     view.StatusText = transfers_ > 0 ? TransferRunningText : "";

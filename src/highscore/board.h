@@ -10,16 +10,16 @@
 #include <string>
 #include <vector>
 
-namespace zorblet::highscore {
+#include "highscore/highscore_rows.h"
 
-inline constexpr std::int32_t HighscoreRowCount = 10001;  // rows 0 to 10000
+namespace zorblet::highscore {
 
 // The frame's copy of the board.
 struct BoardView {
-    std::vector<std::string> HighscoreRows = std::vector<std::string>(HighscoreRowCount);
+    std::vector<std::string> HighscoreRows = MakeHighscoreRows();
     std::int32_t ScorePlace = 0;
-    std::string StatusText;       // "Daten werden übertragen..." while a transfer is queued or runs
-    std::uint64_t Failures = 0;   // how many transfers have failed so far
+    std::string StatusText;      // "Daten werden übertragen..." while a transfer is queued or runs
+    std::uint64_t Failures = 0;  // how many transfers have failed so far
     std::uint64_t Version = 0;
 };
 
@@ -30,8 +30,8 @@ public:
     // Worker side. A transfer counts as running from when it is queued until it ends.
     void BeginTransfer();
     void EndTransfer();
-    // Rows first, first + 1, ...; indexes outside 0..10000 are never written.
-    void PublishRows(std::int32_t first, std::vector<std::string> rows);
+    // The rows a reply brought; indexes outside 0..10000 are never written.
+    void PublishRows(const RowsUpdate& update);
     void PublishPlace(std::int32_t place);
     void RecordFailure();
     // Empties rows first to last (start-up throws away its first list this way).
@@ -46,7 +46,7 @@ private:
     std::mutex mutex_;
     std::atomic<std::uint64_t> version_{0};
     std::vector<std::string> rows_;
-    std::int32_t dirtyFirst_ = HighscoreRowCount, dirtyLast_ = -1;  // rows the view has not seen
+    std::int32_t dirtyFirst_ = LastRowIndex + 1, dirtyLast_ = -1;  // rows the view has not seen
     std::int32_t scorePlace_ = 0;
     int transfers_ = 0;
     std::uint64_t failures_ = 0;

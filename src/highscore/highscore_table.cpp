@@ -66,7 +66,7 @@ void DrawPlaceView(Canvas& canvas, const TableInputs& inputs) {
     canvas.SetTextPosition(TableLeft, PlayerRowY);
     canvas.DrawText(PlayerRow(inputs));
     DrawCursor(canvas, inputs);
-    render::DrawCentredText(canvas, NamePrompt, 320);
+    if (inputs.StatusLineFree) render::DrawCentredText(canvas, NamePrompt, 320);
 }
 
 void DrawBestOfView(Canvas& canvas, const TableInputs& inputs) {

@@ -20,6 +20,7 @@ struct TableInputs {
     float Score = 0;
     std::int32_t NameEntryActive = 0;
     bool StatusTextEmpty = true;  // false while a transfer runs
+    bool StatusLineFree = true;   // false while the status line tells something else
     std::int32_t AnimAngle = 0;
     std::string_view PlayerName;
     std::int32_t EditCursor = 0;

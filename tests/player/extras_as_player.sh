@@ -42,6 +42,7 @@ wait_for() {
 }
 
 start_display
+start_highscore_service
 started=$(date +%s)
 start_game
 

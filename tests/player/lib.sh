@@ -7,8 +7,12 @@ TEXT_COLOUR='#9B37FF'
 work=$(mktemp -d)
 pids=()
 
+# shellcheck source=../../scripts/lib/local_service.sh
+source "$(dirname "${BASH_SOURCE[0]}")/../../scripts/lib/local_service.sh"
+
 cleanup() {
     for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done
+    stop_local_service
     rm -rf "$work"
 }
 trap cleanup EXIT
@@ -28,6 +32,17 @@ start_display() {
     for _ in $(seq 100); do [ -s "$work/display" ] && break; sleep 0.1; done
     [ -s "$work/display" ] || fail "Xvfb did not start"
     export DISPLAY=":$(head -1 "$work/display")"
+}
+
+# The real highscore service at the game's compiled address, with a database of its own;
+# CTest names the address and the server in ZORBLET_TEST_SERVER_URL and _BIN.
+start_highscore_service() {
+    local code=0
+    start_local_service "$ZORBLET_TEST_SERVER_URL" "$ZORBLET_TEST_SERVER_BIN" "$work/service.log" \
+        "$work/highscores.sqlite" || code=$?
+    [ "$code" -eq 0 ] && return
+    [ "$code" -eq 1 ] && fail "the game's highscore address $ZORBLET_TEST_SERVER_URL is not on this machine"
+    fail "the highscore service did not start at $ZORBLET_TEST_SERVER_URL (is the port taken?): $(cat "$work/service.log")"
 }
 
 start_game() {

@@ -10,6 +10,7 @@ CLOSER=$2
 source "$(dirname "$0")/lib.sh"
 
 start_display
+start_highscore_service
 start_game
 
 read_window_geometry
@@ -20,7 +21,9 @@ screenshot
 for y in 350 390 430 470 510; do expect_text "$y" 30 "the menu line at $y"; done
 expect_text 0 16 "the FPS reading"
 expect_text 570 30 "score and lives"
-expect_no_text 100 240 "the empty status line"
+expect_text 30 20 "the highscore table's heading"
+status_line=$(TEXT_COLOUR='#FF6969' text_in_band 315 30)
+[ "${status_line%% *}" -eq 0 ] || fail "the status line is not empty: no transfer runs, none failed"
 
 tap F1
 screenshot

@@ -2,7 +2,10 @@
 // A stand-in for the HTTP transport: plays back scripted attempts on a fake clock.
 
 #include <algorithm>
+#include <chrono>
+#include <condition_variable>
 #include <cstdint>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -42,6 +45,73 @@ public:
 
 private:
     FakeClock& clock_;
+};
+
+// Answers every GET at once with 200 and the body of the first rule whose text the URL
+// holds (empty without one); records the URLs. Safe on any thread.
+class AnsweringTransport final : public platform::HttpTransport {
+public:
+    struct Rule {
+        std::string UrlPart;
+        std::string Body;
+    };
+    explicit AnsweringTransport(std::vector<Rule> rules = {}) : rules_(std::move(rules)) {}
+
+    platform::HttpAttempt Get(const std::string& url, int) override {
+        std::lock_guard lock(mutex_);
+        urls_.push_back(url);
+        for (const Rule& rule : rules_) {
+            if (url.find(rule.UrlPart) != std::string::npos) return {true, 200, rule.Body, false};
+        }
+        return {true, 200, "", false};
+    }
+    std::vector<std::string> Urls() {
+        std::lock_guard lock(mutex_);
+        return urls_;
+    }
+
+private:
+    std::mutex mutex_;
+    std::vector<Rule> rules_;
+    std::vector<std::string> urls_;
+};
+
+// A transport that holds every GET until released, and counts how many run at once.
+class HeldTransport final : public platform::HttpTransport {
+public:
+    platform::HttpAttempt Get(const std::string& url, int) override {
+        std::unique_lock lock(mutex_);
+        urls_.push_back(url);
+        maxAtOnce_ = std::max(maxAtOnce_, ++running_);
+        changed_.notify_all();
+        changed_.wait_for(lock, std::chrono::seconds(20), [&] { return released_; });
+        --running_;
+        return {true, 200, "1\r\n", false};
+    }
+    void WaitForCalls(std::size_t count) {
+        std::unique_lock lock(mutex_);
+        changed_.wait_for(lock, std::chrono::seconds(20), [&] { return urls_.size() >= count; });
+    }
+    void Release() {
+        std::lock_guard lock(mutex_);
+        released_ = true;
+        changed_.notify_all();
+    }
+    int MaxAtOnce() {
+        std::lock_guard lock(mutex_);
+        return maxAtOnce_;
+    }
+    std::vector<std::string> Urls() {
+        std::lock_guard lock(mutex_);
+        return urls_;
+    }
+
+private:
+    std::mutex mutex_;
+    std::condition_variable changed_;
+    std::vector<std::string> urls_;
+    int running_ = 0, maxAtOnce_ = 0;
+    bool released_ = false;
 };
 
 }  // namespace zorblet::testing

@@ -8,10 +8,13 @@
 #include <cstdlib>
 #include <functional>
 #include <memory>
+#include <thread>
 
 #include "frame/main_loop.h"
+#include "highscore/local_date.h"
 #include "platform/sdl_platform.h"
 #include "support/fakes.h"
+#include "support/http_fakes.h"
 #include "support/world_fakes.h"
 
 namespace zorblet::frame {
@@ -32,12 +35,24 @@ protected:
         setenv("SDL_VIDEODRIVER", "dummy", 1);
         setenv("SDL_AUDIODRIVER", "dummy", 1);  // the platform opens a sound device too
         platform = platform::StartSdlPlatform();
-        devices = std::make_unique<Devices>(
-            Devices{platform->Screen, keyboard, mouse, platform->Clock, *platform->Fonts, random, tones});
+        UseHighscoreService(http, platform->Clock);
         game = std::make_unique<Game>();
+    }
+    // Waits for the transfers, before what they use goes away.
+    void EndTransfers() {
+        devices.reset();
+        highscore.reset();
+    }
+    // The transfers go through this transport; their retries wait on this clock.
+    void UseHighscoreService(platform::HttpTransport& transport, platform::Clock& transferClock) {
+        devices.reset();
+        highscore = std::make_unique<highscore::HighscoreClient>(transport, transferClock, "http://scores.invalid/");
+        devices = std::make_unique<Devices>(
+            Devices{platform->Screen, keyboard, mouse, platform->Clock, *platform->Fonts, random, tones, *highscore});
     }
     void TearDown() override {
         game.reset();
+        highscore.reset();
         platform->ShutDown();
     }
 
@@ -63,6 +78,8 @@ protected:
     testing::RecordingMouse mouse;
     testing::FixedRandom random;
     testing::RecordingToneStarter tones;
+    testing::AnsweringTransport http;
+    std::unique_ptr<highscore::HighscoreClient> highscore;
     CountingObserver observer;
     std::unique_ptr<Devices> devices;
     std::unique_ptr<Game> game;
@@ -81,7 +98,8 @@ TEST_F(HeadlessLoopTest, MenuHelpPauseAndEscapeThroughTheRealLoop) {
     EXPECT_GT(PixelsInBand(TextColour, 510, 540), 100) << "last menu line";
     EXPECT_GT(PixelsInBand(TextColour, 0, 20), 10) << "FPS reading";
     EXPECT_GT(PixelsInBand(TextColour, 570, 600), 100) << "score, lives and credit line";
-    EXPECT_EQ(PixelsInBand(TextColour, 100, 340), 0) << "no status text, no table yet";
+    EXPECT_GT(PixelsInBand(TextColour, 30, 50), 100) << "the highscore table's heading";
+    EXPECT_EQ(PixelsInBand(render::StatusColour, 315, 345), 0) << "no transfer runs, none failed";
 
     TapKey(Key::F1);
     EXPECT_EQ(game->HelpShown, 1);
@@ -144,8 +162,52 @@ TEST_F(HeadlessLoopTest, AGameFromF2ToItsLastLostBall) {
     EXPECT_EQ(tones.Starts.back(), (EffectStart{ToneEffect::GameOverTune, 1}));
     EXPECT_FALSE(mouse.Captured) << "game over frees the mouse";
     EXPECT_EQ(game->Score, std::nearbyint(game->Score));
-    RunFrames(1);
+    EXPECT_EQ(game->NameEntryActive, 1) << "the name entry opens";
+    EXPECT_EQ(game->Names.GameDate, highscore::FormatDate());
+    const std::string listUrl =
+        "http://scores.invalid/ListeSQL.php?Punkte=" + std::to_string(static_cast<int>(game->Score));
+    RunFrames(5);
+    const auto urls = http.Urls();
+    EXPECT_EQ(std::count(urls.begin(), urls.end(), listUrl), 1) << "the list around the score";
     EXPECT_GT(PixelsInBand(TextColour, 350, 380), 100) << "the menu is back";
+
+    TapKey(30);  // a
+    EXPECT_EQ(game->PlayerName, "a");
+    TapKey(Key::Enter);
+    EXPECT_EQ(game->NameEntryActive, 0);
+    RunFrames(5);
+    EXPECT_NE(http.Urls().back().find("BestOffSQL.php"), std::string::npos);
+    EXPECT_NE(http.Urls()[http.Urls().size() - 2].find("HighScoreSQL.php?Punkte="), std::string::npos);
+}
+
+TEST_F(HeadlessLoopTest, ClosingTheWindowDuringTheFirstFetchEndsTheProgramAtOnce) {
+    testing::HeldTransport held;
+    UseHighscoreService(held, platform->Clock);
+    std::thread closer([&] {
+        held.WaitForCalls(1);
+        SDL_Event event{};
+        event.type = SDL_QUIT;
+        SDL_PushEvent(&event);
+    });
+    EXPECT_EQ(StartUp(*game, *devices, &observer), FrameOutcome::EndProgram) << "while the fetch hangs";
+    closer.join();
+    EXPECT_EQ(observer.Presents, 0) << "nothing was drawn yet";
+    held.Release();
+    EndTransfers();
+}
+
+TEST_F(HeadlessLoopTest, FailedTransferIsToldOnTheStatusLineForAboutFiveSecondsBesideTheTable) {
+    testing::FakeClock transferClock;  // the ten attempts take no real time
+    testing::ScriptedHttpTransport refused(transferClock);
+    refused.Steps = {{platform::HttpAttempt{}, 0}};
+    UseHighscoreService(refused, transferClock);
+    ASSERT_EQ(StartUp(*game, *devices, &observer), FrameOutcome::Continue);
+    RunFrames(10);
+    EXPECT_GT(PixelsInBand(render::StatusColour, 315, 345), 100) << "Datenübertragung nicht möglich!";
+    EXPECT_GT(PixelsInBand(TextColour, 30, 50), 100) << "the table is still there";
+    RunFrames(5 * FrameRate);
+    EXPECT_EQ(PixelsInBand(render::StatusColour, 315, 345), 0) << "gone after about five seconds";
+    EndTransfers();
 }
 
 TEST_F(HeadlessLoopTest, CloseRequestIsFoundBehindAFloodOfEvents) {

@@ -1,0 +1,150 @@
+// The game's highscore transfers: against the real service, and with stand-in transports
+// for their order, their hand-over to the frame and their failures.
+
+#include "highscore/highscore_client.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <mutex>
+#include <string>
+#include <thread>
+
+#include "highscore/check_text.h"
+#include "highscore/service_urls.h"
+#include "platform/curl_http_transport.h"
+#include "platform/posix_clock.h"
+#include "server_test.h"
+#include "support/fakes.h"
+#include "support/http_fakes.h"
+
+namespace zorblet::highscore {
+namespace {
+
+using namespace std::chrono_literals;
+
+const std::string TransferRunning =
+    "Daten werden \xFC"
+    "bertragen...";
+
+// Waits (bounded) until the client's transfers have all ended, then refreshes the view.
+void Settle(HighscoreClient& client, BoardView& view) {
+    for (int i = 0; i < 3000 && client.Busy(); ++i) std::this_thread::sleep_for(10ms);
+    ASSERT_FALSE(client.Busy()) << "a transfer is stuck";
+    client.Refresh(view);
+}
+
+class ClientAgainstServiceTest : public server::testing::ServerTest {
+protected:
+    std::string BaseUrl(const server::testing::ServerProcess& server) const {
+        return "http://127.0.0.1:" + std::to_string(server.port());  // no final "/": the client adds it
+    }
+    platform::CurlHttpTransport transport;
+    platform::PosixClock clock;
+};
+
+TEST_F(ClientAgainstServiceTest, StartUpFetchesTheListAroundZeroThenTheBestOfTable) {
+    server::testing::SeedBoard(
+        Database(), {{1234, "Anna", "07.05.07"}, {900, "Bernd", "08.05.07"}, {4711, "J\xFCrgen", "09.05.07"}});
+    auto& server = StartServer();
+    HighscoreClient client(transport, clock, BaseUrl(server));
+    BoardView view;
+
+    client.FetchList(0);
+    Settle(client, view);
+    EXPECT_EQ(view.ScorePlace, 4) << "0 points would come after the three";
+    EXPECT_NE(view.HighscoreRows[0].find("4711"), std::string::npos);
+    client.ForgetRows(0, 100);
+    client.NetworkThread(2);
+    client.Refresh(view);
+    EXPECT_EQ(view.StatusText, TransferRunning) << "from the moment it is started";
+    Settle(client, view);
+
+    EXPECT_EQ(view.StatusText, "");
+    EXPECT_EQ(view.Failures, 0u);
+    EXPECT_EQ(view.HighscoreRows[0], "     Zorblet hat 3 HighScore-Eintr\xE4ge");
+    EXPECT_EQ(view.HighscoreRows[2], "   1    4711  J\xFCrgen                    09.05.07");
+    EXPECT_EQ(view.HighscoreRows[4], "   3     900  Bernd                     08.05.07");
+    EXPECT_EQ(view.HighscoreRows[58], "   3     900  Bernd                     08.05.07") << "the last place";
+    EXPECT_EQ(view.HighscoreRows[59], "") << "the list around 0 was forgotten";
+}
+
+TEST_F(ClientAgainstServiceTest, SubmittedNameArrivesIntactAndIsInTheNextBestOfTable) {
+    auto& server = StartServer();
+    HighscoreClient client(transport, clock, BaseUrl(server) + "/");
+    BoardView view;
+    const std::string name = "J\xFCrgen & Co #1+";
+    client.NetworkThread(1, SubmitUrl(client.Server(), 777, name, BuildCheckText(777, name)));
+    Settle(client, view);
+
+    EXPECT_EQ(view.Failures, 0u);
+    EXPECT_EQ(view.HighscoreRows[0], "     Zorblet hat 1 HighScore-Eintr\xE4ge");
+    EXPECT_EQ(view.HighscoreRows[2].substr(0, 38), "   1     777  " + name + std::string(24 - name.size(), ' '));
+    const std::string reply = server.Get("/BestOffSQL.php").body;
+    EXPECT_NE(reply.find("777\t" + name + "\t"), std::string::npos) << reply;
+}
+
+TEST(HighscoreClientTest, TransfersRunOneAtATimeInOrderAndTheFrameNeverWaitsForThem) {
+    testing::HeldTransport transport;
+    platform::PosixClock clock;
+    HighscoreClient client(transport, clock, "http://scores.test/z/");
+    BoardView view;
+    client.NetworkThread(2);
+    client.FetchList(250);
+    client.NetworkThread(1, "http://scores.test/z/HighScoreSQL.php?Punkte=250&Name=A&Check=x");
+    transport.WaitForCalls(1);
+
+    // The first transfer hangs in the network; the frame's refresh does not.
+    const auto start = std::chrono::steady_clock::now();
+    for (int i = 0; i < 100; ++i) client.Refresh(view);
+    EXPECT_LT(std::chrono::steady_clock::now() - start, 2s);
+    EXPECT_EQ(view.StatusText, TransferRunning);
+
+    transport.Release();
+    Settle(client, view);
+    EXPECT_EQ(transport.MaxAtOnce(), 1);
+    const std::vector<std::string> expected = {
+        "http://scores.test/z/BestOffSQL.php", "http://scores.test/z/ListeSQL.php?Punkte=250",
+        "http://scores.test/z/HighScoreSQL.php?Punkte=250&Name=A&Check=x", "http://scores.test/z/BestOffSQL.php"};
+    EXPECT_EQ(transport.Urls(), expected);
+    EXPECT_EQ(view.StatusText, "");
+    EXPECT_EQ(view.ScorePlace, 1);
+}
+
+TEST(HighscoreClientTest, EveryFailedFetchIsCountedForTheStatusLineAndTheRowsStillCome) {
+    testing::FakeClock clock;  // only the worker reads it
+    testing::ScriptedHttpTransport transport(clock);
+    transport.Steps = {{platform::HttpAttempt{}, 0}};  // refused, always
+    HighscoreClient client(transport, clock, "http://scores.test/");
+    BoardView view;
+    client.FetchList(5);
+    client.NetworkThread(1, "http://scores.test/HighScoreSQL.php?Punkte=5&Name=B&Check=y");
+    Settle(client, view);
+    EXPECT_EQ(view.Failures, 3u) << "the list, the submission and the best-of table";
+    EXPECT_EQ(view.StatusText, "");
+    EXPECT_EQ(view.ScorePlace, 0);
+    EXPECT_EQ(view.HighscoreRows[0], "     Zorblet hat 0 HighScore-Eintr\xE4ge") << "parsed from nothing, as ever";
+    EXPECT_EQ(view.HighscoreRows[2].substr(0, 4), "   1");
+}
+
+TEST(HighscoreClientTest, PlacesFarOutsideTheTableAreHandedOverSafely) {
+    for (const char* reply : {"2147483647\r\n1\t2\t3\r\n", "-5\r\n", "9998\r\n1\tA\t01.01.01\r\n"}) {
+        testing::AnsweringTransport transport(std::vector<testing::AnsweringTransport::Rule>{{"ListeSQL", reply}});
+        platform::PosixClock clock;
+        HighscoreClient client(transport, clock, "http://scores.test/");
+        BoardView view;
+        client.FetchList(1);
+        Settle(client, view);
+        EXPECT_EQ(view.HighscoreRows.size(), 10001u) << reply;
+    }
+}
+
+TEST(HighscoreClientTest, BaseAddressGetsItsFinalSlash) {
+    EXPECT_EQ(WithFinalSlash("http://a.b/c"), "http://a.b/c/");
+    EXPECT_EQ(WithFinalSlash("http://a.b/c/"), "http://a.b/c/");
+}
+
+}  // namespace
+}  // namespace zorblet::highscore
