@@ -192,9 +192,12 @@ MisbehavingServer::~MisbehavingServer() {
 void MisbehavingServer::Listen(Listening entry, int port) {
     listener_ = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
     // The connections of an earlier server on the port may linger in TIME_WAIT; Linux
-    // lets a new server bind it only when the old one had set this too.
+    // lets a new server bind it only when the old one had set the same option. The real
+    // service sets SO_REUSEPORT alone, so a fixed port, which the two take in turns, gets
+    // both. That also lets two listen at once: the caller checks that none answers there.
     const int reuse = 1;
     setsockopt(listener_, SOL_SOCKET, SO_REUSEADDR, &reuse, sizeof reuse);
+    if (port != 0) setsockopt(listener_, SOL_SOCKET, SO_REUSEPORT, &reuse, sizeof reuse);
     const sockaddr_in address = LoopbackAddress(port);
     if (bind(listener_, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0) {
         close(listener_);

@@ -82,7 +82,8 @@ ServerMode Redirects(std::string location, std::string body);
 class MisbehavingServer {
 public:
     // Port 0 picks a free port. A given port may be bound again at once after an earlier
-    // server on it, so a benchmark can stand in for a service at its fixed address.
+    // server on it, this one or the real service, so that a benchmark can stand in for
+    // the service at its fixed address; it does not tell when a server listens there.
     explicit MisbehavingServer(ServerMode mode, int port = 0);
     ~MisbehavingServer();
     MisbehavingServer(const MisbehavingServer&) = delete;
