@@ -102,17 +102,21 @@ struct Report {
     std::int32_t LastLives = 0, LastCountdown = 0;
     std::size_t FramesWithoutRows = 0, FramesWithTransfer = 0;
     std::int32_t FewestRows = 0, MostRows = 0;
+    std::int64_t TableScrolled = 0;  // tenths of a pixel, restarts left out
 };
 
 bool InPlay(const FrameTimes& frame) {
     return frame.Lives > 0 && frame.Countdown == 0;
 }
 
-void CountTableAndTransfer(const FrameTimes& frame, Report& report) {
+void CountTableAndTransfer(const FrameTimes& frame, const FrameTimes* previous, Report& report) {
     if (frame.TableRowsShown == 0) ++report.FramesWithoutRows;
     if (frame.TransferRunning != 0) ++report.FramesWithTransfer;
     report.FewestRows = report.Frames == 1 ? frame.TableRowsShown : std::min(report.FewestRows, frame.TableRowsShown);
     report.MostRows = std::max(report.MostRows, frame.TableRowsShown);
+    if (previous != nullptr && frame.TableScroll > previous->TableScroll) {
+        report.TableScrolled += frame.TableScroll - previous->TableScroll;
+    }
 }
 
 void NotePeriod(const FrameTimes& frame, std::uint64_t previousEnd, Report& report) {
@@ -131,6 +135,7 @@ Report Summarise(const FrameLog& log, std::uint64_t from, std::uint64_t to) {
     Report report;
     std::vector<double> periods, draws;
     std::uint64_t previousEnd = 0;
+    const FrameTimes* previous = nullptr;
     for (std::uint64_t i = 0; i < log.Count; ++i) {
         const FrameTimes& frame = log.Frames[i];
         if (frame.WaitEnded < from || frame.WaitEnded > to) continue;
@@ -138,7 +143,8 @@ Report Summarise(const FrameLog& log, std::uint64_t from, std::uint64_t to) {
         if (!InPlay(frame)) ++report.FramesOutOfPlay;
         report.LastLives = frame.Lives;
         report.LastCountdown = frame.Countdown;
-        CountTableAndTransfer(frame, report);
+        CountTableAndTransfer(frame, previous, report);
+        previous = &frame;
         draws.push_back(static_cast<double>(frame.Presented - frame.DrawingBegins) / 1e6);
         if (previousEnd != 0) {
             periods.push_back(static_cast<double>(frame.WaitEnded - previousEnd) / 1e6);
@@ -312,7 +318,8 @@ bool ReportGameRan(const Report& report) {
 bool ReportTableShown(const Report& report) {
     const bool shown = report.Frames > 0 && report.FramesWithoutRows == 0;
     if (shown) {
-        std::printf("table rows on screen      %d to %d in every frame\n", report.FewestRows, report.MostRows);
+        std::printf("table rows on screen      %d to %d in every frame; the table scrolled %.1f px\n",
+                    report.FewestRows, report.MostRows, static_cast<double>(report.TableScrolled) / 10.0);
     } else {
         std::printf("FAILED: %zu of %zu frames had no table row on screen\n", report.FramesWithoutRows, report.Frames);
     }

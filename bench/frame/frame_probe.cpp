@@ -41,6 +41,7 @@ public:
         current_.Lives = game.Lives;
         current_.Countdown = game.Countdown;
         current_.TableRowsShown = CountTableRowsShown(game);
+        current_.TableScroll = game.Table.TableScroll;
         current_.TransferRunning = game.Highscore.StatusText.empty() ? 0 : 1;
         current_.DrawingBegins = NowNs();
         if (bot_ != nullptr) bot_->Plan(game);
