@@ -178,9 +178,9 @@ ServerMode Redirects(std::string location, std::string body) {
     return Answers(302, std::move(body), "Location: " + location + "\r\n");
 }
 
-MisbehavingServer::MisbehavingServer(ServerMode mode) : mode_(std::move(mode)) {
+MisbehavingServer::MisbehavingServer(ServerMode mode, int port) : mode_(std::move(mode)) {
     stopSignal_ = eventfd(0, EFD_CLOEXEC);
-    Listen(mode_.Entry);
+    Listen(mode_.Entry, port);
     if (mode_.Entry == Listening::Open) acceptor_ = std::thread([this] { AcceptConnections(); });
 }
 
@@ -189,11 +189,20 @@ MisbehavingServer::~MisbehavingServer() {
     close(stopSignal_);
 }
 
-void MisbehavingServer::Listen(Listening entry) {
+void MisbehavingServer::Listen(Listening entry, int port) {
     listener_ = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
-    const sockaddr_in any = LoopbackAddress(0);
-    if (bind(listener_, reinterpret_cast<const sockaddr*>(&any), sizeof any) != 0) {
-        throw std::runtime_error("cannot bind a loopback port");
+    // The connections of an earlier server on the port may linger in TIME_WAIT; Linux
+    // lets a new server bind it only when the old one had set the same option. The real
+    // service sets SO_REUSEPORT alone, so a fixed port, which the two take in turns, gets
+    // both. That also lets two listen at once: the caller checks that none answers there.
+    const int reuse = 1;
+    setsockopt(listener_, SOL_SOCKET, SO_REUSEADDR, &reuse, sizeof reuse);
+    if (port != 0) setsockopt(listener_, SOL_SOCKET, SO_REUSEPORT, &reuse, sizeof reuse);
+    const sockaddr_in address = LoopbackAddress(port);
+    if (bind(listener_, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0) {
+        close(listener_);
+        close(stopSignal_);
+        throw std::runtime_error("cannot bind loopback port " + std::to_string(port));
     }
     port_ = BoundPort(listener_);
     if (entry == Listening::Refused) return;
@@ -242,9 +251,9 @@ void MisbehavingServer::AcceptConnections() {
 void MisbehavingServer::Serve(int socket) {
     std::string head = ReadRequestHead(socket, stopSignal_);
     const bool complete = head.find("\r\n\r\n") != std::string::npos;
-    if (!head.empty()) Record(std::move(head));
+    if (!head.empty()) Record(head);
     if (complete && mode_.Script) {
-        FixtureConnection connection(socket, stopSignal_);
+        FixtureConnection connection(socket, stopSignal_, std::move(head));
         mode_.Script(connection);
     }
     shutdown(socket, SHUT_WR);
