@@ -71,3 +71,23 @@ seed_highscores() {
       return 1
   done
 }
+
+# For a benchmark: the real service at the game's address URL, on a fresh database in DIR
+# with COUNT scores; stops the script with a message when another one answers there or
+# the service cannot start. Usage: start_bench_service URL SERVER_BINARY DIR COUNT
+start_bench_service() {
+  local url=$1 binary=$2 dir=$3 count=$4 code=0
+  # Another service there would bring a table of unknown size.
+  if highscore_answers "$url"; then
+    echo "A highscore service already answers at $url; stop it for the benchmark." >&2
+    exit 1
+  fi
+  start_local_service "$url" "$binary" "$dir/service.log" "$dir/scores.sqlite" --submit-rate 0 || code=$?
+  if [ "$code" -ne 0 ]; then
+    [ "$code" -eq 1 ] && echo "The game's highscore address $url is not on this machine." >&2
+    [ "$code" -eq 2 ] && echo "The highscore service did not start: $(cat "$dir/service.log")" >&2
+    exit 1
+  fi
+  seed_highscores "$url" "$count"
+  echo "highscore service         $(curl -fsS "${url%/}/BestOffSQL.php" | head -1 | tr -d '\r') scores at $url"
+}
