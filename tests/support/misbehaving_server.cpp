@@ -140,6 +140,13 @@ std::string NotFoundPage() {
            "<body><h1>Not Found</h1><p>The requested URL was not found on this server.</p></body></html>\n";
 }
 
+std::string FixtureConnection::Target() const {
+    const std::size_t start = head_.find(' ');
+    const std::size_t end = head_.find(' ', start + 1);
+    if (start == std::string::npos || end == std::string::npos) return {};
+    return head_.substr(start + 1, end - start - 1);
+}
+
 ServerMode Refuses() {
     return {Listening::Refused, nullptr};
 }
@@ -242,9 +249,9 @@ void MisbehavingServer::AcceptConnections() {
 void MisbehavingServer::Serve(int socket) {
     std::string head = ReadRequestHead(socket, stopSignal_);
     const bool complete = head.find("\r\n\r\n") != std::string::npos;
-    if (!head.empty()) Record(std::move(head));
+    if (!head.empty()) Record(head);
     if (complete && mode_.Script) {
-        FixtureConnection connection(socket, stopSignal_);
+        FixtureConnection connection(socket, stopSignal_, std::move(head));
         mode_.Script(connection);
     }
     shutdown(socket, SHUT_WR);

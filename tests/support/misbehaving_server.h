@@ -17,7 +17,13 @@ namespace zorblet::testing {
 // server stops, so no script can keep a test from ending.
 class FixtureConnection {
 public:
-    FixtureConnection(int socket, int stopSignal) : socket_(socket), stopSignal_(stopSignal) {}
+    FixtureConnection(int socket, int stopSignal, std::string head = {})
+        : socket_(socket), stopSignal_(stopSignal), head_(std::move(head)) {}
+
+    // The request head as it came: request line and headers.
+    const std::string& Head() const { return head_; }
+    // The request target of the request line, e.g. "/BestOffSQL.php".
+    std::string Target() const;
 
     // Sends all of bytes; false once the client has gone or the server stops.
     bool Send(std::string_view bytes);
@@ -31,6 +37,7 @@ private:
 
     int socket_;
     int stopSignal_;
+    std::string head_;
 };
 
 enum class Listening {
