@@ -11,6 +11,12 @@ struct FrameTimes {
     std::uint64_t WaitEnded = 0;
     std::int32_t Lives = 0;  // at the head of the frame
     std::int32_t Countdown = 0;
+    // As the frame before left them: best-of rows with text in the table's window, the
+    // table's scroll position (tenths of a pixel) and whether the status line told of a
+    // running transfer.
+    std::int32_t TableRowsShown = 0;
+    std::int32_t TableScroll = 0;
+    std::int32_t TransferRunning = 0;
 };
 
 struct FrameLog {

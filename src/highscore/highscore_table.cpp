@@ -30,6 +30,16 @@ bool InTableWindow(std::int64_t y) {
     return y > 0 && y < TableHeight;
 }
 
+// The best-of rows climb from the bottom of the window, 20 pixels apart.
+std::int64_t BestOfRowY(std::int64_t index, std::int64_t scroll) {
+    return 20 * index - scroll / 10 + TableHeight;
+}
+
+// Rows 0..58, or fewer of a shorter table.
+std::int64_t BestOfRowsRead(const std::vector<std::string>& highscoreRows) {
+    return std::min<std::int64_t>(BestOfRowCount, std::ssize(highscoreRows));
+}
+
 void DrawRow(Canvas& canvas, std::string_view text, std::int32_t y) {
     canvas.SetColour(FadeColour(y));
     canvas.SetTextPosition(TableLeft, y + TableTop);
@@ -72,11 +82,10 @@ void DrawPlaceView(Canvas& canvas, const TableInputs& inputs) {
 void DrawBestOfView(Canvas& canvas, const TableInputs& inputs) {
     constexpr std::int32_t MaxScroll = std::numeric_limits<std::int32_t>::max();
     inputs.TableScroll = inputs.TableScroll > MaxScroll - 2 ? MaxScroll : inputs.TableScroll + 2;
-    const std::int64_t scroll = inputs.TableScroll;
-    const auto rowCount = std::min<std::int64_t>(BestOfRowCount, std::ssize(inputs.HighscoreRows));
+    const std::int64_t rowCount = BestOfRowsRead(inputs.HighscoreRows);
     bool anyShown = false;
     for (std::int64_t index = 0; index < rowCount; ++index) {
-        const std::int64_t y = 20 * index - scroll / 10 + TableHeight;
+        const std::int64_t y = BestOfRowY(index, inputs.TableScroll);
         if (!InTableWindow(y)) continue;
         const std::string& row = inputs.HighscoreRows[index];
         DrawRow(canvas, row, static_cast<std::int32_t>(y));
@@ -87,6 +96,14 @@ void DrawBestOfView(Canvas& canvas, const TableInputs& inputs) {
 }
 
 }  // namespace
+
+std::int32_t CountBestOfRowsShown(const std::vector<std::string>& highscoreRows, std::int32_t tableScroll) {
+    std::int32_t shown = 0;
+    for (std::int64_t index = 0; index < BestOfRowsRead(highscoreRows); ++index) {
+        if (InTableWindow(BestOfRowY(index, tableScroll)) && !highscoreRows[index].empty()) ++shown;
+    }
+    return shown;
+}
 
 render::Colour FadeColour(std::int32_t y) {
     const float f = render::SinDeg(static_cast<float>(y) / TableHeight * 180.0f);

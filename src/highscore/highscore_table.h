@@ -31,6 +31,12 @@ struct TableInputs {
 // A row's colour by its window y: brightest in the middle, fading to black at both edges.
 render::Colour FadeColour(std::int32_t y);
 
+// How many best-of rows with text lie inside the table window at this scroll position:
+// the rows a best-of frame that left TableScroll at tableScroll has drawn (but for the
+// frame that restarts the table, which draws none). Benchmarks read it to be sure the
+// table was on screen.
+std::int32_t CountBestOfRowsShown(const std::vector<std::string>& highscoreRows, std::int32_t tableScroll);
+
 // The heading, then the place view (Score != 0, a name entry open, no transfer) or the
 // best-of view (no transfer). While a transfer runs only the heading is drawn and
 // TableScroll stands.

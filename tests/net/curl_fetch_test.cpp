@@ -243,5 +243,25 @@ TEST_F(CurlTransportTest, FetchesNothingButHttp) {
     EXPECT_EQ(get.Attempt.Status, 0);
 }
 
+// The slow-service benchmark stands in for the service at the game's fixed address, run
+// after run, and answers by request target.
+TEST(MisbehavingServerTest, TakesItsFixedPortAgainAtOnceAndShowsTheScriptTheRequest) {
+    int port = 0;
+    {
+        MisbehavingServer earlier(testing::Answers(200, Record));
+        port = earlier.Port();
+        ASSERT_EQ(Fetch(earlier.Url("/")).Result.Body, Record);  // its end of the connection lingers
+    }
+    const ServerMode echoesRequestLine{testing::Listening::Open, [](testing::FixtureConnection& connection) {
+                                           const std::string& head = connection.RequestHead();
+                                           connection.Send(testing::HttpReply(200, head.substr(0, head.find('\r'))));
+                                       }};
+
+    MisbehavingServer again(echoesRequestLine, port);
+
+    EXPECT_EQ(again.Port(), port);
+    EXPECT_EQ(Fetch(again.Url("/BestOffSQL.php")).Result.Body, "GET /BestOffSQL.php HTTP/1.1");
+}
+
 }  // namespace
 }  // namespace zorblet::highscore

@@ -141,10 +141,10 @@ std::string NotFoundPage() {
 }
 
 std::string FixtureConnection::Target() const {
-    const std::size_t start = head_.find(' ');
-    const std::size_t end = head_.find(' ', start + 1);
+    const std::size_t start = requestHead_.find(' ');
+    const std::size_t end = requestHead_.find(' ', start + 1);
     if (start == std::string::npos || end == std::string::npos) return {};
-    return head_.substr(start + 1, end - start - 1);
+    return requestHead_.substr(start + 1, end - start - 1);
 }
 
 ServerMode Refuses() {
@@ -185,9 +185,9 @@ ServerMode Redirects(std::string location, std::string body) {
     return Answers(302, std::move(body), "Location: " + location + "\r\n");
 }
 
-MisbehavingServer::MisbehavingServer(ServerMode mode) : mode_(std::move(mode)) {
+MisbehavingServer::MisbehavingServer(ServerMode mode, int port) : mode_(std::move(mode)) {
     stopSignal_ = eventfd(0, EFD_CLOEXEC);
-    Listen(mode_.Entry);
+    Listen(mode_.Entry, port);
     if (mode_.Entry == Listening::Open) acceptor_ = std::thread([this] { AcceptConnections(); });
 }
 
@@ -196,11 +196,20 @@ MisbehavingServer::~MisbehavingServer() {
     close(stopSignal_);
 }
 
-void MisbehavingServer::Listen(Listening entry) {
+void MisbehavingServer::Listen(Listening entry, int port) {
     listener_ = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
-    const sockaddr_in any = LoopbackAddress(0);
-    if (bind(listener_, reinterpret_cast<const sockaddr*>(&any), sizeof any) != 0) {
-        throw std::runtime_error("cannot bind a loopback port");
+    // The connections of an earlier server on the port may linger in TIME_WAIT; Linux
+    // lets a new server bind it only when the old one had set the same option. The real
+    // service sets SO_REUSEPORT alone, so a fixed port, which the two take in turns, gets
+    // both. That also lets two listen at once: the caller checks that none answers there.
+    const int reuse = 1;
+    setsockopt(listener_, SOL_SOCKET, SO_REUSEADDR, &reuse, sizeof reuse);
+    if (port != 0) setsockopt(listener_, SOL_SOCKET, SO_REUSEPORT, &reuse, sizeof reuse);
+    const sockaddr_in address = LoopbackAddress(port);
+    if (bind(listener_, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0) {
+        close(listener_);
+        close(stopSignal_);
+        throw std::runtime_error("cannot bind loopback port " + std::to_string(port));
     }
     port_ = BoundPort(listener_);
     if (entry == Listening::Refused) return;

@@ -9,6 +9,7 @@
 #include <string>
 #include <string_view>
 #include <thread>
+#include <utility>
 #include <vector>
 
 namespace zorblet::testing {
@@ -17,11 +18,11 @@ namespace zorblet::testing {
 // server stops, so no script can keep a test from ending.
 class FixtureConnection {
 public:
-    FixtureConnection(int socket, int stopSignal, std::string head = {})
-        : socket_(socket), stopSignal_(stopSignal), head_(std::move(head)) {}
+    FixtureConnection(int socket, int stopSignal, std::string requestHead = {})
+        : socket_(socket), stopSignal_(stopSignal), requestHead_(std::move(requestHead)) {}
 
-    // The request head as it came: request line and headers.
-    const std::string& Head() const { return head_; }
+    // The request line and headers the client sent, so a script can answer by target.
+    const std::string& RequestHead() const { return requestHead_; }
     // The request target of the request line, e.g. "/BestOffSQL.php".
     std::string Target() const;
 
@@ -37,7 +38,7 @@ private:
 
     int socket_;
     int stopSignal_;
-    std::string head_;
+    std::string requestHead_;
 };
 
 enum class Listening {
@@ -78,11 +79,14 @@ ServerMode Trickles(std::string body, std::chrono::milliseconds gap = std::chron
 ServerMode Answers(int status, std::string body, std::string extraHeaders = "");
 ServerMode Redirects(std::string location, std::string body);
 
-// Runs on 127.0.0.1 at a free port from construction until Stop or destruction, on
-// threads of its own, and records the head (request line and headers) of every request.
+// Runs on 127.0.0.1 from construction until Stop or destruction, on threads of its own,
+// and records the head (request line and headers) of every request.
 class MisbehavingServer {
 public:
-    explicit MisbehavingServer(ServerMode mode);
+    // Port 0 picks a free port. A given port may be bound again at once after an earlier
+    // server on it, this one or the real service, so that a benchmark can stand in for
+    // the service at its fixed address; it does not tell when a server listens there.
+    explicit MisbehavingServer(ServerMode mode, int port = 0);
     ~MisbehavingServer();
     MisbehavingServer(const MisbehavingServer&) = delete;
     MisbehavingServer& operator=(const MisbehavingServer&) = delete;
@@ -97,7 +101,7 @@ public:
     std::size_t RequestCount() const { return Requests().size(); }
 
 private:
-    void Listen(Listening entry);
+    void Listen(Listening entry, int port);
     void AcceptConnections();
     void Serve(int socket);
     void Record(std::string head);

@@ -227,6 +227,29 @@ TEST_F(HighscoreTableTest, BestOfRestartsWhenNoVisibleRowHasText) {
     }
 }
 
+TEST_F(HighscoreTableTest, RowsCountedAsShownAreTheRowsDrawn) {
+    // Separate text lines on screen: boxes 19 pixels tall, 20 apart.
+    const auto countDrawnLines = [this] {
+        int lines = 0;
+        bool inLine = false;
+        for (int y = 50; y < 50 + 240 + 19; ++y) {
+            const bool inked = LeftmostInk(0, Canvas::Width, y, y + 1) >= 0;
+            if (inked && !inLine) ++lines;
+            inLine = inked;
+        }
+        return lines;
+    };
+    LoadBestOf();
+    for (std::int32_t before : {10, 400, 2198, 2208, 6000, 11800, 13900, 13988}) {
+        tableScroll = before;
+        Draw();
+        EXPECT_EQ(CountBestOfRowsShown(rows, tableScroll), countDrawnLines()) << "scroll " << tableScroll;
+    }
+    EXPECT_EQ(CountBestOfRowsShown(rows, 2200), 10) << "rows 0..10 at y 20..220, row 1 blank";
+    EXPECT_EQ(CountBestOfRowsShown(rows, 14000), 0) << "past the last row";
+    EXPECT_EQ(CountBestOfRowsShown(MakeHighscoreRows(), 2200), 0) << "nothing fetched";
+}
+
 TEST_F(HighscoreTableTest, AScoreOfZeroShowsTheBestOfListDuringTheNameEntry) {
     LoadBestOf();
     LoadPlaceList();

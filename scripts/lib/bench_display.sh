@@ -1,0 +1,22 @@
+# shellcheck shell=bash
+# An X server of the benchmarks' own, so that they run on a machine without a desktop.
+
+# Starts Xvfb and exports DISPLAY; sets bench_xvfb_pid for stop_bench_display.
+start_bench_display() {
+  local display_file
+  display_file=$(mktemp)
+  Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp -noreset 3>"$display_file" 2>/dev/null &
+  bench_xvfb_pid=$!
+  for _ in $(seq 100); do [ -s "$display_file" ] && break; sleep 0.1; done
+  DISPLAY=":$(head -1 "$display_file")"
+  export DISPLAY
+  rm -f "$display_file"
+}
+
+stop_bench_display() {
+  if [ -n "${bench_xvfb_pid:-}" ]; then
+    kill "$bench_xvfb_pid" 2>/dev/null || true
+    wait "$bench_xvfb_pid" 2>/dev/null || true
+    bench_xvfb_pid=
+  fi
+}
