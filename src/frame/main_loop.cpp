@@ -24,6 +24,7 @@ constexpr int StartUpPauseMs = 200;
 constexpr int CloseWatchMs = 10;
 constexpr std::int32_t StartUpRowsForgotten = 100;
 constexpr int FailureShownFrames = 5 * FrameRate;
+constexpr std::string_view KeptSubmissionText = "Keine Verbindung, Punkte werden nachgesendet";
 
 void PresentFrame(Game& game, Devices& devices, FrameObserver* observer) {
     devices.Screen.Present(game.Canvas.Pixels());
@@ -43,12 +44,16 @@ void GameOver(Game& game, Devices& devices) {
     devices.Highscore.FetchList(render::RoundToInt(game.Score));
 }
 
-// A running transfer has the status line; after it, a failure stays there for a while.
+// A running transfer has the status line; after it, a failure stays there for a while;
+// then, outside a name entry, the news that a submission waits to be sent again.
 std::string_view StatusLine(Game& game) {
     if (!game.Highscore.StatusText.empty()) return game.Highscore.StatusText;
-    if (game.FailureFramesLeft == 0) return {};
-    --game.FailureFramesLeft;
-    return highscore::TransferErrorText;
+    if (game.FailureFramesLeft > 0) {
+        --game.FailureFramesLeft;
+        return highscore::TransferErrorText;
+    }
+    if (game.Highscore.KeptSubmissions > 0 && game.NameEntryActive == 0) return KeptSubmissionText;
+    return {};
 }
 
 void TakeHighscoreNews(Game& game, Devices& devices) {

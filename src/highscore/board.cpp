@@ -48,6 +48,12 @@ void Board::RecordFailure() {
     version_.fetch_add(1, std::memory_order_release);
 }
 
+void Board::PublishKept(std::int32_t count) {
+    std::lock_guard lock(mutex_);
+    kept_ = count;
+    version_.fetch_add(1, std::memory_order_release);
+}
+
 void Board::ClearRows(std::int32_t first, std::int32_t last) {
     std::lock_guard lock(mutex_);
     first = std::clamp(first, 0, LastRowIndex + 1);
@@ -76,6 +82,7 @@ void Board::Refresh(BoardView& view) {
     view.ScorePlace = scorePlace_;
     view.StatusText = transfers_ > 0 ? TransferRunningText : "";
     view.Failures = failures_;
+    view.KeptSubmissions = kept_;
     view.Version = version_.load(std::memory_order_relaxed);
 }
 

@@ -18,8 +18,9 @@ namespace zorblet::highscore {
 struct BoardView {
     std::vector<std::string> HighscoreRows = MakeHighscoreRows();
     std::int32_t ScorePlace = 0;
-    std::string StatusText;      // "Daten werden übertragen..." while a transfer is queued or runs
-    std::uint64_t Failures = 0;  // how many transfers have failed so far
+    std::string StatusText;            // "Daten werden übertragen..." while a transfer is queued or runs
+    std::uint64_t Failures = 0;        // how many transfers have failed so far
+    std::int32_t KeptSubmissions = 0;  // submissions waiting to be sent again
     std::uint64_t Version = 0;
 };
 
@@ -34,6 +35,7 @@ public:
     void PublishRows(const RowsUpdate& update);
     void PublishPlace(std::int32_t place);
     void RecordFailure();
+    void PublishKept(std::int32_t count);
     // Empties rows first to last (start-up throws away its first list this way).
     void ClearRows(std::int32_t first, std::int32_t last);
 
@@ -50,6 +52,7 @@ private:
     std::int32_t scorePlace_ = 0;
     int transfers_ = 0;
     std::uint64_t failures_ = 0;
+    std::int32_t kept_ = 0;
 };
 
 }  // namespace zorblet::highscore

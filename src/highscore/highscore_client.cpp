@@ -3,7 +3,6 @@
 #include <utility>
 
 #include "highscore/best_of_reply.h"
-#include "highscore/fetch_url.h"
 #include "highscore/place_list_reply.h"
 #include "highscore/service_urls.h"
 
@@ -14,8 +13,16 @@ std::string WithFinalSlash(std::string server) {
     return server;
 }
 
-HighscoreClient::HighscoreClient(platform::HttpTransport& http, platform::Clock& clock, std::string server)
-    : http_(http), clock_(clock), server_(WithFinalSlash(std::move(server))) {}
+SubmissionFate FateOf(const FetchResult& result) {
+    if (result.Outcome != FetchOutcome::Answered) return SubmissionFate::SendAgain;
+    if (result.Status >= 200 && result.Status < 300) return SubmissionFate::Delivered;
+    if (result.Status == 429 || result.Status >= 500) return SubmissionFate::SendAgain;
+    return SubmissionFate::Refused;
+}
+
+HighscoreClient::HighscoreClient(platform::HttpTransport& http, platform::Clock& clock, std::string server,
+                                 ResendSchedule resends)
+    : http_(http), clock_(clock), server_(WithFinalSlash(std::move(server))), resends_(resends) {}
 
 std::string HighscoreClient::Fetch(const std::string& url) {
     FetchResult result = FetchUrl(http_, clock_, url);
@@ -42,10 +49,51 @@ void HighscoreClient::FetchList(std::int32_t points) {
 void HighscoreClient::NetworkThread(std::int32_t mode, std::string submitUrl) {
     board_.BeginTransfer();
     worker_.Post([this, mode, submitUrl = std::move(submitUrl)] {
-        if (mode == 1) Fetch(submitUrl);
+        if (mode == 1) Submit(submitUrl);
         FetchBestOf();
         board_.EndTransfer();
     });
+}
+
+void HighscoreClient::Submit(std::string url) {
+    kept_.push_back({std::move(url)});
+    // A submission behind one still waiting waits too, so that they arrive in order.
+    if (kept_.size() == 1) SendDueSubmissions();
+    board_.PublishKept(static_cast<std::int32_t>(kept_.size()));
+}
+
+bool HighscoreClient::SendDueSubmissions() {
+    bool delivered = false;
+    while (!kept_.empty() && SendFirstKept(delivered)) {
+    }
+    return delivered;
+}
+
+bool HighscoreClient::SendFirstKept(bool& delivered) {
+    KeptSubmission& first = kept_.front();
+    if (first.Attempts == 0) first.FirstAttempt = TransferWorker::Clock::now();
+    ++first.Attempts;
+    // Its failures are told as one, when it is given up.
+    const SubmissionFate fate = FateOf(FetchUrl(http_, clock_, first.Url));
+    if (fate == SubmissionFate::SendAgain && first.Attempts <= static_cast<int>(resends_.size())) {
+        worker_.PostAt(first.FirstAttempt + resends_[static_cast<std::size_t>(first.Attempts - 1)],
+                       [this] { ResendKept(); });
+        return false;
+    }
+    if (fate == SubmissionFate::Delivered) delivered = true;
+    if (fate == SubmissionFate::SendAgain) board_.RecordFailure();
+    kept_.pop_front();
+    return true;
+}
+
+void HighscoreClient::ResendKept() {
+    const bool delivered = SendDueSubmissions();
+    board_.PublishKept(static_cast<std::int32_t>(kept_.size()));
+    if (!delivered) return;
+    // The new score is in the list: show it.
+    board_.BeginTransfer();
+    FetchBestOf();
+    board_.EndTransfer();
 }
 
 }  // namespace zorblet::highscore

@@ -12,10 +12,10 @@ TransferWorker::~TransferWorker() {
     if (thread_.joinable()) thread_.join();
 }
 
-void TransferWorker::Post(Job job) {
+void TransferWorker::PostAt(Clock::time_point due, Job job) {
     {
         std::lock_guard lock(mutex_);
-        jobs_.push_back(std::move(job));
+        jobs_.emplace(std::make_pair(due, posted_++), std::move(job));
         if (!thread_.joinable()) thread_ = std::thread([this] { RunJobs(); });
     }
     wake_.notify_one();
@@ -23,16 +23,24 @@ void TransferWorker::Post(Job job) {
 
 bool TransferWorker::Busy() {
     std::lock_guard lock(mutex_);
-    return running_ || !jobs_.empty();
+    return running_ || (!jobs_.empty() && jobs_.begin()->first.first <= Clock::now());
 }
 
 void TransferWorker::RunJobs() {
     std::unique_lock lock(mutex_);
     while (true) {
-        wake_.wait(lock, [this] { return stopping_ || !jobs_.empty(); });
         if (stopping_) return;
-        Job job = std::move(jobs_.front());
-        jobs_.pop_front();
+        if (jobs_.empty()) {
+            wake_.wait(lock);
+            continue;
+        }
+        const Clock::time_point due = jobs_.begin()->first.first;
+        if (due > Clock::now()) {
+            wake_.wait_until(lock, due);  // or until an earlier job is posted
+            continue;
+        }
+        Job job = std::move(jobs_.begin()->second);
+        jobs_.erase(jobs_.begin());
         running_ = true;
         lock.unlock();
         job();

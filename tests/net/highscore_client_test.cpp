@@ -2,6 +2,7 @@
 // for their order, their hand-over to the frame and their failures.
 
 #include "highscore/highscore_client.h"
+#include "highscore/transfer_worker.h"
 
 #include <gtest/gtest.h>
 
@@ -139,6 +140,27 @@ TEST(HighscoreClientTest, PlacesFarOutsideTheTableAreHandedOverSafely) {
         Settle(client, view);
         EXPECT_EQ(view.HighscoreRows.size(), 10001u) << reply;
     }
+}
+
+TEST(TransferWorkerTest, JobsForLaterWaitTheirTurnAndDoNotCountAsBusy) {
+    TransferWorker worker;
+    std::mutex mutex;
+    std::vector<int> order;
+    const auto record = [&](int n) {
+        return [&, n] {
+            std::lock_guard lock(mutex);
+            order.push_back(n);
+        };
+    };
+    const auto now = TransferWorker::Clock::now();
+    worker.PostAt(now + 300ms, record(3));
+    worker.Post(record(1));
+    worker.PostAt(now + 100ms, record(2));
+    for (int i = 0; i < 200 && worker.Busy(); ++i) std::this_thread::sleep_for(5ms);
+    EXPECT_FALSE(worker.Busy()) << "jobs for later are no running transfer";
+    std::this_thread::sleep_for(600ms);
+    std::lock_guard lock(mutex);
+    EXPECT_EQ(order, (std::vector<int>{1, 2, 3}));
 }
 
 TEST(HighscoreClientTest, BaseAddressGetsItsFinalSlash) {

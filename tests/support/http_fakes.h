@@ -48,12 +48,14 @@ private:
 };
 
 // Answers every GET at once with 200 and the body of the first rule whose text the URL
-// holds (empty without one); records the URLs. Safe on any thread.
+// holds (empty without one), or refuses it when the rule says so; records the URLs.
+// Safe on any thread.
 class AnsweringTransport final : public platform::HttpTransport {
 public:
     struct Rule {
         std::string UrlPart;
         std::string Body;
+        bool Refused = false;  // no connection instead of an answer
     };
     explicit AnsweringTransport(std::vector<Rule> rules = {}) : rules_(std::move(rules)) {}
 
@@ -61,7 +63,9 @@ public:
         std::lock_guard lock(mutex_);
         urls_.push_back(url);
         for (const Rule& rule : rules_) {
-            if (url.find(rule.UrlPart) != std::string::npos) return {true, 200, rule.Body, false};
+            if (url.find(rule.UrlPart) == std::string::npos) continue;
+            if (rule.Refused) return {};
+            return {true, 200, rule.Body, false};
         }
         return {true, 200, "", false};
     }

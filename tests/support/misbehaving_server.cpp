@@ -140,6 +140,13 @@ std::string NotFoundPage() {
            "<body><h1>Not Found</h1><p>The requested URL was not found on this server.</p></body></html>\n";
 }
 
+std::string FixtureConnection::Target() const {
+    const std::size_t start = requestHead_.find(' ');
+    const std::size_t end = requestHead_.find(' ', start + 1);
+    if (start == std::string::npos || end == std::string::npos) return {};
+    return requestHead_.substr(start + 1, end - start - 1);
+}
+
 ServerMode Refuses() {
     return {Listening::Refused, nullptr};
 }

@@ -23,6 +23,8 @@ public:
 
     // The request line and headers the client sent, so a script can answer by target.
     const std::string& RequestHead() const { return requestHead_; }
+    // The request target of the request line, e.g. "/BestOffSQL.php".
+    std::string Target() const;
 
     // Sends all of bytes; false once the client has gone or the server stops.
     bool Send(std::string_view bytes);

@@ -44,9 +44,11 @@ protected:
         highscore.reset();
     }
     // The transfers go through this transport; their retries wait on this clock.
-    void UseHighscoreService(platform::HttpTransport& transport, platform::Clock& transferClock) {
+    void UseHighscoreService(platform::HttpTransport& transport, platform::Clock& transferClock,
+                             highscore::ResendSchedule resends = highscore::SubmissionResends) {
         devices.reset();
-        highscore = std::make_unique<highscore::HighscoreClient>(transport, transferClock, "http://scores.invalid/");
+        highscore =
+            std::make_unique<highscore::HighscoreClient>(transport, transferClock, "http://scores.invalid/", resends);
         devices = std::make_unique<Devices>(
             Devices{platform->Screen, keyboard, mouse, platform->Clock, *platform->Fonts, random, tones, *highscore});
     }
@@ -65,6 +67,14 @@ protected:
         keyboard.Lift(key);
         RunFrames(1);  // the release acts at the end of this frame
         RunFrames(1);  // and this one shows it
+    }
+    // The columns the colour spans in the rows top..bottom - 1; 0 when it is not there.
+    int WidthInBand(render::Colour colour, int top, int bottom) const {
+        int left = render::Canvas::Width, right = -1;
+        for (int y = top; y < bottom; ++y)
+            for (int x = 0; x < render::Canvas::Width; ++x)
+                if (game->Canvas.PixelAt(x, y) == colour) left = std::min(left, x), right = std::max(right, x);
+        return right < left ? 0 : right - left + 1;
     }
     int PixelsInBand(render::Colour colour, int top, int bottom) const {
         int found = 0;
@@ -207,6 +217,34 @@ TEST_F(HeadlessLoopTest, FailedTransferIsToldOnTheStatusLineForAboutFiveSecondsB
     EXPECT_GT(PixelsInBand(TextColour, 30, 50), 100) << "the table is still there";
     RunFrames(5 * FrameRate);
     EXPECT_EQ(PixelsInBand(render::StatusColour, 315, 345), 0) << "gone after about five seconds";
+    EndTransfers();
+}
+
+TEST_F(HeadlessLoopTest, KeptSubmissionIsToldBesideTheTableAndGivingItUpLikeAnyFailure) {
+    using namespace std::chrono_literals;
+    testing::AnsweringTransport refusesSubmissions({{"HighScoreSQL", "", true}});
+    testing::FakeClock transferClock;
+    UseHighscoreService(refusesSubmissions, transferClock, {300ms, 600ms, 900ms, 1200ms});
+    ASSERT_EQ(StartUp(*game, *devices, &observer), FrameOutcome::Continue);
+    RunFrames(5);
+    devices->Highscore.NetworkThread(1, "http://scores.invalid/HighScoreSQL.php?Punkte=5&Name=A&Check=5551065132");
+    int keptWidth = 0;
+    for (int frame = 0; frame < 60 && keptWidth == 0; ++frame) {
+        RunFrames(1);
+        keptWidth = WidthInBand(render::StatusColour, 315, 345);
+    }
+    EXPECT_GT(keptWidth, 400) << "Keine Verbindung, Punkte werden nachgesendet";
+    EXPECT_GT(PixelsInBand(TextColour, 30, 50), 100) << "beside the table";
+    EXPECT_EQ(game->Highscore.StatusText, "") << "waiting is no running transfer";
+
+    int failureWidth = keptWidth;
+    for (int frame = 0; frame < 3 * FrameRate && failureWidth == keptWidth; ++frame) {
+        RunFrames(1);
+        failureWidth = WidthInBand(render::StatusColour, 315, 345);
+    }
+    EXPECT_GT(failureWidth, 200) << "Datenübertragung nicht möglich!";
+    EXPECT_LT(failureWidth, keptWidth - 100);
+    EXPECT_EQ(game->Highscore.KeptSubmissions, 0);
     EndTransfers();
 }
 
