@@ -36,8 +36,9 @@ bool WouldBlock() {
 
 }  // namespace
 
-ClientConnection::ClientConnection(int socket, const Limits& limits, Clock::time_point now)
-    : socket_(socket), limits_(limits), deadline_(now + limits.idle_time) {
+ClientConnection::ClientConnection(int socket, const ClientAddress& address, const Limits& limits,
+                                   Clock::time_point now)
+    : socket_(socket), client_address_(address), limits_(limits), deadline_(now + limits.idle_time) {
     ReadSocketName(socket_, ::getpeername, remote_ip_, remote_port_);
     ReadSocketName(socket_, ::getsockname, local_ip_, local_port_);
 }
@@ -73,6 +74,9 @@ bool ClientConnection::BeginRequest() {
 }
 
 ClientConnection::Clock::time_point ClientConnection::UpdateDeadline(Clock::time_point now) {
+    // Bytes left over after an answer begin the next request: its head gets a time of its
+    // own, or a client that pipelines would be held to the time of its first request.
+    if (consumed_ > 0) request_started_.reset();
     input_.erase(0, consumed_);
     consumed_ = 0;
     if (input_.empty()) {

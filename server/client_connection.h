@@ -7,6 +7,8 @@
 
 #include <httplib.h>
 
+#include "connection_quota.h"
+
 namespace zorblet::server {
 
 // One client's connection as httplib reads and writes it. Bytes are taken from the socket
@@ -26,7 +28,7 @@ public:
         std::size_t max_requests;  // per connection, then it closes
     };
 
-    ClientConnection(int socket, const Limits& limits, Clock::time_point now);
+    ClientConnection(int socket, const ClientAddress& address, const Limits& limits, Clock::time_point now);
     ~ClientConnection() override;  // closes the socket
     ClientConnection(const ClientConnection&) = delete;
     ClientConnection& operator=(const ClientConnection&) = delete;
@@ -45,6 +47,7 @@ public:
     // Moves the deadline on after answering or receiving; returns it.
     Clock::time_point UpdateDeadline(Clock::time_point now);
     Clock::time_point deadline() const { return deadline_; }
+    const ClientAddress& client_address() const { return client_address_; }
 
     bool is_readable() const override;
     bool is_writable() const override;
@@ -58,6 +61,7 @@ private:
     std::size_t BufferedBytes() const { return input_.size() - consumed_; }
 
     const int socket_;
+    const ClientAddress client_address_;
     const Limits limits_;
     std::string remote_ip_;
     int remote_port_ = -1;

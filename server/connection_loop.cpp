@@ -19,11 +19,10 @@ constexpr int SweepMilliseconds = 250;
 
 }  // namespace
 
-ConnectionLoop::ConnectionLoop(Answerer answer, const ClientConnection::Limits& limits,
-                               std::atomic<std::size_t>& open_connections)
+ConnectionLoop::ConnectionLoop(Answerer answer, const ClientConnection::Limits& limits, ConnectionQuota& quota)
     : answer_(std::move(answer)),
       limits_(limits),
-      open_connections_(open_connections),
+      quota_(quota),
       epoll_(::epoll_create1(EPOLL_CLOEXEC)),
       wake_(::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK)) {
     epoll_event event{};
@@ -36,16 +35,18 @@ ConnectionLoop::ConnectionLoop(Answerer answer, const ClientConnection::Limits& 
 ConnectionLoop::~ConnectionLoop() {
     Stop();
     thread_.join();
-    for (int socket : adopted_) ::close(socket);
-    open_connections_ -= adopted_.size();
+    for (const auto& [socket, address] : adopted_) {
+        quota_.Release(address);
+        ::close(socket);
+    }
     ::close(wake_);
     ::close(epoll_);
 }
 
-void ConnectionLoop::Adopt(int socket) {
+void ConnectionLoop::Adopt(int socket, const ClientAddress& address) {
     {
         std::lock_guard lock(mutex_);
-        adopted_.push_back(socket);
+        adopted_.emplace_back(socket, address);
     }
     Wake();
 }
@@ -87,17 +88,17 @@ void ConnectionLoop::Run() {
 bool ConnectionLoop::TakeAdopted() {
     std::uint64_t count = 0;
     [[maybe_unused]] const ssize_t drained = ::read(wake_, &count, sizeof count);
-    std::vector<int> sockets;
+    std::vector<std::pair<int, ClientAddress>> sockets;
     {
         std::lock_guard lock(mutex_);
         if (stopping_) return false;
         sockets.swap(adopted_);
     }
     const auto now = ClientConnection::Clock::now();
-    for (int socket : sockets) {
+    for (const auto& [socket, address] : sockets) {
         const int on = 1;
         ::setsockopt(socket, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);  // no 40 ms ACK waits
-        connections_.emplace(socket, std::make_unique<ClientConnection>(socket, limits_, now));
+        connections_.emplace(socket, std::make_unique<ClientConnection>(socket, address, limits_, now));
         epoll_event event{};
         event.events = EPOLLIN | EPOLLRDHUP;
         event.data.fd = socket;
@@ -134,10 +135,13 @@ void ConnectionLoop::CloseExpired(ClientConnection::Clock::time_point now) {
 }
 
 void ConnectionLoop::Close(int socket) {
+    const auto found = connections_.find(socket);
+    // Released before the client can see the close, so that one reconnecting at once
+    // finds its slot free.
+    quota_.Release(found->second->client_address());
     ::epoll_ctl(epoll_, EPOLL_CTL_DEL, socket, nullptr);
     ::shutdown(socket, SHUT_RDWR);
-    connections_.erase(socket);  // closes the socket
-    --open_connections_;
+    connections_.erase(found);  // closes the socket
 }
 
 }  // namespace zorblet::server

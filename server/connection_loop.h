@@ -1,14 +1,15 @@
 #pragma once
 
-#include <atomic>
 #include <functional>
 #include <memory>
 #include <mutex>
 #include <thread>
 #include <unordered_map>
+#include <utility>
 #include <vector>
 
 #include "client_connection.h"
+#include "connection_quota.h"
 
 namespace zorblet::server {
 
@@ -20,13 +21,14 @@ public:
     // Answers the request at the front of the connection's buffer; false closes it.
     using Answerer = std::function<bool(ClientConnection& connection, bool last)>;
 
-    ConnectionLoop(Answerer answer, const ClientConnection::Limits& limits, std::atomic<std::size_t>& open_connections);
+    // Every connection handed over was admitted by `quota`; the loop releases it on close.
+    ConnectionLoop(Answerer answer, const ClientConnection::Limits& limits, ConnectionQuota& quota);
     ~ConnectionLoop();  // stops and closes every connection
     ConnectionLoop(const ConnectionLoop&) = delete;
     ConnectionLoop& operator=(const ConnectionLoop&) = delete;
 
-    // Hands over an accepted socket; safe from any thread.
-    void Adopt(int socket);
+    // Hands over an accepted socket from `address`; safe from any thread.
+    void Adopt(int socket, const ClientAddress& address);
     // Ends the loop after the request it is answering; safe from any thread.
     void Stop();
 
@@ -40,11 +42,11 @@ private:
 
     const Answerer answer_;
     const ClientConnection::Limits limits_;
-    std::atomic<std::size_t>& open_connections_;
+    ConnectionQuota& quota_;
     const int epoll_;
     const int wake_;  // an eventfd in the epoll set
     std::mutex mutex_;
-    std::vector<int> adopted_;
+    std::vector<std::pair<int, ClientAddress>> adopted_;
     bool stopping_ = false;
     std::unordered_map<int, std::unique_ptr<ClientConnection>> connections_;  // loop thread only
     std::thread thread_;

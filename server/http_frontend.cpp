@@ -80,11 +80,12 @@ std::size_t FindConnectionLimit() {
 
 }  // namespace
 
-HttpFrontend::ListeningServer::ListeningServer(std::size_t loops) : connection_limit_(FindConnectionLimit()) {
+HttpFrontend::ListeningServer::ListeningServer(std::size_t loops, std::size_t connections_per_address)
+    : quota_(FindConnectionLimit(), connections_per_address) {
     for (std::size_t i = 0; i < loops; ++i) {
         loops_.push_back(std::make_unique<ConnectionLoop>(
             [this](ClientConnection& connection, bool last) { return AnswerRequest(connection, last); },
-            ConnectionLimits, open_connections_));
+            ConnectionLimits, quota_));
     }
 }
 
@@ -96,13 +97,16 @@ void HttpFrontend::ListeningServer::StopConnections() {
     loops_.clear();
 }
 
+// A connection over either cap is closed at once and unanswered: queued, connections would
+// pile up without bound; answered, the very client the cap holds back would be read and
+// served. So the accepting thread never waits on a client.
 bool HttpFrontend::ListeningServer::process_and_close_socket(socket_t socket) {
-    if (open_connections_ >= connection_limit_) {
-        ::close(socket);  // refused rather than queued without bound
+    const std::optional<ClientAddress> address = ReadPeerAddress(socket);
+    if (!address || !quota_.Admit(*address)) {
+        ::close(socket);
         return false;
     }
-    ++open_connections_;
-    loops_[next_loop_]->Adopt(socket);
+    loops_[next_loop_]->Adopt(socket, *address);
     next_loop_ = (next_loop_ + 1) % loops_.size();
     return true;
 }
@@ -117,7 +121,8 @@ bool HttpFrontend::ListeningServer::AnswerRequest(ClientConnection& connection, 
     return answered && sent && !client_closes && trustworthy && !connection.ReadFailed();
 }
 
-HttpFrontend::HttpFrontend(HighscoreService& service, std::size_t loops) : service_(service), server_(loops) {
+HttpFrontend::HttpFrontend(HighscoreService& service, std::size_t loops, std::size_t connections_per_address)
+    : service_(service), server_(loops, connections_per_address) {
     ConfigureServer();
 }
 
@@ -127,6 +132,12 @@ HttpFrontend::~HttpFrontend() {
 
 void HttpFrontend::ConfigureServer() {
     server_.new_task_queue = [] { return new HandOverQueue(); };
+    // Quick restarts may reuse the port, but a second server must not share it: with
+    // SO_REUSEPORT (httplib's default) the kernel would split the players between two databases.
+    server_.set_socket_options([](socket_t socket) {
+        const int yes = 1;
+        ::setsockopt(socket, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
+    });
     // Every request goes to the service, whatever its method; no pattern matching.
     server_.set_pre_routing_handler([this](const httplib::Request& request, httplib::Response& response) {
         Respond(request, response);

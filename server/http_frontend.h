@@ -9,6 +9,7 @@
 #include <httplib.h>
 
 #include "connection_loop.h"
+#include "connection_quota.h"
 #include "highscore_service.h"
 
 namespace zorblet::server {
@@ -18,7 +19,8 @@ namespace zorblet::server {
 // many clients connect. One access-log line per request goes to stderr.
 class HttpFrontend {
 public:
-    HttpFrontend(HighscoreService& service, std::size_t loops);
+    // `connections_per_address`: open connections one client address may hold, 0 for any.
+    HttpFrontend(HighscoreService& service, std::size_t loops, std::size_t connections_per_address);
     ~HttpFrontend();
 
     // Binds host:port (port 0 takes any free port); returns the bound port or -1.
@@ -35,7 +37,7 @@ private:
     // otherwise lose handshakes and wait a second for TCP to retry).
     class ListeningServer final : public httplib::Server {
     public:
-        explicit ListeningServer(std::size_t loops);
+        ListeningServer(std::size_t loops, std::size_t connections_per_address);
         void WidenListenBacklog(int backlog);
         void StopConnections();
 
@@ -43,8 +45,7 @@ private:
         bool process_and_close_socket(socket_t socket) override;
         bool AnswerRequest(ClientConnection& connection, bool last);
 
-        const std::size_t connection_limit_;
-        std::atomic<std::size_t> open_connections_{0};
+        ConnectionQuota quota_;      // outlives the loops, which release into it
         std::size_t next_loop_ = 0;  // accepting thread only
         std::vector<std::unique_ptr<ConnectionLoop>> loops_;
     };

@@ -51,7 +51,8 @@ void AnnounceStart(const ServerOptions& options, int port, const std::filesystem
                    const ScoreBoard& board) {
     std::int64_t entries = 0;
     board.ReadRanking([&](const RankedView& view) { entries = view.CountEntries(); });
-    std::fprintf(stderr, "zorblet-highscore-server: listening on %s (%lld entries in %s)\n",
+    const std::string program(DescribeProgram());
+    std::fprintf(stderr, "%s: listening on %s (%lld entries in %s)\n", program.c_str(),
                  DescribeAddress(options, port).c_str(), static_cast<long long>(entries), database.c_str());
 }
 
@@ -59,7 +60,7 @@ int Serve(const ServerOptions& options, const sigset_t& stop_signals) {
     const std::filesystem::path database = PrepareDatabasePath(options);
     SqliteScoreBoard board(database);
     HighscoreService service(board, {options.base_path, options.submissions_per_minute});
-    HttpFrontend frontend(service, options.threads);
+    HttpFrontend frontend(service, options.threads, options.connections_per_address);
     const int port = frontend.Bind(options.bind_address, options.port);
     if (port < 0) {
         std::fprintf(stderr, "zorblet-highscore-server: cannot listen on %s port %d\n", options.bind_address.c_str(),

@@ -19,7 +19,13 @@ constexpr const char* UsageText =
     "  --base-path PATH   path the game's base address ends in (default /)\n"
     "  --submit-rate N    submissions per minute per address (default 10; 0: no limit)\n"
     "  --threads N        threads serving connections (default 1)\n"
+    "  --max-connections-per-address N\n"
+    "                     open connections one client address may hold; one more is\n"
+    "                     closed at once (default 64; 0: no cap)\n"
+    "  --version          show the version\n"
     "  --help             show this text\n";
+
+constexpr std::string_view ProgramDescription = "zorblet-highscore-server " ZORBLET_VERSION;
 
 std::optional<long> ParseWholeNumber(std::string_view text, long lowest, long highest) {
     long value = 0;
@@ -65,6 +71,10 @@ std::string ApplyOption(ServerOptions& options, std::string_view name, std::stri
         const auto threads = ParseWholeNumber(value, 1, 256);
         if (!threads) return "--threads must be a number from 1 to 256";
         options.threads = static_cast<std::size_t>(*threads);
+    } else if (name == "--max-connections-per-address") {
+        const auto cap = ParseWholeNumber(value, 0, 1'000'000);
+        if (!cap) return "--max-connections-per-address must be a number from 0 to 1000000";
+        options.connections_per_address = static_cast<std::size_t>(*cap);
     } else {
         return "unknown option " + std::string(name);
     }
@@ -73,11 +83,16 @@ std::string ApplyOption(ServerOptions& options, std::string_view name, std::stri
 
 }  // namespace
 
+std::string_view DescribeProgram() {
+    return ProgramDescription;
+}
+
 ParsedOptions ParseServerOptions(std::span<const char* const> arguments) {
     ServerOptions options;
     for (std::size_t i = 1; i < arguments.size(); ++i) {
         const std::string_view name = arguments[i];
         if (name == "--help" || name == "-h") return {std::nullopt, UsageText, 0};
+        if (name == "--version") return {std::nullopt, std::string(ProgramDescription) + "\n", 0};
         if (i + 1 == arguments.size()) return RefuseOptions(std::string(name) + " needs a value");
         const std::string problem = ApplyOption(options, name, arguments[++i]);
         if (!problem.empty()) return RefuseOptions(problem);

@@ -5,6 +5,7 @@
 #include <optional>
 #include <span>
 #include <string>
+#include <string_view>
 
 namespace zorblet::server {
 
@@ -18,10 +19,16 @@ struct ServerOptions {
     // throughput on machines with many cores, but submissions from several loops queue for
     // the one database writer.
     std::size_t threads = 1;
+    // Open connections one client address may hold; 0: no cap. The game opens one at a
+    // time, so this only stops a single client from taking the slots all others share.
+    std::size_t connections_per_address = 64;
 };
 
+// "zorblet-highscore-server VERSION", as --version prints it and the start line begins.
+std::string_view DescribeProgram();
+
 // Either options to run with, or a text to print and the exit status to end with
-// (--help, or a usage error).
+// (--help, --version, or a usage error).
 struct ParsedOptions {
     std::optional<ServerOptions> options;
     std::string message;

@@ -80,6 +80,12 @@ void ServerProcess::Start(const ServerLaunch& launch) {
             const rlimit limit{*launch.file_size_limit, *launch.file_size_limit};
             setrlimit(RLIMIT_FSIZE, &limit);
         }
+        if (launch.open_files_limit) {
+            rlimit files{};
+            getrlimit(RLIMIT_NOFILE, &files);
+            files.rlim_cur = *launch.open_files_limit;
+            setrlimit(RLIMIT_NOFILE, &files);
+        }
         execv(argv[0], argv.data());
         _exit(127);
     }
@@ -125,8 +131,10 @@ std::string ServerProcess::Exchange(const std::string& request) const {
 
 // A plain HTTP/1.1 exchange, so that the bytes on the wire are exactly those written here.
 HttpReply ServerProcess::Get(const std::string& target, const std::string& method) const {
-    const std::string answer =
-        Exchange(method + " " + target + " HTTP/1.1\r\nHost: 127.0.0.1\r\nConnection: close\r\n\r\n");
+    return ParseReply(Exchange(method + " " + target + " HTTP/1.1\r\nHost: 127.0.0.1\r\nConnection: close\r\n\r\n"));
+}
+
+HttpReply ParseReply(const std::string& answer) {
     const std::size_t head_end = answer.find("\r\n\r\n");
     if (!answer.starts_with("HTTP/1.1 ") || head_end == std::string::npos) return {};
     HttpReply reply;
@@ -162,6 +170,35 @@ std::string ServerProcess::ReadLog() const {
     std::ostringstream text;
     text << file.rdbuf();
     return text.str();
+}
+
+CommandOutcome RunServerCommand(const std::vector<std::string>& arguments) {
+    const TempDir directory;
+    const std::string out = (directory.path() / "out").string();
+    const std::string err = (directory.path() / "err").string();
+    std::vector<std::string> command{ZORBLET_SERVER_BINARY};
+    command.insert(command.end(), arguments.begin(), arguments.end());
+    std::vector<char*> argv;
+    for (std::string& argument : command) argv.push_back(argument.data());
+    argv.push_back(nullptr);
+
+    const pid_t pid = fork();
+    if (pid < 0) throw std::runtime_error("fork failed");
+    if (pid == 0) {  // only async-signal-safe calls from here on
+        dup2(open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644), STDOUT_FILENO);
+        dup2(open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644), STDERR_FILENO);
+        execv(argv[0], argv.data());
+        _exit(127);
+    }
+    int status = 0;
+    waitpid(pid, &status, 0);
+    const auto read_file = [](const std::string& path) {
+        std::ifstream file(path, std::ios::binary);
+        std::ostringstream text;
+        text << file.rdbuf();
+        return text.str();
+    };
+    return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, read_file(out), read_file(err)};
 }
 
 void SeedBoard(const std::filesystem::path& database, const std::vector<ScoreEntry>& entries) {

@@ -37,7 +37,21 @@ struct ServerLaunch {
     std::vector<std::string> extra_arguments;
     // Largest file the server may write, in bytes; its writes beyond fail like a full disk.
     std::optional<std::uint64_t> file_size_limit;
+    // Soft limit of open files the server starts with (the hard one stays).
+    std::optional<std::uint64_t> open_files_limit = std::nullopt;
 };
+
+struct CommandOutcome {
+    int exit_status = -1;  // -1: ended by a signal
+    std::string out;
+    std::string err;
+};
+
+// Runs the server binary with these arguments to its end, e.g. for --version.
+CommandOutcome RunServerCommand(const std::vector<std::string>& arguments);
+
+// A reply as the server sent it, head and body; status 0 when it is none.
+HttpReply ParseReply(const std::string& answer);
 
 // The real zorblet-highscore-server as a child process on a free loopback port, with its
 // stderr in a log file next to the database.

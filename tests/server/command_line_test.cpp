@@ -1,0 +1,61 @@
+// What the server says about itself: --version, --help, option errors, the start line.
+
+#include "server_test.h"
+
+namespace zorblet::server::testing {
+namespace {
+
+const std::string Program = "zorblet-highscore-server " ZORBLET_VERSION;
+
+TEST(CommandLine, PrintsTheVersionTheHelpAndOptionErrorsWithoutServing) {
+    const CommandOutcome version = RunServerCommand({"--version"});
+    EXPECT_EQ(version.exit_status, 0);
+    EXPECT_EQ(version.out, Program + "\n");
+
+    const CommandOutcome help = RunServerCommand({"--help"});
+    EXPECT_EQ(help.exit_status, 0);
+    for (const char* option : {"--max-connections-per-address N", "--version"}) {
+        EXPECT_NE(help.out.find(option), std::string::npos) << option;
+    }
+
+    const std::string cap = "--max-connections-per-address";
+    const std::string out_of_range = cap + " must be a number from 0 to 1000000";
+    const std::vector<std::pair<std::vector<std::string>, std::string>> refusals = {
+        {{cap, "-1"}, out_of_range},
+        {{cap, "64k"}, out_of_range},
+        {{cap, "1000001"}, out_of_range},
+        {{cap}, cap + " needs a value"},
+    };
+    for (const auto& [arguments, problem] : refusals) {
+        const CommandOutcome refused = RunServerCommand(arguments);
+        EXPECT_EQ(refused.exit_status, 2) << arguments.back();
+        EXPECT_NE(refused.err.find(problem), std::string::npos) << refused.err;
+    }
+}
+
+using StartLineTest = ServerTest;
+
+TEST_F(StartLineTest, NamesTheVersionTheAddressAndTheDatabase) {
+    StartServer();
+    const std::string log = server_->ReadLog();
+    EXPECT_EQ(log.substr(0, log.find('\n') + 1),
+              Program + ": listening on http://127.0.0.1:" + std::to_string(server_->port()) + "/ (0 entries in " +
+                  Database().string() + ")\n");
+}
+
+TEST_F(StartLineTest, ASecondServerCannotListenOnAPortInUse) {
+    StartServer();
+    const TempDir other;
+    try {
+        ServerProcess second(ServerLaunch{other.path() / "other.sqlite", {"--port", std::to_string(server_->port())}});
+        ADD_FAILURE() << "a second server listens on port " << second.port();
+    } catch (const std::runtime_error& ended) {
+        EXPECT_NE(std::string(ended.what()).find("cannot listen on 127.0.0.1 port " + std::to_string(server_->port())),
+                  std::string::npos)
+            << ended.what();
+    }
+    EXPECT_EQ(server_->Get("/BestOffSQL.php").status, 200);
+}
+
+}  // namespace
+}  // namespace zorblet::server::testing

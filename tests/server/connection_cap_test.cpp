@@ -1,0 +1,174 @@
+// How many connections one client address may hold open, and that the others are served
+// meanwhile.
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+
+#include <thread>
+
+#include "client_socket.h"
+#include "connection_quota.h"
+#include "server_test.h"
+
+namespace zorblet::server::testing {
+namespace {
+
+using namespace std::chrono_literals;
+
+using ConnectionCapTest = ServerTest;
+
+constexpr const char* Attacker = "127.0.0.2";
+constexpr const char* Player = "127.0.0.1";
+const std::string HalfSentRequest = "GET /BestOffSQL.php HTTP/1.1\r\n";
+
+std::vector<ClientSocket> OpenConnections(int port, const char* source, int count) {
+    std::vector<ClientSocket> connections;
+    connections.reserve(static_cast<std::size_t>(count));
+    for (int i = 0; i < count; ++i) connections.emplace_back(port, source);
+    return connections;
+}
+
+int CountOpen(std::vector<ClientSocket>& connections) {
+    int open = 0;
+    for (ClientSocket& connection : connections) open += connection.IsClosed() ? 0 : 1;
+    return open;
+}
+
+// One keep-alive request on a new connection from `source`, answered within 2 s or not at all.
+HttpReply AskFrom(int port, const char* source, const std::string& target) {
+    ClientSocket connection(port, source);
+    connection.Send(KeepAliveRequest(target));
+    return connection.ReadReply(2s);
+}
+
+// Asks until answered: a slot the client freed by closing is released a moment later,
+// when the server has seen the close.
+int AskUntilAnsweredFrom(int port, const char* source) {
+    const auto deadline = std::chrono::steady_clock::now() + 2s;
+    int status = 0;
+    while ((status = AskFrom(port, source, "/BestOffSQL.php").status) == 0 &&
+           std::chrono::steady_clock::now() < deadline) {
+        std::this_thread::sleep_for(20ms);
+    }
+    return status;
+}
+
+TEST_F(ConnectionCapTest, AFloodOfHalfSentRequestsHoldsOnlyItsCapWhileOthersAreAnsweredAtOnce) {
+    constexpr int Flood = 5000;
+    if (!RaiseOpenFileLimit(Flood + 256)) GTEST_SKIP() << "the hard limit of open files is below " << Flood + 256;
+    StartServer();
+    std::vector<ClientSocket> flood = OpenConnections(server_->port(), Attacker, Flood);
+    for (ClientSocket& connection : flood) connection.Send(HalfSentRequest);
+
+    for (const std::string& target :
+         {std::string("/BestOffSQL.php"), std::string("/ListeSQL.php?Punkte=5"), SubmitTarget(5, "Spieler")}) {
+        EXPECT_EQ(AskFrom(server_->port(), Player, target).status, 200) << target;
+    }
+    // The player's connections were accepted after the whole flood, so every refusal is done.
+    EXPECT_EQ(CountOpen(flood), 64);
+    EXPECT_EQ(AskFrom(server_->port(), Attacker, "/BestOffSQL.php").status, 0);
+
+    flood.clear();
+    EXPECT_EQ(AskUntilAnsweredFrom(server_->port(), Attacker), 200);
+}
+
+class CapAcrossLoopsTest : public ServerTest, public ::testing::WithParamInterface<const char*> {};
+
+TEST_P(CapAcrossLoopsTest, AThirdConnectionBeyondACapOfTwoIsClosedWhileAnotherAddressIsServed) {
+    StartServer({"--submit-rate", "0", "--max-connections-per-address", "2", "--threads", GetParam()});
+    std::vector<ClientSocket> held = OpenConnections(server_->port(), Attacker, 2);
+    ClientSocket third(server_->port(), Attacker);
+    EXPECT_TRUE(third.WaitUntilClosed(2s));
+    EXPECT_EQ(AskFrom(server_->port(), Player, "/BestOffSQL.php").status, 200);
+    for (ClientSocket& connection : held) {
+        connection.Send(KeepAliveRequest("/BestOffSQL.php"));
+        EXPECT_EQ(connection.ReadReply(2s).status, 200);
+    }
+}
+
+// Connections are handed to the loops in turn: with four, the three land on different ones.
+INSTANTIATE_TEST_SUITE_P(Loops, CapAcrossLoopsTest, ::testing::Values("1", "4"));
+
+struct ClosePath {
+    const char* what;
+    void (*end)(ClientSocket& connection);
+};
+
+// Every way a connection ends must give its slot back. With a cap of two, both slots of
+// an address are used up and ended one way; the address must still be served afterwards.
+// Each way runs from an address of its own, so that one way's closes cannot delay the next.
+TEST_F(ConnectionCapTest, EveryWayAConnectionEndsGivesItsSlotBack) {
+    StartServer({"--submit-rate", "0", "--max-connections-per-address", "2"});
+    const ClosePath paths[] = {
+        {"the client hangs up", [](ClientSocket&) {}},
+        {"the client hangs up after an answer",
+         [](ClientSocket& c) {
+             c.Send(KeepAliveRequest("/BestOffSQL.php"));
+             EXPECT_EQ(c.ReadReply(2s).status, 200);
+         }},
+        {"the server closes after an answer",
+         [](ClientSocket& c) {
+             c.Send("GET /BestOffSQL.php HTTP/1.1\r\nConnection: close\r\n\r\n");
+             EXPECT_EQ(c.ReadReply(2s).status, 200);
+             EXPECT_TRUE(c.WaitUntilClosed(2s));
+         }},
+        {"the server refuses a request",
+         [](ClientSocket& c) {
+             c.Send("\x16\x03\x01 not http\r\n\r\n");
+             EXPECT_EQ(c.ReadReply(2s).status, 400);
+             EXPECT_TRUE(c.WaitUntilClosed(2s));
+         }},
+        // Stands for every deadline: a late request head ends the same way.
+        {"the idle time runs out", [](ClientSocket& c) { EXPECT_TRUE(c.WaitUntilClosed(15s)); }},
+    };
+    int next_address = 10;
+    for (const ClosePath& path : paths) {
+        SCOPED_TRACE(path.what);
+        const std::string address = "127.0.0." + std::to_string(next_address++);
+        {
+            std::vector<ClientSocket> connections = OpenConnections(server_->port(), address.c_str(), 2);
+            for (ClientSocket& connection : connections) path.end(connection);
+        }
+        EXPECT_EQ(AskUntilAnsweredFrom(server_->port(), address.c_str()), 200);
+    }
+}
+
+// The server raises its own soft limit of open files, which it may inherit far too low.
+TEST_F(ConnectionCapTest, ACapOfZeroLetsOneAddressHoldMoreConnectionsThanTheInheritedFileLimit) {
+    constexpr int Connections = 1200;
+    if (!RaiseOpenFileLimit(Connections + 256)) GTEST_SKIP() << "the hard limit of open files is below 1456";
+    server_ = std::make_unique<ServerProcess>(
+        ServerLaunch{Database(), {"--max-connections-per-address", "0"}, std::nullopt, 1024});
+    std::vector<ClientSocket> held = OpenConnections(server_->port(), Attacker, Connections);
+    EXPECT_EQ(AskFrom(server_->port(), Player, "/BestOffSQL.php").status, 200);
+    EXPECT_EQ(CountOpen(held), Connections);
+}
+
+ClientAddress AddressOf(const char* text) {
+    sockaddr_storage storage{};
+    if (auto* ipv4 = reinterpret_cast<sockaddr_in*>(&storage); inet_pton(AF_INET, text, &ipv4->sin_addr) == 1) {
+        ipv4->sin_family = AF_INET;
+    } else {
+        auto* ipv6 = reinterpret_cast<sockaddr_in6*>(&storage);
+        EXPECT_EQ(inet_pton(AF_INET6, text, &ipv6->sin6_addr), 1) << text;
+        ipv6->sin6_family = AF_INET6;
+    }
+    return ToClientAddress(storage).value();
+}
+
+TEST(ConnectionQuota, CountsAnIpv4AddressAndItsIpv4MappedFormAsOneClient) {
+    ConnectionQuota quota(100, 2);
+    EXPECT_TRUE(quota.Admit(AddressOf("192.0.2.7")));
+    EXPECT_TRUE(quota.Admit(AddressOf("::ffff:192.0.2.7")));
+    EXPECT_FALSE(quota.Admit(AddressOf("192.0.2.7")));
+    EXPECT_FALSE(quota.Admit(AddressOf("::ffff:192.0.2.7")));
+    // Neighbours in either family are other clients.
+    for (const char* other : {"192.0.2.8", "::192.0.2.7", "::ffff:192.0.2.8", "2001:db8::c000:207"}) {
+        EXPECT_TRUE(quota.Admit(AddressOf(other))) << other;
+    }
+    quota.Release(AddressOf("::ffff:192.0.2.7"));
+    EXPECT_TRUE(quota.Admit(AddressOf("192.0.2.7")));
+}
+
+}  // namespace
+}  // namespace zorblet::server::testing

@@ -1,0 +1,63 @@
+// How long a kept-alive connection may stay silent, and that one in use stays open.
+
+#include <thread>
+
+#include "client_socket.h"
+#include "server_test.h"
+
+namespace zorblet::server::testing {
+namespace {
+
+using namespace std::chrono_literals;
+using Clock = std::chrono::steady_clock;
+
+using KeepAliveTest = ServerTest;
+
+const std::string HeadStart = "GET /BestOffSQL.php HTTP/1.1\r\n";
+const std::string HeadEnd = "Host: 127.0.0.1\r\n\r\n";
+
+TEST_F(KeepAliveTest, ASilentConnectionIsClosedSomeSecondsAfterItsAnswer) {
+    StartServer();
+    ClientSocket connection(server_->port(), "127.0.0.1");
+    connection.Send(HeadStart + HeadEnd);
+    ASSERT_EQ(connection.ReadReply(2s).status, 200);
+    const auto answered = Clock::now();
+    ASSERT_TRUE(connection.WaitUntilClosed(15s));
+    const auto silent = Clock::now() - answered;
+    EXPECT_GE(silent, 3s);
+    EXPECT_LE(silent, 10s);
+}
+
+// Over 12.5 s, longer than both the idle time and the time a request head may take,
+// the clients below send something every 2.5 s.
+TEST_F(KeepAliveTest, ConnectionsInUseStayOpenButAHeadThatNeverEndsIsClosed) {
+    StartServer();
+    const int port = server_->port();
+    ClientSocket steady(port, "127.0.0.1");      // a whole request each time
+    ClientSocket pipelining(port, "127.0.0.1");  // the rest of one request and the start of the next
+    ClientSocket slow_head(port, "127.0.0.1");   // after an answer, a head that takes 7.5 s
+    ClientSocket never_done(port, "127.0.0.1");  // a head that grows by a line each time
+    const auto start = Clock::now();
+    for (int tick = 0; tick <= 5; ++tick) {
+        SCOPED_TRACE("at " + std::to_string(tick * 2500) + " ms");
+        std::this_thread::sleep_until(start + tick * 2500ms);
+        steady.Send(HeadStart + HeadEnd);
+        pipelining.Send(tick == 0 ? HeadStart + HeadEnd + HeadStart : HeadEnd + HeadStart);
+        if (tick == 0) slow_head.Send(HeadStart + HeadEnd);
+        if (tick == 1) slow_head.Send(HeadStart);
+        if (tick == 4) slow_head.Send(HeadEnd);
+        never_done.Send(tick == 0 ? HeadStart : "X-Later: " + std::to_string(tick) + "\r\n");
+
+        EXPECT_EQ(steady.ReadReply(2s).status, 200);
+        EXPECT_EQ(pipelining.ReadReply(2s).status, 200);
+        if (tick == 0 || tick == 4) {
+            EXPECT_EQ(slow_head.ReadReply(2s).status, 200);
+        }
+    }
+    EXPECT_FALSE(steady.IsClosed());
+    EXPECT_FALSE(pipelining.IsClosed());
+    EXPECT_TRUE(never_done.WaitUntilClosed(2s));
+}
+
+}  // namespace
+}  // namespace zorblet::server::testing
