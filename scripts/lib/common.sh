@@ -7,14 +7,23 @@ ZORBLET_BUILD_PACKAGES=(
   cmake g++ ninja-build pkg-config
   libsdl2-dev libsdl2-ttf-dev libfontconfig-dev fonts-liberation
   libcurl4-openssl-dev libcpp-httplib-dev libsqlite3-dev curl
+  librsvg2-bin
 )
 # What scripts/bench-server needs on top: the HTTP load generator.
 ZORBLET_BENCH_PACKAGES=(wrk)
 # What the tests need on top: GoogleTest, an X server to play in, tools to drive and look at
-# it, and clang with its libFuzzer runtime for the fuzzer.
+# it, clang with its libFuzzer runtime for the fuzzer, and the validators of the desktop
+# entry, the AppStream file and the manual pages.
 ZORBLET_TEST_PACKAGES=(
   libgtest-dev libx11-dev xvfb xdotool imagemagick x11-utils sox
   clang libclang-rt-14-dev
+  desktop-file-utils appstream man-db
+)
+# What scripts/package needs on top: Debian's build flags and library dependencies, the
+# package checker, systemd's unit checker (with man, for the unit's Documentation=), and
+# for trying the installed packages an X server, xdotool, ImageMagick and strace.
+ZORBLET_PACKAGE_PACKAGES=(
+  dpkg-dev file lintian systemd man-db xvfb xdotool imagemagick strace
 )
 
 # Installs whichever of the given packages are missing; quick when none is.
