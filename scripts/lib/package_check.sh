@@ -304,8 +304,15 @@ check_packages() {
     echo "== package: install" >&2
     installed=1
     quiet_apt install "$(realpath "$game")" "$(realpath "$server")"
-    local unit=/lib/systemd/system/$UNIT_NAME
-    [ -L "/etc/systemd/system/multi-user.target.wants/$UNIT_NAME" ] || check_failed "installing did not enable the unit"
+    local unit=/lib/systemd/system/$UNIT_NAME wants=/etc/systemd/system/multi-user.target.wants/$UNIT_NAME
+    [ -L "$wants" ] || check_failed "installing did not enable the unit"
+    # An operator's choice outlives an upgrade: a disabled unit stays disabled.
+    systemctl disable --quiet "$UNIT_NAME" 2>/dev/null
+    [ ! -L "$wants" ] || check_failed "systemctl disable left $wants"
+    quiet_apt install --reinstall "$(realpath "$server")"
+    [ ! -L "$wants" ] || check_failed "an upgrade enabled the unit the operator had disabled"
+    systemctl enable --quiet "$UNIT_NAME" 2>/dev/null
+    echo "installed; the unit is enabled, and an operator's disable survives an upgrade" >&2
     # It warns about unknown keys and still exits 0: any word from it fails the check.
     local verdict
     verdict=$(systemd-analyze verify "$unit" 2>&1) || check_failed "systemd-analyze verify: $verdict"
