@@ -50,13 +50,14 @@ look
 [ "$(gate_pixels)" -eq 0 ] || fail "a gate at start-up"
 [ "$(ring_pixels)" -eq 0 ] || fail "a bumper ring at start-up"
 
-# The sanitizer builds may draw fewer frames a second: the limits leave room for that,
+# The sanitizer builds on a busy machine may draw far fewer frames a second: the limits
+# leave room for that,
 # but nothing may show early.
-gate_at=$(wait_for gate_pixels "gate" 120)
+gate_at=$(wait_for gate_pixels "gate" 240)
 [ "$gate_at" -ge 31 ] || fail "the gate came after $gate_at s, expected about 34 s"
 echo "gate on screen after $gate_at s"
 
-ring_at=$(wait_for ring_pixels "bumper ring" 200)
+ring_at=$(wait_for ring_pixels "bumper ring" 420)
 [ "$ring_at" -ge 64 ] || fail "the ring came after $ring_at s, expected about 67 s"
 echo "bumper ring on screen after $ring_at s"
 cp "$work/window.ppm" "${TMPDIR:-/tmp}/zorblet-extras.ppm"
