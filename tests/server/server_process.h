@@ -36,7 +36,7 @@ struct ServerLaunch {
     std::filesystem::path database;
     std::vector<std::string> extra_arguments;
     // Largest file the server may write, in bytes; its writes beyond fail like a full disk.
-    std::optional<std::uint64_t> file_size_limit;
+    std::optional<std::uint64_t> file_size_limit = std::nullopt;
     // Soft limit of open files the server starts with (the hard one stays).
     std::optional<std::uint64_t> open_files_limit = std::nullopt;
 };
