@@ -114,6 +114,11 @@ std::string KeepAliveRequest(const std::string& target) {
 bool RaiseOpenFileLimit(std::size_t needed) {
     rlimit files{};
     if (getrlimit(RLIMIT_NOFILE, &files) != 0) return false;
+    // Root may raise the hard limit too; anyone else gets what the hard limit allows.
+    if (files.rlim_max != RLIM_INFINITY && files.rlim_max < needed) {
+        rlimit raised{needed, needed};
+        if (setrlimit(RLIMIT_NOFILE, &raised) == 0) return true;
+    }
     files.rlim_cur = files.rlim_max;
     return setrlimit(RLIMIT_NOFILE, &files) == 0 && files.rlim_max >= needed;
 }

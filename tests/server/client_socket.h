@@ -38,8 +38,8 @@ private:
 // A keep-alive GET of `target`, as the game sends it.
 std::string KeepAliveRequest(const std::string& target);
 
-// Raises this process's soft limit of open files to its hard limit; false when even the
-// hard limit is below `needed`.
+// Raises this process's limit of open files to at least `needed` (the hard limit too when
+// run as root, else the soft one to the hard one); false when that is not enough.
 bool RaiseOpenFileLimit(std::size_t needed);
 
 }  // namespace zorblet::server::testing
