@@ -2,25 +2,19 @@
 
 #include <gtest/gtest.h>
 
-#include <fstream>
 #include <ostream>
-#include <sstream>
 #include <string>
 
 #include "highscore/fetch_url.h"
 #include "platform/curl_http_transport.h"
 #include "platform/posix_clock.h"
 #include "server_test.h"
+#include "support/highscore_fixture.h"
 
 namespace zorblet::highscore {
 namespace {
 
-std::string ReadFixture(const std::string& name) {
-    std::ifstream file(std::string(ZORBLET_FIXTURE_DIR) + "/" + name, std::ios::binary);
-    std::ostringstream text;
-    text << file.rdbuf();
-    return text.str();
-}
+using testing::ReadFixture;
 
 struct ServiceCase {
     const char* Target;

@@ -7,15 +7,14 @@
 #include <gtest/gtest.h>
 
 #include <climits>
-#include <fstream>
 #include <set>
-#include <sstream>
 
 #include "highscore/best_of_reply.h"
 #include "highscore/highscore_rows.h"
 #include "highscore/place_list_reply.h"
 #include "highscore/place_view_layout.h"
 #include "support/fakes.h"
+#include "support/highscore_fixture.h"
 
 namespace zorblet::highscore {
 
@@ -97,12 +96,7 @@ TEST(FadeColour, BrightestInTheMiddleAndDimTowardsTheEdges) {
     EXPECT_EQ(FadeColour(1), RGB(2, 1, 3));
 }
 
-std::string ReadFixture(const std::string& name) {
-    std::ifstream file(std::string(ZORBLET_FIXTURE_DIR) + "/" + name, std::ios::binary);
-    std::ostringstream bytes;
-    bytes << file.rdbuf();
-    return bytes.str();
-}
+using testing::ReadFixture;
 
 class HighscoreTableTest : public ::testing::Test {
 protected:

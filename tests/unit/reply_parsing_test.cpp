@@ -5,8 +5,6 @@
 
 #include <climits>
 #include <cstdio>
-#include <fstream>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -14,6 +12,7 @@
 #include "highscore/place_list_reply.h"
 #include "highscore/reply_fields.h"
 #include "highscore/row_format.h"
+#include "support/highscore_fixture.h"
 
 namespace zorblet::highscore {
 namespace {
@@ -22,13 +21,7 @@ std::string Spaces(int count) {
     return std::string(count, ' ');
 }
 
-std::string ReadFixture(const std::string& name) {
-    std::ifstream file(std::string(ZORBLET_FIXTURE_DIR) + "/" + name, std::ios::binary);
-    EXPECT_TRUE(file) << name;
-    std::ostringstream bytes;
-    bytes << file.rdbuf();
-    return bytes.str();
-}
+using testing::ReadFixture;
 
 // A reply read line by line, the way a person reads the file, not the way the game cuts it.
 struct ReplyLines {
