@@ -21,7 +21,7 @@ namespace {
 
 constexpr int FrameHeadSleepMs = 3;
 constexpr int StartUpPauseMs = 200;
-constexpr int CloseWatchMs = 10;
+constexpr int CloseWatchMs = 1;  // the first frame waits for the first list: look often
 constexpr std::int32_t StartUpRowsForgotten = 100;
 constexpr int FailureShownFrames = 5 * FrameRate;
 constexpr std::string_view KeptSubmissionText = "Keine Verbindung, Punkte werden nachgesendet";
