@@ -2,7 +2,7 @@
 
 #include "highscore/reply_fields.h"
 #include "highscore/row_format.h"
-#include "render/numbers.h"
+#include "shared/game_math.h"
 
 namespace zorblet::highscore {
 
@@ -22,7 +22,7 @@ BestOfUpdate ParseBestOf(std::string& replyText) {
     update.EntryCount = ParseInteger(NextField(replyText, RecordEnd));
     std::vector<std::string>& rows = update.Rows.Rows;
     rows.resize(BestOfRowCount);
-    rows[0] = "     Zorblet hat " + render::DecimalText(update.EntryCount) + " HighScore-Eintr\xE4ge";
+    rows[0] = "     Zorblet hat " + DecimalText(update.EntryCount) + " HighScore-Eintr\xE4ge";
     for (std::int32_t index = 2; index <= 51; ++index) rows[index] = NextBestOfRow(replyText, index - 1);
     rows[52] = rows[53] = BestOfGapRow;
     // The last five come last place first; 64 bits keep ranks near the int limits exact.

@@ -46,10 +46,18 @@ void HighscoreClient::FetchList(std::int32_t points) {
     });
 }
 
-void HighscoreClient::NetworkThread(std::int32_t mode, std::string submitUrl) {
+void HighscoreClient::SubmitThenRefresh(std::string submitUrl) {
     board_.BeginTransfer();
-    worker_.Post([this, mode, submitUrl = std::move(submitUrl)] {
-        if (mode == 1) Submit(submitUrl);
+    worker_.Post([this, submitUrl = std::move(submitUrl)] {
+        Submit(submitUrl);
+        FetchBestOf();
+        board_.EndTransfer();
+    });
+}
+
+void HighscoreClient::RefreshBestOf() {
+    board_.BeginTransfer();
+    worker_.Post([this] {
         FetchBestOf();
         board_.EndTransfer();
     });

@@ -58,7 +58,7 @@ TEST_F(ClientAgainstServiceTest, StartUpFetchesTheListAroundZeroThenTheBestOfTab
     EXPECT_EQ(view.ScorePlace, 4) << "0 points would come after the three";
     EXPECT_NE(view.HighscoreRows[0].find("4711"), std::string::npos);
     client.ForgetRows(0, 100);
-    client.NetworkThread(2);
+    client.RefreshBestOf();
     client.Refresh(view);
     EXPECT_EQ(view.StatusText, TransferRunning) << "from the moment it is started";
     Settle(client, view);
@@ -77,7 +77,7 @@ TEST_F(ClientAgainstServiceTest, SubmittedNameArrivesIntactAndIsInTheNextBestOfT
     HighscoreClient client(transport, clock, BaseUrl(server) + "/");
     BoardView view;
     const std::string name = "J\xFCrgen & Co #1+";
-    client.NetworkThread(1, SubmitUrl(client.Server(), 777, name, BuildCheckText(777, name)));
+    client.SubmitThenRefresh(SubmitUrl(client.Server(), 777, name, BuildCheckText(777, name)));
     Settle(client, view);
 
     EXPECT_EQ(view.Failures, 0u);
@@ -92,9 +92,9 @@ TEST(HighscoreClientTest, TransfersRunOneAtATimeInOrderAndTheFrameNeverWaitsForT
     platform::PosixClock clock;
     HighscoreClient client(transport, clock, "http://scores.test/z/");
     BoardView view;
-    client.NetworkThread(2);
+    client.RefreshBestOf();
     client.FetchList(250);
-    client.NetworkThread(1, "http://scores.test/z/HighScoreSQL.php?Punkte=250&Name=A&Check=x");
+    client.SubmitThenRefresh("http://scores.test/z/HighScoreSQL.php?Punkte=250&Name=A&Check=x");
     transport.WaitForCalls(1);
 
     // The first transfer hangs in the network; the frame's refresh does not.
@@ -121,7 +121,7 @@ TEST(HighscoreClientTest, EveryFailedFetchIsCountedForTheStatusLineAndTheRowsSti
     HighscoreClient client(transport, clock, "http://scores.test/");
     BoardView view;
     client.FetchList(5);
-    client.NetworkThread(1, "http://scores.test/HighScoreSQL.php?Punkte=5&Name=B&Check=y");
+    client.SubmitThenRefresh("http://scores.test/HighScoreSQL.php?Punkte=5&Name=B&Check=y");
     Settle(client, view);
     EXPECT_EQ(view.Failures, 2u) << "the list and the best-of table";
     EXPECT_EQ(view.KeptSubmissions, 1) << "the submission waits to be sent again, its failures told when given up";

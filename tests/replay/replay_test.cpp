@@ -299,9 +299,9 @@ TEST(Replay, RecordedGamePlaysBackPictureForPictureToneForToneRequestForRequest)
     if (wrong != actual.end() || actual.size() != expected.size()) {
         const auto at = static_cast<std::size_t>(wrong - actual.begin());
         const auto frame = std::count_if(actual.begin(), wrong, [](const std::string& l) { return l[0] != ' '; });
-        FAIL() << "first difference in frame " << frame << ", line " << at + 1 << " of frames.txt:\n  expected: "
-               << (at < expected.size() ? expected[at] : "(end)") << "\n  actual:   "
-               << (at < actual.size() ? actual[at] : "(end)");
+        FAIL() << "first difference in frame " << frame << ", line " << at + 1
+               << " of frames.txt:\n  expected: " << (at < expected.size() ? expected[at] : "(end)")
+               << "\n  actual:   " << (at < actual.size() ? actual[at] : "(end)");
     }
     // What the recording must go through, so that a new recording cannot quietly skip it.
     const auto count = [&](const std::string& what) {
@@ -346,34 +346,40 @@ private:
 };
 
 void ReplayBot::Steer(const Game& g, int frame) {
-    if (g.Lives == 0 || g.Countdown != 0 || g.Paused != 0) return;
+    const world::World& w = g.Run.World;
+    const Mode& m = g.Run.Mode;
+    if (m.Lives == 0 || m.Countdown != 0 || m.Paused) return;
     ++playFrames_;
     // Aim the ball at whatever extra is up, else sweep the field.
     float aimX = 300.0f + 200.0f * std::sin(static_cast<float>(playFrames_) / 700.0f);
-    if (g.RingSize > 1.0f) aimX = static_cast<float>(g.RingX);
-    else if (g.GatePostRadius > 0.0f) aimX = static_cast<float>(g.GateX);
-    const float ballX = g.BallX + g.BallVX;
-    const float offset = std::clamp((aimX - g.BallX) / 25.0f - 2.5f * g.BallVX, -14.0f, 14.0f);
+    if (w.RingSize > 1.0f)
+        aimX = static_cast<float>(w.RingX);
+    else if (w.GatePostRadius > 0.0f)
+        aimX = static_cast<float>(w.GateX);
+    const float ballX = w.BallX + w.BallVX;
+    const float offset = std::clamp((aimX - w.BallX) / 25.0f - 2.5f * w.BallVX, -14.0f, 14.0f);
     float wantX = ballX - offset;
     float wantY = 480.0f + 40.0f * std::sin(static_cast<float>(playFrames_) / 97.0f);
-    if (dropping_) wantX = g.BallX < 300.0f ? 560.0f : 40.0f, wantY = 590.0f;
+    if (dropping_) wantX = w.BallX < 300.0f ? 560.0f : 40.0f, wantY = 590.0f;
     const auto move = [](float want, std::int32_t at) {
         return static_cast<int>(std::clamp(std::lrint(want - static_cast<float>(at)), -40L, 40L));
     };
-    platform::MouseReading reading{move(wantX, g.PaddleX), move(wantY, g.PaddleY), false};
+    platform::MouseReading reading{move(wantX, w.PaddleX), move(wantY, w.PaddleY), false};
     // A click now and then, released four frames later: a shot.
     reading.LeftButton = playFrames_ % 160 < 4 && !dropping_;
     input_.Mouse[frame] = reading;
 }
 
 void ReplayBot::Plan(const Game& g, int frame) {
-    if (g.GatePostRadius == 5.0f) gateSeen_ = true;
-    if (gateSeen_ && g.GatePostRadius < 0.0f) gateGone_ = true;
-    if (g.RingSize == 10.0f) ringSeen_ = true, ++ringLiveFrames_;
+    const world::World& w = g.Run.World;
+    const Mode& m = g.Run.Mode;
+    if (w.GatePostRadius == 5.0f) gateSeen_ = true;
+    if (gateSeen_ && w.GatePostRadius < 0.0f) gateGone_ = true;
+    if (w.RingSize == 10.0f) ringSeen_ = true, ++ringLiveFrames_;
     const int since = frame - stepFrame_;
     const auto next = [&] {
         ++step_, stepFrame_ = frame;
-        std::fprintf(stderr, "replay bot: step %d from frame %d (lives %d)\n", step_, frame, g.Lives);
+        std::fprintf(stderr, "replay bot: step %d from frame %d (lives %d)\n", step_, frame, m.Lives);
     };
     switch (step_) {
         case 0:  // the menu: help on and off, pause on and off, then a game
@@ -400,21 +406,21 @@ void ReplayBot::Plan(const Game& g, int frame) {
             if (since == 120) Tap(frame, {Key::F4}), next();
             break;
         case 6:  // the first ball lost after a while
-            dropping_ = playFrames_ > 1800 && g.Lives == 3;
-            if (g.Lives == 2) dropping_ = false, next();
+            dropping_ = playFrames_ > 1800 && m.Lives == 3;
+            if (m.Lives == 2) dropping_ = false, next();
             break;
         case 7:  // the second ball once the first gate has come and gone
             dropping_ = gateGone_;
-            if (g.Lives == 1) dropping_ = false, next();
+            if (m.Lives == 1) dropping_ = false, next();
             break;
         case 8:  // the last ball once the ring has been up for a while
-            dropping_ = ringSeen_ && (ringLiveFrames_ > 1500 || g.RingSize < 0.0f);
-            if (g.Lives == 0) dropping_ = false, next();
+            dropping_ = ringSeen_ && (ringLiveFrames_ > 1500 || w.RingSize < 0.0f);
+            if (m.Lives == 0) dropping_ = false, next();
             break;
         case 9: {  // the name: "zorbleto", one wrong letter taken back, Enter
             static constexpr int Name[] = {21, 24, 19, 48, 38, 18, 20, 24, Key::Backspace, Key::Enter};
             if (since >= 90 && since % 8 == 0 && typed_ < 10) Tap(frame, {Name[typed_++]});
-            if (typed_ == 10 && g.NameEntryActive == 0) next();
+            if (typed_ == 10 && !NameEntryOpen(m)) next();
             break;
         }
         case 10:  // the new list scrolls by; a second game, abandoned during its countdown
