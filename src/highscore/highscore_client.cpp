@@ -24,6 +24,10 @@ HighscoreClient::HighscoreClient(platform::HttpTransport& http, platform::Clock&
                                  ResendSchedule resends)
     : http_(http), clock_(clock), server_(WithFinalSlash(std::move(server))), resends_(resends) {}
 
+HighscoreClient::~HighscoreClient() {
+    http_.Cancel();
+}
+
 std::string HighscoreClient::Fetch(const std::string& url) {
     FetchResult result = FetchUrl(http_, clock_, url);
     if (result.Failed()) board_.RecordFailure();

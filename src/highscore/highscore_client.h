@@ -36,6 +36,11 @@ public:
     // server is the service's base address; a missing final "/" is added.
     HighscoreClient(platform::HttpTransport& http, platform::Clock& clock, std::string server,
                     ResendSchedule resends = SubmissionResends);
+    // Cuts a running transfer short (its transport is cancelled) and stops the worker;
+    // what was still to be sent is dropped.
+    ~HighscoreClient();
+    HighscoreClient(const HighscoreClient&) = delete;
+    HighscoreClient& operator=(const HighscoreClient&) = delete;
 
     const std::string& Server() const { return server_; }
 

@@ -20,8 +20,7 @@ public:
     using Clock = std::chrono::steady_clock;
 
     TransferWorker() = default;
-    // Waits for the job that runs, drops the rest. The program never gets here (it ends
-    // with its workers running); tests do.
+    // Waits for the job that runs (its owner cuts it short first), drops the rest.
     ~TransferWorker();
     TransferWorker(const TransferWorker&) = delete;
     TransferWorker& operator=(const TransferWorker&) = delete;

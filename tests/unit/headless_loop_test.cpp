@@ -189,6 +189,22 @@ TEST_F(HeadlessLoopTest, AGameFromF2ToItsLastLostBall) {
     EXPECT_NE(http.Urls()[http.Urls().size() - 2].find("HighScoreSQL.php?Punkte="), std::string::npos);
 }
 
+TEST_F(HeadlessLoopTest, F3SilencesTheEffectsStartedAfterItUntilItIsPressedAgain) {
+    using sound::ToneEffect;
+    using testing::EffectStart;
+    StartUp(*game, *devices, &observer);
+    TapKey(Key::F3);
+    EXPECT_EQ(game->Run.SoundOn, 0);
+    TapKey(Key::F2);
+    RunFrames(400);
+    EXPECT_TRUE(std::none_of(tones.Starts.begin(), tones.Starts.end(), [](const EffectStart& e) {
+        return e.Effect == ToneEffect::Beep;
+    })) << "no countdown beep";
+    TapKey(Key::F3);
+    TapKey(Key::F2);
+    EXPECT_EQ(tones.Starts.back(), (EffectStart{ToneEffect::Beep, 440})) << "the next countdown is heard";
+}
+
 TEST_F(HeadlessLoopTest, ClosingTheWindowDuringTheFirstFetchEndsTheProgramAtOnce) {
     testing::HeldTransport held;
     UseHighscoreService(held, platform->Clock);
