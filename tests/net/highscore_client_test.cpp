@@ -14,6 +14,7 @@
 #include <thread>
 
 #include "highscore/check_text.h"
+#include "highscore/row_format.h"
 #include "highscore/service_urls.h"
 #include "platform/curl_http_transport.h"
 #include "platform/posix_clock.h"
@@ -132,14 +133,36 @@ TEST(HighscoreClientTest, EveryFailedFetchIsCountedForTheStatusLineAndTheRowsSti
 }
 
 TEST(HighscoreClientTest, PlacesFarOutsideTheTableAreHandedOverSafely) {
-    for (const char* reply : {"2147483647\r\n1\t2\t3\r\n", "-5\r\n", "9998\r\n1\tA\t01.01.01\r\n"}) {
-        testing::AnsweringTransport transport(std::vector<testing::AnsweringTransport::Rule>{{"ListeSQL", reply}});
+    struct Case {
+        const char* Reply;
+        std::int32_t Place;
+        std::int32_t FirstWritten, LastWritten;  // the rows the list fills; none when first > last
+    } const cases[] = {
+        {"2147483647\r\n1\t2\t3\r\n", 2147483647, 1, 0},
+        {"-5\r\n", -5, 1, 0},
+        {"9998\r\n1\tA\t01.01.01\r\n", 9998, 9989, LastRowIndex},  // the rows past 10000 are dropped
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.Reply);
+        testing::AnsweringTransport transport(std::vector<testing::AnsweringTransport::Rule>{{"ListeSQL", c.Reply}});
         platform::PosixClock clock;
         HighscoreClient client(transport, clock, "http://scores.test/");
         BoardView view;
+        const std::vector<std::string> before = view.HighscoreRows;
         client.FetchList(1);
         Settle(client, view);
-        EXPECT_EQ(view.HighscoreRows.size(), 10001u) << reply;
+        EXPECT_EQ(view.ScorePlace, c.Place);
+        ASSERT_EQ(view.HighscoreRows.size(), before.size());
+        for (std::int32_t row = 0; row <= LastRowIndex; ++row) {
+            const auto index = static_cast<std::size_t>(row);
+            if (row < c.FirstWritten || row > c.LastWritten) {
+                ASSERT_EQ(view.HighscoreRows[index], before[index]) << "row " << row << " was not in the list";
+            } else if (row == c.FirstWritten) {
+                EXPECT_EQ(view.HighscoreRows[index], FormatPlaceRow("1", "A", "01.01.01")) << "the list's first record";
+            } else {
+                EXPECT_EQ(view.HighscoreRows[index], FormatPlaceRow("", "", "")) << "row " << row << ", no record";
+            }
+        }
     }
 }
 
