@@ -51,8 +51,10 @@ render::Colour PlayerRowColour(std::int32_t animAngle) {
     return render::RGB(230 + RoundToInt(25 * s), 180 + RoundToInt(50 * s), 130 - RoundToInt(50 * s));
 }
 
+// Without a known place (no list came) the place column stays blank.
 std::string PlayerRow(const TableInputs& inputs) {
-    return PadLeft(render::DecimalText(inputs.ScorePlace), 4) + "  " +
+    const std::string place = inputs.ScorePlace >= 1 ? render::DecimalText(inputs.ScorePlace) : std::string();
+    return PadLeft(place, 4) + "  " +
            PadLeft(render::DecimalText(RoundToInt(inputs.Score)), 6) + "  " + PadRight(inputs.PlayerName, 26) +
            std::string(inputs.GameDate);
 }

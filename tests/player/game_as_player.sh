@@ -182,17 +182,20 @@ look_and_count_lives
 read -r shot_pixels _ < <(colour_box "$SHOT_COLOUR")
 [ "$shot_pixels" -ge 10 ] || fail "no shot after a click"
 
-# The mouse moves the paddle. Out of the ball's way it lets the ball drop; should that
-# happen before the paddle is seen, the next ball's countdown puts the paddle back, and
-# the motion sent again reaches it when that countdown ends.
-paddle_before=$(paddle_centre) || fail "no paddle"
+# The mouse moves the paddle. The motion is sent while a lost ball's countdown holds the
+# world still: the game keeps it and the paddle takes all of it when the ball is in play
+# again, more than a second before that ball can be lost. So nothing may be pending when
+# the ball is lost: the paddle is first sent out of the ball's way and seen there in play.
+paddle_left_in_play() {
+    local centre
+    centre=$(paddle_centre) && [ "$centre" -lt 200 ] && ! countdown_shown
+}
+xdotool mousemove_relative -- -150 0
+wait_until "the paddle out of the ball's way" paddle_left_in_play
+wait_until "the ball to be lost" countdown_shown
+paddle_before=$(paddle_centre) || fail "no paddle during the countdown"
 move_mouse_right 60
-sleep 0.2
-look_and_count_lives
-if countdown_shown; then
-    move_mouse_right 60
-    wait_until "the next ball" countdown_over
-fi
+wait_until "the next ball" countdown_over
 paddle_after=$(paddle_centre) || fail "the paddle is gone after moving the mouse"
 moved=$((paddle_after - paddle_before))
 [ "$moved" -ge 45 ] && [ "$moved" -le 75 ] || fail "60 pixels of mouse motion moved the paddle by $moved"
