@@ -214,11 +214,62 @@ done
 countdown_shown && fail "a countdown digit over the menu"
 
 # The name entry is open: a name typed on the physical keys of a German keyboard, with
-# Shift, an umlaut and a Backspace, goes to the highscore service with Enter.
+# Shift, an umlaut and a Backspace, goes to the highscore service with Enter. The game
+# reads its keyboard once a frame, so on a slow or busy machine a tap can fall between
+# two readings: each key is typed again until the name column shows it.
 sleep 1
 game_runs || fail "the game ended after the game over: $(cat "$work/game.err")"
-type_keycode 44 shift  # J
-for keycode in 47 27 53 22 42; do type_keycode "$keycode"; done  # ö r x Backspace g
+
+# The player's row pulses through colours (230 + 25 s, 180 + 50 s, 130 - 50 s) as the
+# animation angle's sine s runs; nothing else on screen is drawn in them.
+PLAYER_ROW_COLOUR='$4 + $5 == 310 && (2 * ($3 - 230) - ($4 - 180)) ^ 2 <= 4'
+
+# How many character cells of the name column in the player's row (window y 210) are
+# inked. Cells are 11 pixels wide (the table font) and the name starts after 14 of
+# them. Only the middle of a cell counts: the blinking cursor stands on the border to
+# the next.
+name_cells() {
+    awk "\$2 >= 210 && \$2 < 228 && \$1 >= 184 && \$1 < 448 && $PLAYER_ROW_COLOUR"' {
+            offset = ($1 - 184) % 11
+            if (offset >= 2 && offset <= 8) cell[int(($1 - 184) / 11)] = 1 }
+        END { n = 0; for (c in cell) n++; print n }' "$work/pixels"
+}
+
+name_cells_are() {
+    [ "$(name_cells)" -eq "$1" ]
+}
+
+# The player's row is drawn once the list around the score has come: its place and score.
+player_row_shown() {
+    local count
+    count=$(awk "\$2 >= 210 && \$2 < 228 && \$1 >= 30 && \$1 < 184 && $PLAYER_ROW_COLOUR"' { n++ } END { print n + 0 }' \
+        "$work/pixels")
+    [ "$count" -gt 20 ]
+}
+
+# Types one key (X keycode, "shift" or "") until the name column holds `cells` inked cells.
+type_name_key() {  # keycode shift cells
+    local attempt deadline
+    for attempt in 1 2 3; do
+        type_keycode "$1" "$2"
+        deadline=$((SECONDS + 5))
+        until look && name_cells_are "$3"; do
+            [ "$(name_cells)" -gt "$3" ] && fail "key $1 was taken more than once: $(name_cells) cells, not $3"
+            [ "$SECONDS" -lt "$deadline" ] || break
+        done
+        name_cells_are "$3" && return
+    done
+    fail "key $1 did not reach the name field: $(name_cells) cells, not $3"
+}
+
+wait_until "the player's row of the name entry" player_row_shown
+name_cells_are 0 || fail "the name field does not start empty: $(name_cells) cells"
+type_name_key 44 shift 1  # J
+type_name_key 47 "" 2     # ö
+type_name_key 27 "" 3     # r
+type_name_key 53 "" 4     # x
+type_name_key 22 "" 3     # Backspace
+type_name_key 42 "" 4     # g
 type_keycode 36  # Enter
 name_stored() {
     curl -fsS --max-time 2 "${ZORBLET_TEST_SERVER_URL%/}/BestOffSQL.php" | grep -aq $'\tJ\xF6rg\t'
