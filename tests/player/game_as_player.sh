@@ -161,8 +161,10 @@ wait_until "the menu after start-up" menu_shown
 
 # F2: the countdown digit stands big in the middle, the menu is gone, the lives change,
 # and the ball hangs at its start above the paddle.
-tap F2
-wait_until "the countdown digit" countdown_shown
+countdown_looked_at() {
+    look_and_count_lives && countdown_shown
+}
+tap_until F2 "the countdown digit" countdown_looked_at
 menu_gone || fail "the menu is still shown during the countdown"
 [ "${#lives_seen[@]}" -ge 2 ] || fail "the lives in the HUD did not change with F2"
 ball_below 0 || fail "no ball during the countdown"
@@ -176,11 +178,22 @@ wait_until "the ball to fall" ball_falls
 # A click fires a shot: a grey dart, where none flew before.
 read -r shot_pixels _ < <(colour_box "$SHOT_COLOUR")
 [ "$shot_pixels" -eq 0 ] || fail "a shot is in flight before the first click"
-click
-sleep 0.1
-look_and_count_lives
-read -r shot_pixels _ < <(colour_box "$SHOT_COLOUR")
-[ "$shot_pixels" -ge 10 ] || fail "no shot after a click"
+# The button is read once a frame too: a click that is not seen is made again.
+shot_flies() {
+    look_and_count_lives
+    read -r shot_pixels _ < <(colour_box "$SHOT_COLOUR")
+    [ "$shot_pixels" -ge 10 ]
+}
+shot_seen=no
+for attempt in 1 2 3; do
+    click
+    deadline=$((SECONDS + 5))
+    until [ "$SECONDS" -ge "$deadline" ]; do
+        shot_flies && shot_seen=yes && break
+    done
+    [ "$shot_seen" = yes ] && break
+done
+[ "$shot_seen" = yes ] || fail "no shot after a click"
 
 # The mouse moves the paddle. The motion is sent while a lost ball's countdown holds the
 # world still: the game keeps it and the paddle takes all of it when the ball is in play
@@ -280,7 +293,6 @@ wait_until "the name J\xF6rg in the service's best-of table" name_stored
 look
 menu_shown || fail "the menu vanished after the game over"
 [ -n "$(ball_centre)" ] || fail "no ball in the demonstration after the game"
-tap Escape
-expect_exit_code 0
+end_with_escape
 
 echo "player game test passed"
