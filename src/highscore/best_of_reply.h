@@ -20,8 +20,10 @@ struct BestOfUpdate {
 };
 
 // Row 0 the count line, row 1 blank, rows 2..51 ranks 1..50, rows 52 and 53 the gap,
-// rows 58 down to 54 ranks N..N-4. Consumes what it reads from replyText; missing
-// fields are empty, so an empty reply gives N = 0 and rows of empty columns.
+// rows 58 down to 54 ranks N..N-4. Consumes what it reads from replyText. A rank's row
+// is empty unless the reply held an entry for it, and of the last five only ranks past
+// 50 are shown (a shorter list is all in the top fifty); the gap only stands before
+// them. So an empty reply gives N = 0 and no rows of entries.
 BestOfUpdate ParseBestOf(std::string& replyText);
 
 }  // namespace zorblet::highscore

@@ -26,24 +26,33 @@ HighscoreClient::HighscoreClient(platform::HttpTransport& http, platform::Clock&
 
 HighscoreClient::~HighscoreClient() {
     http_.Cancel();
+    worker_.Stop();
+    http_.Resume();  // for whoever uses the transport next
 }
 
-std::string HighscoreClient::Fetch(const std::string& url) {
+std::optional<std::string> HighscoreClient::Fetch(const std::string& url) {
     FetchResult result = FetchUrl(http_, clock_, url);
-    if (result.Failed()) board_.RecordFailure();
-    return std::move(result.Body);
+    if (!result.Failed()) return std::move(result.Body);
+    board_.RecordFailure();
+    return std::nullopt;
 }
 
 void HighscoreClient::FetchBestOf() {
-    std::string replyText = Fetch(BestOfUrl(server_));
-    board_.PublishRows(ParseBestOf(replyText).Rows);
+    std::optional<std::string> replyText = Fetch(BestOfUrl(server_));
+    // A failed fetch shows the last table received again (a place list may have written
+    // over some of its rows since), or none at all.
+    if (replyText) lastBestOf_ = ParseBestOf(*replyText).Rows;
+    if (lastBestOf_.Rows.empty()) lastBestOf_.Rows.resize(BestOfRowCount);
+    board_.PublishRows(lastBestOf_);
 }
 
 void HighscoreClient::FetchList(std::int32_t points) {
     board_.BeginTransfer();
     worker_.Post([this, points] {
-        std::string replyText = Fetch(ListUrl(server_, points));
-        const PlaceListUpdate update = ParsePlaceList(replyText);
+        std::optional<std::string> replyText = Fetch(ListUrl(server_, points));
+        // Without a reply the place is unknown (0) and no rows are written.
+        PlaceListUpdate update;
+        if (replyText) update = ParsePlaceList(*replyText);
         board_.PublishPlace(update.ScorePlace);
         board_.PublishRows(update.Rows);
         board_.EndTransfer();

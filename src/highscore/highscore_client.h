@@ -7,6 +7,7 @@
 #include <chrono>
 #include <cstdint>
 #include <deque>
+#include <optional>
 #include <string>
 
 #include "highscore/board.h"
@@ -66,8 +67,8 @@ private:
         TransferWorker::Clock::time_point FirstAttempt{};
     };
 
-    // Fetches url; a failure is recorded for the status line. The body either way.
-    std::string Fetch(const std::string& url);
+    // Fetches url; a failure is recorded for the status line and gives no body.
+    std::optional<std::string> Fetch(const std::string& url);
     void FetchBestOf();
     // Queues the submission behind any still kept and sends what is due, in order.
     void Submit(std::string url);
@@ -82,6 +83,7 @@ private:
     std::string server_;
     ResendSchedule resends_;
     std::deque<KeptSubmission> kept_;  // the worker's alone; gone when the program ends
+    RowsUpdate lastBestOf_;            // the worker's alone: the last best-of table received
     Board board_;
     TransferWorker worker_;  // last: it stops before what its jobs use goes away
 };

@@ -50,9 +50,11 @@ render::Colour PlayerRowColour(std::int32_t animAngle) {
     return render::RGB(230 + RoundToInt(25 * s), 180 + RoundToInt(50 * s), 130 - RoundToInt(50 * s));
 }
 
+// Without a known place (no list came) the place column stays blank.
 std::string PlayerRow(const TableInputs& inputs) {
-    return PadLeft(DecimalText(inputs.ScorePlace), 4) + "  " + PadLeft(DecimalText(RoundToInt(inputs.Score)), 6) +
-           "  " + PadRight(inputs.PlayerName, 26) + std::string(inputs.GameDate);
+    const std::string place = inputs.ScorePlace >= 1 ? DecimalText(inputs.ScorePlace) : std::string();
+    return PadLeft(place, 4) + "  " + PadLeft(DecimalText(RoundToInt(inputs.Score)), 6) + "  " +
+           PadRight(inputs.PlayerName, 26) + std::string(inputs.GameDate);
 }
 
 void DrawCursor(Canvas& canvas, const TableInputs& inputs) {

@@ -10,11 +10,10 @@ namespace zorblet::highscore {
 
 namespace {
 
+// Empty for a rank without an entry, so the place view leaves it out.
 std::string NextPlaceRow(std::string& replyText) {
-    const std::string points = NextField(replyText, FieldEnd);
-    const std::string name = NextField(replyText, FieldEnd);
-    const std::string date = NextField(replyText, RecordEnd);
-    return FormatPlaceRow(points, name, date);
+    const ReplyRecord record = NextRecord(replyText);
+    return record.Exists ? FormatPlaceRow(record.Points, record.Name, record.Date) : std::string();
 }
 
 }  // namespace

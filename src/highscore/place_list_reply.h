@@ -17,7 +17,8 @@ struct PlaceListUpdate {
 // Row i holds the entry ranked i + 1, for i from max(0, P-9) to P+2: one record is
 // consumed per such i, in order. Whatever P the service reports, only the rows with an
 // index inside 0..10000 are kept; records for the others are read past, so the stored
-// ones stay the records they would have been. No arithmetic on P overflows.
+// ones stay the records they would have been. A rank the reply holds no entry for gets
+// an empty row. No arithmetic on P overflows.
 PlaceListUpdate ParsePlaceList(std::string& replyText);
 
 }  // namespace zorblet::highscore

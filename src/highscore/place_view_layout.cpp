@@ -27,6 +27,8 @@ std::int32_t PlaceViewScroll(std::int32_t scorePlace) {
 
 std::vector<PlaceRowLine> LayOutPlaceRows(const std::vector<std::string>& highscoreRows, std::int32_t scorePlace) {
     const std::int64_t place = scorePlace;
+    // Below 1 the place is unknown (no list came): no entries stand around it.
+    if (place < 1) return {};
     // The exact scroll, not the saturated one, so rows stand where the place puts them.
     const std::int64_t scroll = ExactPlaceScroll(place);
     const std::int64_t first = std::max<std::int64_t>(place - 7, 0);

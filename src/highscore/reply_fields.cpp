@@ -13,6 +13,15 @@ std::string NextField(std::string& replyText, std::string_view separator) {
     return field;
 }
 
+ReplyRecord NextRecord(std::string& replyText) {
+    ReplyRecord record;
+    record.Points = NextField(replyText, FieldEnd);
+    record.Name = NextField(replyText, FieldEnd);
+    record.Date = NextField(replyText, RecordEnd);
+    record.Exists = !(record.Points.empty() && record.Name.empty() && record.Date.empty());
+    return record;
+}
+
 std::int32_t ParseInteger(std::string_view field) {
     const bool negative = !field.empty() && field.front() == '-';
     if (negative) field.remove_prefix(1);

@@ -29,9 +29,10 @@ public:
     // One GET of url, used as given, that returns within about budgetMs milliseconds.
     virtual HttpAttempt Get(const std::string& url, int budgetMs) = 0;
 
-    // The program is ending: a running Get gives up within a few milliseconds, later ones
-    // at once, none with an answer. Any thread may call it.
+    // Its user is going: a running Get gives up within a few milliseconds, later ones at
+    // once, none with an answer, until Resume. Any thread may call them.
     void Cancel() { cancelled_ = true; }
+    void Resume() { cancelled_ = false; }
     bool Cancelled() const { return cancelled_; }
 
 private:

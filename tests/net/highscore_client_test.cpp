@@ -13,6 +13,8 @@
 #include <string>
 #include <thread>
 
+#include "fixture_boards.h"
+#include "highscore/best_of_reply.h"
 #include "highscore/check_text.h"
 #include "highscore/row_format.h"
 #include "highscore/service_urls.h"
@@ -69,7 +71,7 @@ TEST_F(ClientAgainstServiceTest, StartUpFetchesTheListAroundZeroThenTheBestOfTab
     EXPECT_EQ(view.HighscoreRows[0], "     Zorblet hat 3 HighScore-Eintr\xE4ge");
     EXPECT_EQ(view.HighscoreRows[2], "   1    4711  J\xFCrgen                    09.05.07");
     EXPECT_EQ(view.HighscoreRows[4], "   3     900  Bernd                     08.05.07");
-    EXPECT_EQ(view.HighscoreRows[58], "   3     900  Bernd                     08.05.07") << "the last place";
+    EXPECT_EQ(view.HighscoreRows[58], "") << "a short list is shown once, at the top";
     EXPECT_EQ(view.HighscoreRows[59], "") << "the list around 0 was forgotten";
 }
 
@@ -86,6 +88,76 @@ TEST_F(ClientAgainstServiceTest, SubmittedNameArrivesIntactAndIsInTheNextBestOfT
     EXPECT_EQ(view.HighscoreRows[2].substr(0, 38), "   1     777  " + name + std::string(24 - name.size(), ' '));
     const std::string reply = server.Get("/BestOffSQL.php").body;
     EXPECT_NE(reply.find("777\t" + name + "\t"), std::string::npos) << reply;
+}
+
+// The rank labels of the best-of rows that carry an entry, in row order.
+std::vector<int> RanksShown(const BoardView& view) {
+    std::vector<int> ranks;
+    for (int index = 2; index < BestOfRowCount; ++index) {
+        const std::string& row = view.HighscoreRows[index];
+        if (row.empty() || row == BestOfGapRow) continue;
+        ranks.push_back(std::stoi(row.substr(0, 4)));
+    }
+    return ranks;
+}
+
+TEST_F(ClientAgainstServiceTest, TheBestOfTableShowsEachEntryOnceAndNoPlaceWithoutOne) {
+    const std::vector<server::ScoreEntry> sixty = server::testing::SixtyEntryBoard();
+    for (const int count : {0, 3, 52, 60}) {
+        StopServer();
+        std::filesystem::remove(Database());
+        server::testing::SeedBoard(Database(), {sixty.begin(), sixty.begin() + count});
+        auto& server = StartServer();
+        HighscoreClient client(transport, clock, BaseUrl(server));
+        BoardView view;
+        client.RefreshBestOf();
+        Settle(client, view);
+
+        std::vector<int> expected;
+        for (int rank = 1; rank <= std::min(count, 50); ++rank) expected.push_back(rank);
+        for (int rank = std::max(51, count - 4); rank <= count; ++rank) expected.push_back(rank);
+        EXPECT_EQ(view.HighscoreRows[0], "     Zorblet hat " + std::to_string(count) + " HighScore-Eintr\xE4ge");
+        EXPECT_EQ(RanksShown(view), expected) << count << " entries";
+        EXPECT_EQ(view.HighscoreRows[52] == BestOfGapRow, count > 50) << count << " entries: the gap";
+    }
+}
+
+TEST_F(ClientAgainstServiceTest, AFailedFetchLeavesTheLastListReceivedAndBeforeAnyOnlyTheHeadingShows) {
+    // At start-up, with no service: nothing to show but the heading.
+    auto& server = StartServer();
+    const std::string address = BaseUrl(server);
+    StopServer();
+    testing::FakeClock instantRetries;  // the refused connections are tried again at once
+    HighscoreClient client(transport, instantRetries, address);
+    BoardView view;
+    client.FetchList(0);
+    Settle(client, view);
+    client.ForgetRows(0, 100);
+    client.RefreshBestOf();
+    Settle(client, view);
+    EXPECT_EQ(view.Failures, 2u);
+    EXPECT_EQ(view.ScorePlace, 0) << "no place is known";
+    EXPECT_EQ(std::vector<std::string>(view.HighscoreRows.begin(), view.HighscoreRows.begin() + BestOfRowCount),
+              std::vector<std::string>(BestOfRowCount, ""));
+
+    // A good list, a game's place list over some of its rows, then the service is gone:
+    // the table reads as the good list did, count line and all.
+    server::testing::SeedBoard(Database(), server::testing::SixtyEntryBoard());
+    HighscoreClient later(transport, instantRetries, BaseUrl(StartServer()));
+    view = BoardView{};
+    later.RefreshBestOf();
+    Settle(later, view);
+    const std::vector<std::string> good(view.HighscoreRows.begin(), view.HighscoreRows.begin() + BestOfRowCount);
+    EXPECT_EQ(good[0], "     Zorblet hat 60 HighScore-Eintr\xE4ge");
+    later.FetchList(700);
+    Settle(later, view);
+    EXPECT_EQ(view.ScorePlace, 19);
+    EXPECT_NE(view.HighscoreRows[12], good[12]) << "the place list wrote over the best-of rows";
+    StopServer();
+    later.RefreshBestOf();
+    Settle(later, view);
+    EXPECT_EQ(view.Failures, 1u);
+    EXPECT_EQ(std::vector<std::string>(view.HighscoreRows.begin(), view.HighscoreRows.begin() + BestOfRowCount), good);
 }
 
 TEST(HighscoreClientTest, TransfersRunOneAtATimeInOrderAndTheFrameNeverWaitsForThem) {
@@ -115,7 +187,7 @@ TEST(HighscoreClientTest, TransfersRunOneAtATimeInOrderAndTheFrameNeverWaitsForT
     EXPECT_EQ(view.ScorePlace, 1);
 }
 
-TEST(HighscoreClientTest, EveryFailedFetchIsCountedForTheStatusLineAndTheRowsStillCome) {
+TEST(HighscoreClientTest, EveryFailedFetchIsCountedForTheStatusLineAndWritesNoRows) {
     testing::FakeClock clock;  // only the worker reads it
     testing::ScriptedHttpTransport transport(clock);
     transport.Steps = {{platform::HttpAttempt{}, 0}};  // refused, always
@@ -128,8 +200,7 @@ TEST(HighscoreClientTest, EveryFailedFetchIsCountedForTheStatusLineAndTheRowsSti
     EXPECT_EQ(view.KeptSubmissions, 1) << "the submission waits to be sent again, its failures told when given up";
     EXPECT_EQ(view.StatusText, "");
     EXPECT_EQ(view.ScorePlace, 0);
-    EXPECT_EQ(view.HighscoreRows[0], "     Zorblet hat 0 HighScore-Eintr\xE4ge") << "parsed from nothing, as ever";
-    EXPECT_EQ(view.HighscoreRows[2].substr(0, 4), "   1");
+    EXPECT_EQ(view.HighscoreRows, MakeHighscoreRows()) << "no list came, so no rows";
 }
 
 TEST(HighscoreClientTest, PlacesFarOutsideTheTableAreHandedOverSafely) {
@@ -160,7 +231,7 @@ TEST(HighscoreClientTest, PlacesFarOutsideTheTableAreHandedOverSafely) {
             } else if (row == c.FirstWritten) {
                 EXPECT_EQ(view.HighscoreRows[index], FormatPlaceRow("1", "A", "01.01.01")) << "the list's first record";
             } else {
-                EXPECT_EQ(view.HighscoreRows[index], FormatPlaceRow("", "", "")) << "row " << row << ", no record";
+                EXPECT_EQ(view.HighscoreRows[index], "") << "row " << row << ", no entry";
             }
         }
     }

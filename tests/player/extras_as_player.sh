@@ -62,6 +62,5 @@ ring_at=$(wait_for ring_pixels "bumper ring" 420)
 echo "bumper ring on screen after $ring_at s"
 cp "$work/window.ppm" "${TMPDIR:-/tmp}/zorblet-extras.ppm"
 
-tap Escape
-expect_exit_code 0
+end_with_escape
 echo "extras player test passed"

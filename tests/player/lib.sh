@@ -84,6 +84,36 @@ tap() {
     sleep 0.3
 }
 
+# Taps a key until the check holds. The game reads its keyboard once a frame, so on a
+# busy machine a tap can fall between two readings, and what a key does shows a frame or
+# more after it: a key whose effect has not shown within ten seconds was not seen and is
+# tapped again. The check looks at the window itself.
+tap_until() {  # key, what is awaited, check command...
+    local key=$1 what=$2 attempt deadline
+    shift 2
+    for attempt in 1 2 3; do
+        tap "$key"
+        deadline=$((SECONDS + 10))
+        until "$@"; do
+            game_runs || fail "the game ended while waiting for $what: $(cat "$work/game.err")"
+            [ "$SECONDS" -lt "$deadline" ] || continue 2
+        done
+        return 0
+    done
+    fail "waited in vain for $what after $key"
+}
+
+# Ends the game with ESC, tapped again while it still runs, and expects exit code 0.
+end_with_escape() {
+    local attempt
+    for attempt in 1 2 3; do
+        tap Escape
+        for _ in $(seq 100); do game_runs || break; sleep 0.05; done
+        game_runs || break
+    done
+    expect_exit_code 0
+}
+
 screenshot() {
     import -window root "$work/root.png"
     convert "$work/root.png" -crop "600x600+$win_x+$win_y" +repage "$work/window.png"
@@ -99,14 +129,22 @@ text_in_band() {
             END { printf "%d %d %d\n", n, min, max }'
 }
 
-expect_text() {  # band top, height, what it is
+text_shown() {  # band top, height
     local count
     read -r count _ _ < <(text_in_band "$1" "$2")
-    [ "$count" -gt 50 ] || fail "no text where $3 stands (rows $1+$2)"
+    [ "$count" -gt 50 ]
+}
+
+no_text_shown() {  # band top, height
+    local count
+    read -r count _ _ < <(text_in_band "$1" "$2")
+    [ "$count" -eq 0 ]
+}
+
+expect_text() {  # band top, height, what it is
+    text_shown "$1" "$2" || fail "no text where $3 stands (rows $1+$2)"
 }
 
 expect_no_text() {
-    local count
-    read -r count _ _ < <(text_in_band "$1" "$2")
-    [ "$count" -eq 0 ] || fail "text where $3 should not be (rows $1+$2)"
+    no_text_shown "$1" "$2" || fail "text where $3 should not be (rows $1+$2)"
 }

@@ -25,33 +25,35 @@ expect_text 30 20 "the highscore table's heading"
 status_line=$(TEXT_COLOUR='#FF6969' text_in_band 315 30)
 [ "${status_line%% *}" -eq 0 ] || fail "the status line is not empty: no transfer runs, none failed"
 
-tap F1
-screenshot
-expect_text 50 20 "the help page's title"
-expect_text 420 20 "the help page's last line"
-expect_no_text 480 60 "the hidden menu"
-tap F1
-screenshot
-expect_text 510 30 "the menu after the help page"
+# F1 shows the help page instead of the table and the menu, and hides it again.
+help_shown() {
+    screenshot && text_shown 50 20 && text_shown 420 20 && no_text_shown 480 60
+}
+menu_back() {
+    screenshot && text_shown 510 30
+}
+tap_until F1 "the help page (its title, its last line, no menu)" help_shown
+tap_until F1 "the menu after the help page" menu_back
 
+# F3 shortens "[F3] Ton aus" to "[F3] Ton an", and a second F3 brings it back.
 read -r _ sound_on_min sound_on_max < <(text_in_band 430 30)
-tap F3
-screenshot
-read -r _ sound_off_min sound_off_max < <(text_in_band 430 30)
-[ $((sound_off_max - sound_off_min)) -lt $((sound_on_max - sound_on_min)) ] ||
-    fail "F3 did not shorten \"[F3] Ton aus\" to \"[F3] Ton an\""
-tap F3
-screenshot
-read -r _ min max < <(text_in_band 430 30)
-[ "$min $max" = "$sound_on_min $sound_on_max" ] || fail "F3 did not switch the sound back on"
+sound_line_shorter() {
+    local min max
+    screenshot && read -r _ min max < <(text_in_band 430 30) && [ $((max - min)) -lt $((sound_on_max - sound_on_min)) ]
+}
+sound_line_back() {
+    local min max
+    screenshot && read -r _ min max < <(text_in_band 430 30) && [ "$min $max" = "$sound_on_min $sound_on_max" ]
+}
+tap_until F3 "\"[F3] Ton an\" after F3" sound_line_shorter
+tap_until F3 "\"[F3] Ton aus\" after a second F3" sound_line_back
 
 tap F4
 screenshot
 expect_text 350 30 "the menu while paused"
 tap F4
 
-tap Escape
-expect_exit_code 0
+end_with_escape
 
 # The window's close box ends the game in a pause too.
 start_game

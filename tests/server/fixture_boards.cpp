@@ -37,6 +37,12 @@ std::vector<ScoreEntry> SixtyEntryBoard() {
     return entries;
 }
 
+std::vector<ScoreEntry> FiftyTwoEntryBoard() {
+    std::vector<ScoreEntry> entries = SixtyEntryBoard();
+    entries.resize(52);
+    return entries;
+}
+
 std::vector<ScoreEntry> RankNaively(std::vector<ScoreEntry> entries) {
     std::stable_sort(entries.begin(), entries.end(),
                      [](const ScoreEntry& a, const ScoreEntry& b) { return a.points > b.points; });

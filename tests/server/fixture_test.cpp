@@ -28,6 +28,7 @@ std::vector<FixtureBoard> FixtureBoards() {
          {{"bestof_3.txt", "/BestOffSQL.php"},
           {"liste_3_P1.txt", "/ListeSQL.php?Punkte=1000"},
           {"liste_3_P4.txt", "/ListeSQL.php?Punkte=300"}}},
+        {FiftyTwoEntryBoard(), {{"bestof_52.txt", "/BestOffSQL.php"}}},
         {SixtyEntryBoard(),
          {{"bestof_60.txt", "/BestOffSQL.php"},
           {"liste_60_P1.txt", "/ListeSQL.php?Punkte=2000"},

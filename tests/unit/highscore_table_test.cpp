@@ -36,7 +36,7 @@ TEST(PlaceViewLayout, RowsAndRankLabelsAroundAnyPlace) {
         std::int32_t Place;
         std::vector<PlaceRowLine> Lines;
     } cases[] = {
-        {0, {{0, 1, 180}, {1, 2, 200}, {2, 3, 220}}},
+        {0, {}},  // unknown: no list came
         {1, {{0, 2, 180}, {1, 3, 200}, {2, 4, 220}}},
         {3, {{0, 1, 120}, {1, 2, 140}, {2, 4, 180}, {3, 5, 200}, {4, 6, 220}}},
         {20,
@@ -281,6 +281,20 @@ TEST_F(HighscoreTableTest, PlaceViewDrawsTheRowsOfItsLayoutThePlayerAndThePrompt
     // The prompt, centred at y 320: 42 cells.
     EXPECT_EQ(LeftmostInk(0, Canvas::Width, 320, 339), 300 - 42 * Cell / 2);
     EXPECT_EQ(canvas.PixelAt(300 - 42 * Cell / 2, 325), RGB(230, 180, 130));
+}
+
+TEST_F(HighscoreTableTest, WithoutAKnownPlaceThePlayersRowStandsAloneAndUnnumbered) {
+    LoadBestOf();  // rows 0..2 hold the best-of table's first rows
+    scorePlace = 0;  // the place list failed
+    score = 1234;
+    nameEntryActive = 1;
+    playerName = "Ann";
+    Draw();
+    EXPECT_EQ(LeftmostInk(0, Canvas::Width, 51, 209), -1) << "nothing above the player's row";
+    EXPECT_EQ(LeftmostInk(0, Canvas::Width, 230, 290), -1) << "nothing below it";
+    std::set<int> player{8, 9, 10, 11, 14, 15, 16};  // "1234", "Ann": no place in front
+    for (int cell = 40; cell < 48; ++cell) player.insert(cell);
+    EXPECT_EQ(InkedCells(210), player);
 }
 
 TEST_F(HighscoreTableTest, ThePlayersRowPulsesWithTheAnimationAngle) {

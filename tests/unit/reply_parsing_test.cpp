@@ -68,6 +68,13 @@ std::string PrintedPlaceRow(const std::vector<std::string>& record) {
     return PrintedRow("%6s  %-24s  %s", LLONG_MIN, record);
 }
 
+// The service sends a record of empty fields for a rank without an entry.
+bool IsEntry(const std::vector<std::string>& record) {
+    for (const std::string& field : record)
+        if (!field.empty()) return true;
+    return false;
+}
+
 TEST(NextField, CutsUpToTheFirstSeparatorAnywhereInTheRest) {
     const struct {
         std::string Reply;
@@ -150,18 +157,26 @@ TEST_P(BestOfFixture, EveryRowOfTheServicesReply) {
     ASSERT_EQ(rows.size(), 59u);
     EXPECT_EQ(rows[0], "     Zorblet hat " + lines.FirstLine + " HighScore-Eintr\xE4ge");
     EXPECT_EQ(rows[1], "");
+    // Only entries get rows; of the last five only ranks past the top fifty, and the gap
+    // stands before them.
     for (int index = 2; index <= 51; ++index) {
-        EXPECT_EQ(rows[index], PrintedBestOfRow(index - 1, lines.Records[index - 2])) << "row " << index;
+        const std::vector<std::string>& record = lines.Records[index - 2];
+        EXPECT_EQ(rows[index], IsEntry(record) ? PrintedBestOfRow(index - 1, record) : "") << "row " << index;
     }
-    EXPECT_EQ(rows[52], " ...     ...  ...                       ...");
-    EXPECT_EQ(rows[53], rows[52]);
+    bool bottomShown = false;
     for (int index = 58; index >= 54; --index) {
-        EXPECT_EQ(rows[index], PrintedBestOfRow(count + index - 58, lines.Records[50 + 58 - index])) << "row " << index;
+        const std::vector<std::string>& record = lines.Records[50 + 58 - index];
+        const long long rank = count + index - 58;
+        const bool shown = IsEntry(record) && rank > 50;
+        bottomShown = bottomShown || shown;
+        EXPECT_EQ(rows[index], shown ? PrintedBestOfRow(rank, record) : "") << "row " << index;
     }
+    EXPECT_EQ(rows[52], bottomShown ? " ...     ...  ...                       ..." : "");
+    EXPECT_EQ(rows[53], rows[52]);
 }
 
 INSTANTIATE_TEST_SUITE_P(ServiceReplies, BestOfFixture,
-                         ::testing::Values("bestof_0.txt", "bestof_3.txt", "bestof_60.txt"));
+                         ::testing::Values("bestof_0.txt", "bestof_3.txt", "bestof_52.txt", "bestof_60.txt"));
 
 TEST(BestOfReply, RowsOfTheServicesReplyReadAsTheTableShowsThem) {
     std::string replyText = ReadFixture("bestof_60.txt");
@@ -174,43 +189,59 @@ TEST(BestOfReply, RowsOfTheServicesReplyReadAsTheTableShowsThem) {
     EXPECT_EQ(rows[58], "  60    -100  \xC4rger & Co 46" + Spaces(13) + "19.11.24") << "last place first";
     EXPECT_EQ(rows[54], "  56     -50  \xC4rger & Co 28" + Spaces(13) + "01.05.24");
 
+    // A short list: its entries once, at the top; no ranks without entries, none below 1.
     replyText = ReadFixture("bestof_3.txt");
     const std::vector<std::string> three = ParseBestOf(replyText).Rows.Rows;
-    EXPECT_EQ(three[58], "   3     300  Cleo" + Spaces(22) + "03.02.24") << "the 51st record is rank 3";
-    EXPECT_EQ(three[54], "  -1" + Spaces(36)) << "the 55th is rank -1";
+    EXPECT_EQ(three[0], "     Zorblet hat 3 HighScore-Eintr\xE4ge");
+    EXPECT_EQ(three[4], "   3     300  Cleo" + Spaces(22) + "03.02.24");
+    const std::vector<std::string> none(three.begin() + 5, three.end());
+    EXPECT_EQ(none, std::vector<std::string>(54, "")) << "rows 5..58";
+
+    // Two past the top fifty: ranks 51 and 52 below the gap, the other three of the last
+    // five (48..50) not twice.
+    replyText = ReadFixture("bestof_52.txt");
+    const std::vector<std::string> fiftyTwo = ParseBestOf(replyText).Rows.Rows;
+    EXPECT_EQ(fiftyTwo[51].substr(0, 4), "  50");
+    EXPECT_EQ(fiftyTwo[52], BestOfGapRow);
+    EXPECT_EQ(fiftyTwo[54] + fiftyTwo[55] + fiftyTwo[56], "");
+    EXPECT_EQ(fiftyTwo[57].substr(0, 4), "  51");
+    EXPECT_EQ(fiftyTwo[58].substr(0, 4), "  52");
 }
 
-TEST(BestOfReply, AnEmptyReplyGivesZeroEntriesAndRanksWithEmptyColumns) {
+TEST(BestOfReply, AnEmptyReplyGivesZeroEntriesAndNoRows) {
     std::string replyText;
     const BestOfUpdate update = ParseBestOf(replyText);
     EXPECT_EQ(update.EntryCount, 0);
     EXPECT_EQ(update.Rows.Rows[0], "     Zorblet hat 0 HighScore-Eintr\xE4ge");
-    EXPECT_EQ(update.Rows.Rows[2], "   1" + Spaces(36));
-    EXPECT_EQ(update.Rows.Rows[51], "  50" + Spaces(36));
-    EXPECT_EQ(update.Rows.Rows[54], "  -4" + Spaces(36));
-    EXPECT_EQ(update.Rows.Rows[58], "   0" + Spaces(36));
+    const std::vector<std::string> rest(update.Rows.Rows.begin() + 1, update.Rows.Rows.end());
+    EXPECT_EQ(rest, std::vector<std::string>(58, ""));
 }
 
 TEST(BestOfReply, CountsNearTheIntegerLimitsRankTheLastFiveExactly) {
     const struct {
         const char* FirstLine;
         std::int32_t Count;
-        const char* Rank58;
+        const char* Rank58;  // empty: not shown, as no rank past 50
         const char* Rank54;
     } cases[] = {
         {"2147483647", INT_MAX, "2147483647", "2147483643"},
         {"99999999999", INT_MAX, "2147483647", "2147483643"},
-        {"-2147483648", INT_MIN, "-2147483648", "-2147483652"},
-        {"-99999999999", INT_MIN, "-2147483648", "-2147483652"},
-        {"2", 2, "2", "-2"},
+        {"-2147483648", INT_MIN, "", ""},
+        {"-99999999999", INT_MIN, "", ""},
+        {"2", 2, "", ""},
+        {"53", 53, "53", ""},
     };
     for (const auto& c : cases) {
         std::string replyText = std::string(c.FirstLine) + "\r\n";
+        for (int record = 0; record < 55; ++record) replyText += "7\tX\tD\r\n";
         const BestOfUpdate update = ParseBestOf(replyText);
         EXPECT_EQ(update.EntryCount, c.Count) << c.FirstLine;
         EXPECT_EQ(update.Rows.Rows[0], "     Zorblet hat " + std::to_string(c.Count) + " HighScore-Eintr\xE4ge");
-        EXPECT_EQ(update.Rows.Rows[58], PadLeft(c.Rank58, 4) + Spaces(36)) << c.FirstLine;
-        EXPECT_EQ(update.Rows.Rows[54], PadLeft(c.Rank54, 4) + Spaces(36)) << c.FirstLine;
+        const auto row = [](std::string rank) {
+            return rank.empty() ? rank : PadLeft(rank, 4) + "       7  X" + Spaces(23) + "  D";
+        };
+        EXPECT_EQ(update.Rows.Rows[58], row(c.Rank58)) << c.FirstLine;
+        EXPECT_EQ(update.Rows.Rows[54], row(c.Rank54)) << c.FirstLine;
     }
 }
 
@@ -239,7 +270,8 @@ TEST_P(PlaceListFixture, EveryRowOfTheServicesReply) {
     for (int index = 0; index <= LastRowIndex; ++index) {
         const int record = index - c.FirstRow;
         if (record >= 0 && record < std::ssize(lines.Records)) {
-            EXPECT_EQ(highscoreRows[index], PrintedPlaceRow(lines.Records[record])) << "row " << index;
+            const std::vector<std::string>& fields = lines.Records[record];
+            EXPECT_EQ(highscoreRows[index], IsEntry(fields) ? PrintedPlaceRow(fields) : "") << "row " << index;
         } else if (highscoreRows[index] != "earlier") {
             ADD_FAILURE() << "row " << index << " was written";
         }
@@ -260,7 +292,7 @@ TEST(PlaceListReply, RowsOfTheServicesReplyReadAsTheTableShowsThem) {
     EXPECT_EQ(update.Rows.Rows.back(), "   600  \xC4rger & Co" + Spaces(16) + "02.02.24");
 
     replyText = ReadFixture("liste_60_P61.txt");
-    EXPECT_EQ(ParsePlaceList(replyText).Rows.Rows.back(), Spaces(34)) << "ranks past the last entry";
+    EXPECT_EQ(ParsePlaceList(replyText).Rows.Rows.back(), "") << "ranks past the last entry have no row";
 }
 
 // A reply with P and fourteen records "k TAB Nk TAB D CR LF", k = 1..14.
@@ -327,12 +359,12 @@ TEST(PlaceListReply, AReplyWithoutItsLastLineEndLeavesTheDateInTheReplyText) {
     EXPECT_EQ(replyText, "02.02.24");
     ASSERT_EQ(update.Rows.Rows.size(), 4u);
     EXPECT_EQ(update.Rows.Rows[0], "   500  Bert" + Spaces(22)) << "an empty date";
-    EXPECT_EQ(update.Rows.Rows[3], Spaces(34));
+    EXPECT_EQ(update.Rows.Rows[3], "");
 
     replyText = "";
     const PlaceListUpdate empty = ParsePlaceList(replyText);
     EXPECT_EQ(empty.ScorePlace, 0);
-    EXPECT_EQ(empty.Rows.Rows, std::vector<std::string>(3, Spaces(34)));
+    EXPECT_EQ(empty.Rows.Rows, std::vector<std::string>(3, ""));
 }
 
 TEST(PlaceListReply, ARecordWithoutItsTabTakesItsFieldsAcrossTheLineEnd) {
