@@ -32,14 +32,8 @@ std::string_view CutText(std::string_view text) {
 // share are skipped.
 template <typename Item>
 void SortIntoRankOrder(std::vector<Item>& items) {
-    if (std::is_sorted(items.begin(), items.end(),
-                       [](const Item& a, const Item& b) { return RanksBefore(a.key, b.key); })) {
-        return;
-    }
     // Ascending in this value is descending in points.
-    const auto descending = [](const Item& item) {
-        return ~(static_cast<std::uint32_t>(item.key.points) ^ 0x80000000u);
-    };
+    const auto descending = [](const Item& item) { return ~(static_cast<std::uint32_t>(item.points) ^ 0x80000000u); };
     std::vector<Item> buffer(items.size());
     for (unsigned shift = 0; shift < 32; shift += 8) {
         std::array<std::size_t, 257> starts{};
@@ -98,9 +92,8 @@ void RankIndex::Build(std::vector<Loaded> entries) {
         Block& block = blocks_.emplace_back();
         block.reserve(BlockCapacity);
         const std::size_t end = std::min(entries.size(), start + BuiltBlockFill);
-        for (std::size_t i = start; i < end; ++i) {
-            block.push_back({entries[i].key.id, entries[i].key.points, entries[i].text});
-        }
+        block.insert(block.end(), entries.begin() + static_cast<std::ptrdiff_t>(start),
+                     entries.begin() + static_cast<std::ptrdiff_t>(end));
     }
     size_ = static_cast<std::int64_t>(entries.size());
     RebuildCounts();

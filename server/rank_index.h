@@ -46,9 +46,10 @@ private:
 // owner guards it.
 class RankIndex final : public RankedView {
 public:
-    // One entry for Build: its key and its texts, in any order.
+    // One entry for Build: its key and its texts.
     struct Loaded {
-        RankKey key;
+        std::int64_t id;
+        std::int32_t points;
         EntryTexts::Reference text;
     };
 
@@ -57,7 +58,8 @@ public:
     RankIndex& operator=(RankIndex&&) noexcept;
     ~RankIndex() override;
 
-    // Replaces the contents with `entries` (their texts already in texts()); sorts them.
+    // Replaces the contents with `entries` (their texts already in texts()) given in id
+    // order; sorts them.
     void Build(std::vector<Loaded> entries);
     EntryTexts& texts() { return texts_; }
 
@@ -73,11 +75,7 @@ public:
     std::int64_t PlaceOf(std::int32_t points, std::int64_t id) const override;
 
 private:
-    struct Slot {
-        std::int64_t id;
-        std::int32_t points;
-        EntryTexts::Reference text;
-    };
+    using Slot = Loaded;
     using Block = std::vector<Slot>;
     struct Position {
         std::size_t block;

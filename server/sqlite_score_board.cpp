@@ -64,6 +64,15 @@ std::unordered_set<std::int64_t> ReadRemovedIds(sqlite3* connection) {
     return ids;
 }
 
+// Ids count up from 1: the highest is the number of entries, give or take a few deleted
+// by hand. A hint only, so an absurd one is ignored.
+std::size_t EstimateEntries(sqlite3* connection) {
+    SqliteStatement select(connection, "SELECT max(id) FROM scores");
+    const std::int64_t highest = select.Step() ? select.ColumnInt64(0) : 0;
+    select.Reset();
+    return static_cast<std::size_t>(std::clamp<std::int64_t>(highest, 0, std::int64_t{1} << 28));
+}
+
 std::string JoinIds(const std::vector<std::int64_t>& ids) {
     std::string joined;
     for (std::int64_t id : ids) {
@@ -117,13 +126,14 @@ SqliteScoreBoard::SqliteScoreBoard(const std::filesystem::path& file)
 void SqliteScoreBoard::LoadIndex() {
     const std::unordered_set<std::int64_t> removed = ReadRemovedIds(writer_.get());
     std::vector<RankIndex::Loaded> loaded;
+    loaded.reserve(EstimateEntries(writer_.get()));
     RankIndex index;
     SqliteStatement select(writer_.get(), "SELECT id, points, name, date, stored_at FROM scores ORDER BY id");
     while (select.Step()) {
         const std::int64_t id = select.ColumnInt64(0);
         if (removed.contains(id)) continue;
         const auto points = static_cast<std::int32_t>(select.ColumnInt64(1));
-        loaded.push_back({{points, id}, index.texts().Append(select.ColumnBytes(2), select.ColumnBytes(3),
+        loaded.push_back({id, points, index.texts().Append(select.ColumnBytes(2), select.ColumnBytes(3),
                                                              select.ColumnInt64(4))});
     }
     index.Build(std::move(loaded));
