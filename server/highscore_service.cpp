@@ -6,6 +6,7 @@
 
 #include "highscore/local_date.h"
 #include "query.h"
+#include "refused_names.h"
 #include "replies.h"
 #include "submission.h"
 
@@ -32,7 +33,8 @@ HighscoreService::HighscoreService(ScoreBoard& board, ServiceSettings settings)
       best_of_path_(settings.base_path + "BestOffSQL.php"),
       place_list_path_(settings.base_path + "ListeSQL.php"),
       submission_path_(settings.base_path + "HighScoreSQL.php"),
-      guard_(settings.submissions_per_minute) {}
+      guard_(settings.submissions_per_minute),
+      refused_names_(settings.refused_names) {}
 
 Reply HighscoreService::Answer(std::string_view method, std::string_view target, const std::string& address) {
     const RequestTarget parts = SplitTarget(target);
@@ -77,6 +79,9 @@ Reply HighscoreService::AnswerSubmission(std::string_view query, const std::stri
     if (!parameters) return RefuseRequest(400, MalformedQuery);
     const ValidatedSubmission validated = ValidateSubmission(*parameters);
     if (!validated.submission) return RefuseRequest(400, validated.problem);
+    if (refused_names_ != nullptr && refused_names_->Refuses(validated.submission->name)) {
+        return RefuseRequest(400, "Name contains a word this list does not take");
+    }
     return StoreSubmission(*validated.submission, address);
 }
 

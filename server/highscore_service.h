@@ -8,9 +8,12 @@
 
 namespace zorblet::server {
 
+class RefusedNames;
+
 struct ServiceSettings {
     std::string base_path = "/";      // starts and ends with '/'
     int submissions_per_minute = 10;  // per address; 0 switches the limit off
+    const RefusedNames* refused_names = nullptr;  // none: every valid name is taken
 };
 
 // What to send back: the status and a Windows-1252 text body.
@@ -40,6 +43,7 @@ private:
     const std::string place_list_path_;
     const std::string submission_path_;
     SubmitGuard guard_;
+    const RefusedNames* const refused_names_;
 };
 
 // One line of plain text naming the problem, with the status it goes with.

@@ -6,11 +6,13 @@
 #include <cstdio>
 #include <exception>
 #include <filesystem>
+#include <memory>
 #include <span>
 #include <thread>
 
 #include "highscore_service.h"
 #include "http_frontend.h"
+#include "refused_names.h"
 #include "server_options.h"
 #include "sqlite_score_board.h"
 
@@ -18,13 +20,14 @@ namespace {
 
 using namespace zorblet::server;
 
-// SIGINT and SIGTERM are blocked in every thread and taken by one waiting thread, so no
-// handler runs in the middle of a request. This must run before any thread starts.
-sigset_t BlockStopSignals() {
+// SIGINT, SIGTERM and SIGHUP are blocked in every thread and taken by one waiting thread,
+// so no handler runs in the middle of a request. This must run before any thread starts.
+sigset_t BlockHandledSignals() {
     sigset_t signals;
     sigemptyset(&signals);
     sigaddset(&signals, SIGINT);
     sigaddset(&signals, SIGTERM);
+    sigaddset(&signals, SIGHUP);
     pthread_sigmask(SIG_BLOCK, &signals, nullptr);
     // A client that hangs up must not end the process, and a file-size limit should turn
     // into a storage error (answered 503) rather than a kill.
@@ -56,10 +59,34 @@ void AnnounceStart(const ServerOptions& options, int port, const std::filesystem
                  DescribeAddress(options, port).c_str(), static_cast<long long>(entries), database.c_str());
 }
 
-int Serve(const ServerOptions& options, const sigset_t& stop_signals) {
+std::unique_ptr<RefusedNames> ReadRefusedNames(const ServerOptions& options) {
+    if (options.refused_names_file.empty()) return nullptr;
+    return std::make_unique<RefusedNames>(options.refused_names_file);
+}
+
+// SIGHUP reads the refused names again; a file that cannot be read keeps the old words.
+void ReloadRefusedNames(RefusedNames* names) {
+    if (names == nullptr) return;
+    const std::string problem = names->Reload();
+    if (problem.empty()) {
+        std::fprintf(stderr, "zorblet-highscore-server: %zu refused words from %s\n", names->CountWords(),
+                     names->file().c_str());
+    } else {
+        std::fprintf(stderr, "zorblet-highscore-server: warning: keeping the refused words: %s\n", problem.c_str());
+    }
+}
+
+// Waits for the stop signal, reloading on SIGHUP meanwhile.
+void AwaitStop(const sigset_t& signals, RefusedNames* refused_names) {
+    int received = 0;
+    while (sigwait(&signals, &received) == 0 && received == SIGHUP) ReloadRefusedNames(refused_names);
+}
+
+int Serve(const ServerOptions& options, const sigset_t& handled_signals) {
+    const std::unique_ptr<RefusedNames> refused_names = ReadRefusedNames(options);
     const std::filesystem::path database = PrepareDatabasePath(options);
     SqliteScoreBoard board(database);
-    HighscoreService service(board, {options.base_path, options.submissions_per_minute});
+    HighscoreService service(board, {options.base_path, options.submissions_per_minute, refused_names.get()});
     HttpFrontend frontend(service, options.threads, options.connections_per_address);
     const int port = frontend.Bind(options.bind_address, options.port);
     if (port < 0) {
@@ -69,8 +96,7 @@ int Serve(const ServerOptions& options, const sigset_t& stop_signals) {
     }
     AnnounceStart(options, port, database, board);
     std::thread stopper([&] {
-        int received = 0;
-        sigwait(&stop_signals, &received);
+        AwaitStop(handled_signals, refused_names.get());
         frontend.Stop();
     });
     const bool served = frontend.Run();
@@ -88,9 +114,9 @@ int main(int argc, char** argv) {
         std::fputs(parsed.message.c_str(), parsed.exit_status == 0 ? stdout : stderr);
         return parsed.exit_status;
     }
-    const sigset_t stop_signals = BlockStopSignals();
+    const sigset_t handled_signals = BlockHandledSignals();
     try {
-        return Serve(*parsed.options, stop_signals);
+        return Serve(*parsed.options, handled_signals);
     } catch (const std::exception& error) {
         std::fprintf(stderr, "zorblet-highscore-server: %s\n", error.what());
         return 1;

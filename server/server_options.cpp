@@ -22,6 +22,9 @@ constexpr const char* UsageText =
     "  --max-connections-per-address N\n"
     "                     open connections one client address may hold; one more is\n"
     "                     closed at once (default 64; 0: no cap)\n"
+    "  --refuse-names FILE\n"
+    "                     refuse names containing a word of FILE (UTF-8, one word a\n"
+    "                     line, case ignored); read again on SIGHUP\n"
     "  --version          show the version\n"
     "  --help             show this text\n";
 
@@ -59,6 +62,9 @@ std::string ApplyOption(ServerOptions& options, std::string_view name, std::stri
     } else if (name == "--base-path") {
         if (!IsValidBasePath(value)) return "--base-path must start and end with '/'";
         options.base_path = value;
+    } else if (name == "--refuse-names") {
+        if (value.empty()) return "--refuse-names needs a file";
+        options.refused_names_file = std::string(value);
     } else if (name == "--port") {
         const auto port = ParseWholeNumber(value, 0, 65535);
         if (!port) return "--port must be a number from 0 to 65535";

@@ -22,6 +22,8 @@ struct ServerOptions {
     // Open connections one client address may hold; 0: no cap. The game opens one at a
     // time, so this only stops a single client from taking the slots all others share.
     std::size_t connections_per_address = 64;
+    // Words refused in names, one a line; empty: none.
+    std::filesystem::path refused_names_file;
 };
 
 // "zorblet-highscore-server VERSION", as --version prints it and the start line begins.

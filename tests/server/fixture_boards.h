@@ -1,5 +1,6 @@
 #pragma once
 
+#include <string>
 #include <vector>
 
 #include "score_board.h"
@@ -12,5 +13,9 @@ std::vector<ScoreEntry> SixtyEntryBoard();  // ties, negative points, Windows-12
 
 // The plain ranking: more points first, equal points in arrival order.
 std::vector<ScoreEntry> RankNaively(std::vector<ScoreEntry> entries);
+
+// The best-of and place-list replies for a ranked list, computed the slow, obvious way.
+std::string ExpectedBestOf(const std::vector<ScoreEntry>& ranked);
+std::string ExpectedPlaceList(const std::vector<ScoreEntry>& ranked, std::int32_t points);
 
 }  // namespace zorblet::server::testing

@@ -93,7 +93,7 @@ TEST(RankIndex, BuildsFromEntriesInIdOrderAsInsertsWould) {
     std::vector<RankIndex::Loaded> loaded;
     for (std::int64_t id = 1; id <= 5000; ++id) {
         stored.push_back({id, {points(random), "N" + std::to_string(id), "02.02.25"}});
-        loaded.push_back({{stored.back().entry.points, id}, index.texts().Append(stored.back().entry.name, "02.02.25", id)});
+        loaded.push_back({id, stored.back().entry.points, index.texts().Append(stored.back().entry.name, "02.02.25", id)});
     }
     index.Build(std::move(loaded));
     ExpectAgreement(index, stored);
