@@ -165,6 +165,19 @@ void ServerProcess::Kill() {
     WaitForExit();
 }
 
+void ServerProcess::Signal(int signal_number) const {
+    kill(pid_, signal_number);
+}
+
+bool ServerProcess::AwaitLog(const std::string& text, std::size_t after) const {
+    const auto deadline = std::chrono::steady_clock::now() + StartTimeout;
+    while (ReadLog().find(text, after) == std::string::npos) {
+        if (std::chrono::steady_clock::now() > deadline) return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    return true;
+}
+
 std::string ServerProcess::ReadLog() const {
     std::ifstream file(log_file_, std::ios::binary);
     std::ostringstream text;

@@ -70,6 +70,10 @@ public:
     int Stop();
     // SIGKILL and wait: no chance to clean up.
     void Kill();
+    // Sends a signal and returns at once.
+    void Signal(int signal_number) const;
+    // Waits until the log holds `text` (after `after` bytes of it); false after 30 s.
+    bool AwaitLog(const std::string& text, std::size_t after = 0) const;
 
     int port() const { return port_; }
     std::string ReadLog() const;
