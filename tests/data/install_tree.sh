@@ -65,8 +65,12 @@ zcat "$game$mandir/man6/zorblet.6.gz" | grep -q '^\.TH ZORBLET 6 ' || fail "zorb
 
 server="$work/server"
 unit="$unitdir/zorblet-highscore-server.service"
-expect_files server "$bindir/zorblet-highscore-server" "$unit" "$defaults" \
-    "$mandir/man8/zorblet-highscore-server.8.gz" "$datadir/doc/zorblet-highscore-server/copyright"
+expect_files server "$bindir/zorblet-highscore-server" "$bindir/zorblet-highscore-admin" "$unit" "$defaults" \
+    "$mandir/man8/zorblet-highscore-server.8.gz" "$mandir/man8/zorblet-highscore-admin.8.gz" \
+    "$datadir/doc/zorblet-highscore-server/copyright"
+[ -x "$server$bindir/zorblet-highscore-admin" ] || fail "the admin command is not executable"
+zcat "$server$mandir/man8/zorblet-highscore-admin.8.gz" | grep -q '^\.TH ZORBLET\\-HIGHSCORE\\-ADMIN 8 ' ||
+    fail "zorblet-highscore-admin.8.gz is no manual page"
 grep -qx "ExecStart=$bindir/zorblet-highscore-server --db /var/lib/zorblet-highscore-server/highscores.sqlite \$OPTIONS" \
     "$server$unit" || fail "the unit does not start the installed server with the defaults file's OPTIONS"
 grep -qx "EnvironmentFile=-$defaults" "$server$unit" || fail "the unit does not read $defaults"
