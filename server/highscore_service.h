@@ -16,11 +16,12 @@ struct ServiceSettings {
     const RefusedNames* refused_names = nullptr;  // none: every valid name is taken
 };
 
-// What to send back: the status and a Windows-1252 text body.
+// What to send back: the status and a body, by default Windows-1252 text.
 struct Reply {
     int status = 200;
     std::string body;
     std::string allow;  // the methods a 405 names
+    std::string content_type = "text/plain; charset=windows-1252";
 };
 
 // The three scripts the game calls under the base path: the best-of table, the list

@@ -2,16 +2,20 @@
 
 #include <pthread.h>
 #include <signal.h>
+#include <sys/resource.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <exception>
 #include <filesystem>
 #include <memory>
 #include <span>
-#include <thread>
 
+#include "connection_event_log.h"
+#include "connection_registry.h"
 #include "highscore_service.h"
-#include "http_frontend.h"
+#include "http_listener.h"
+#include "listening_socket.h"
 #include "refused_names.h"
 #include "server_options.h"
 #include "sqlite_score_board.h"
@@ -59,6 +63,21 @@ void AnnounceStart(const ServerOptions& options, int port, const std::filesystem
                  DescribeAddress(options, port).c_str(), static_cast<long long>(entries), database.c_str());
 }
 
+// Each connection holds a descriptor: the slots stay below the process's limit of open
+// files, raised as far as allowed, with room for the database and the listeners.
+std::size_t FindConnectionSlots() {
+    constexpr std::size_t MaxSlots = 16384;
+    constexpr rlim_t Reserved = 128 + 256;  // files of its own, connections on their way out
+    rlimit files{};
+    if (::getrlimit(RLIMIT_NOFILE, &files) != 0) return 256;
+    if (files.rlim_cur < files.rlim_max) {
+        files.rlim_cur = files.rlim_max;
+        ::setrlimit(RLIMIT_NOFILE, &files);
+        ::getrlimit(RLIMIT_NOFILE, &files);
+    }
+    return files.rlim_cur > Reserved + 64 ? std::min<std::size_t>(MaxSlots, files.rlim_cur - Reserved) : 64;
+}
+
 std::unique_ptr<RefusedNames> ReadRefusedNames(const ServerOptions& options) {
     if (options.refused_names_file.empty()) return nullptr;
     return std::make_unique<RefusedNames>(options.refused_names_file);
@@ -76,7 +95,7 @@ void ReloadRefusedNames(RefusedNames* names) {
     }
 }
 
-// Waits for the stop signal, reloading on SIGHUP meanwhile.
+// Waits for a stop signal, reloading on SIGHUP meanwhile.
 void AwaitStop(const sigset_t& signals, RefusedNames* refused_names) {
     int received = 0;
     while (sigwait(&signals, &received) == 0 && received == SIGHUP) ReloadRefusedNames(refused_names);
@@ -87,23 +106,27 @@ int Serve(const ServerOptions& options, const sigset_t& handled_signals) {
     const std::filesystem::path database = PrepareDatabasePath(options);
     SqliteScoreBoard board(database);
     HighscoreService service(board, {options.base_path, options.submissions_per_minute, refused_names.get()});
-    HttpFrontend frontend(service, options.threads, options.connections_per_address);
-    const int port = frontend.Bind(options.bind_address, options.port);
-    if (port < 0) {
+    ConnectionRegistry registry(FindConnectionSlots(), options.connections_per_address);
+    const TcpListening listening = ListenOnTcp(options.bind_address, options.port);
+    if (listening.socket < 0) {
         std::fprintf(stderr, "zorblet-highscore-server: cannot listen on %s port %d\n", options.bind_address.c_str(),
                      options.port);
         return 1;
     }
-    AnnounceStart(options, port, database, board);
-    std::thread stopper([&] {
-        AwaitStop(handled_signals, refused_names.get());
-        frontend.Stop();
-    });
-    const bool served = frontend.Run();
-    pthread_kill(stopper.native_handle(), SIGTERM);  // wakes it if Run ended on its own
-    stopper.join();
+    ListenerSettings settings;
+    settings.threads = options.threads;
+    settings.registry = &registry;
+    HttpListener game(listening.socket,
+                      [&service](const Request& request) {
+                          return service.Answer(request.method, request.target, request.address);
+                      },
+                      settings);
+    AnnounceStart(options, listening.port, database, board);
+    const ConnectionEventLog event_log(registry);
+    AwaitStop(handled_signals, refused_names.get());
+    game.Stop();
     std::fprintf(stderr, "zorblet-highscore-server: stopped\n");
-    return served ? 0 : 1;
+    return 0;
 }
 
 }  // namespace

@@ -8,10 +8,12 @@
 
 namespace zorblet::server {
 
-// One HTTP request as a listener hands it to whoever answers it.
+// One HTTP request as a listener hands it to its handler: the method and the target
+// exactly as sent, the body (empty unless the listener takes bodies) and the client's
+// address ("local" on a Unix socket).
 struct Request {
     std::string_view method;
-    std::string_view target;  // exactly as sent
+    std::string_view target;
     std::string_view body;
     const std::string& address;
 };

@@ -7,7 +7,7 @@
 #include <thread>
 
 #include "client_socket.h"
-#include "connection_quota.h"
+#include "connection_registry.h"
 #include "server_test.h"
 
 namespace zorblet::server::testing {
@@ -153,21 +153,24 @@ ClientAddress AddressOf(const char* text) {
         EXPECT_EQ(inet_pton(AF_INET6, text, &ipv6->sin6_addr), 1) << text;
         ipv6->sin6_family = AF_INET6;
     }
-    return ToClientAddress(storage).value();
+    return ToClientAddress(reinterpret_cast<const sockaddr*>(&storage)).value();
 }
 
-TEST(ConnectionQuota, CountsAnIpv4AddressAndItsIpv4MappedFormAsOneClient) {
-    ConnectionQuota quota(100, 2);
-    EXPECT_TRUE(quota.Admit(AddressOf("192.0.2.7")));
-    EXPECT_TRUE(quota.Admit(AddressOf("::ffff:192.0.2.7")));
-    EXPECT_FALSE(quota.Admit(AddressOf("192.0.2.7")));
-    EXPECT_FALSE(quota.Admit(AddressOf("::ffff:192.0.2.7")));
+TEST(ConnectionRegistry, CountsAnIpv4AddressAndItsIpv4MappedFormAsOneClient) {
+    ConnectionRegistry registry(100, 2);
+    EXPECT_TRUE(registry.Admit(AddressOf("192.0.2.7")));
+    EXPECT_TRUE(registry.Admit(AddressOf("::ffff:192.0.2.7")));
+    EXPECT_FALSE(registry.Admit(AddressOf("192.0.2.7")));
+    EXPECT_FALSE(registry.Admit(AddressOf("::ffff:192.0.2.7")));
     // Neighbours in either family are other clients.
     for (const char* other : {"192.0.2.8", "::192.0.2.7", "::ffff:192.0.2.8", "2001:db8::c000:207"}) {
-        EXPECT_TRUE(quota.Admit(AddressOf(other))) << other;
+        EXPECT_TRUE(registry.Admit(AddressOf(other))) << other;
     }
-    quota.Release(AddressOf("::ffff:192.0.2.7"));
-    EXPECT_TRUE(quota.Admit(AddressOf("192.0.2.7")));
+    TrackedConnection closing;
+    closing.address = AddressOf("::ffff:192.0.2.7");
+    registry.Release(closing);
+    EXPECT_TRUE(registry.Admit(AddressOf("192.0.2.7")));
+    EXPECT_EQ(registry.CountEvents(ConnectionEvent::AddressCap), 2u);
 }
 
 }  // namespace
