@@ -185,6 +185,12 @@ AdminService::AdminService(SqliteScoreBoard& board, std::filesystem::path databa
     : board_(board), backups_(board, std::move(database)), started_(std::chrono::steady_clock::now()) {}
 
 Reply AdminService::Answer(const Request& request) {
+    Reply reply = Route(request);
+    if (reply.content_type == Reply().content_type) reply.content_type = "text/plain; charset=utf-8";
+    return reply;
+}
+
+Reply AdminService::Route(const Request& request) {
     const RequestTarget target = SplitTarget(request.target);
     const std::optional<QueryParameters> parameters = ParseQuery(target.query);
     if (!parameters) return RefuseRequest(400, "malformed percent escape in query");
@@ -280,7 +286,10 @@ Reply AdminService::AnswerBackup(std::string_view method, std::string_view token
     const auto offset = admin::ParseByteOffset(*offset_text.value);
     if (!offset) return RefuseRequest(400, "offset must be a whole number from 0 on");
     std::optional<std::string> bytes = backups_.Read(key, *offset, admin::BackupChunkBytes);
-    return bytes ? Reply{200, std::move(*bytes), {}} : RefuseRequest(404, "no such backup");
+    if (!bytes) return RefuseRequest(404, "no such backup");
+    Reply piece{200, std::move(*bytes), {}};
+    piece.content_type = "application/octet-stream";
+    return piece;
 }
 
 }  // namespace zorblet::server

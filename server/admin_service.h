@@ -23,6 +23,7 @@ public:
     Reply Answer(const Request& request);
 
 private:
+    Reply Route(const Request& request);
     Reply AnswerEntries(const QueryParameters& parameters);
     Reply AnswerModeration(bool remove, const QueryParameters& parameters);
     Reply AnswerLog();

@@ -9,8 +9,8 @@ ZORBLET_BUILD_PACKAGES=(
   libcurl4-openssl-dev libmicrohttpd-dev libsqlite3-dev curl
   librsvg2-bin
 )
-# What scripts/bench-server needs on top: the HTTP load generator.
-ZORBLET_BENCH_PACKAGES=(wrk)
+# What scripts/bench-server needs on top: the HTTP load generator, and sqlite3 to check a backup.
+ZORBLET_BENCH_PACKAGES=(wrk sqlite3)
 # What the tests need on top: GoogleTest, an X server to play in, tools to drive and look at
 # it, clang with its libFuzzer runtime for the fuzzer, and the validators of the desktop
 # entry, the AppStream file and the manual pages.
