@@ -185,11 +185,13 @@ std::string ServerProcess::ReadLog() const {
     return text.str();
 }
 
-CommandOutcome RunServerCommand(const std::vector<std::string>& arguments) {
+namespace {
+
+CommandOutcome RunProgram(const char* program, const std::vector<std::string>& arguments) {
     const TempDir directory;
     const std::string out = (directory.path() / "out").string();
     const std::string err = (directory.path() / "err").string();
-    std::vector<std::string> command{ZORBLET_SERVER_BINARY};
+    std::vector<std::string> command{program};
     command.insert(command.end(), arguments.begin(), arguments.end());
     std::vector<char*> argv;
     for (std::string& argument : command) argv.push_back(argument.data());
@@ -212,6 +214,16 @@ CommandOutcome RunServerCommand(const std::vector<std::string>& arguments) {
         return text.str();
     };
     return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, read_file(out), read_file(err)};
+}
+
+}  // namespace
+
+CommandOutcome RunServerCommand(const std::vector<std::string>& arguments) {
+    return RunProgram(ZORBLET_SERVER_BINARY, arguments);
+}
+
+CommandOutcome RunAdminCommand(const std::vector<std::string>& arguments) {
+    return RunProgram(ZORBLET_ADMIN_BINARY, arguments);
 }
 
 void SeedBoard(const std::filesystem::path& database, const std::vector<ScoreEntry>& entries) {

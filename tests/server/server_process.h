@@ -49,6 +49,8 @@ struct CommandOutcome {
 
 // Runs the server binary with these arguments to its end, e.g. for --version.
 CommandOutcome RunServerCommand(const std::vector<std::string>& arguments);
+// Runs zorblet-highscore-admin with these arguments to its end.
+CommandOutcome RunAdminCommand(const std::vector<std::string>& arguments);
 
 // A reply as the server sent it, head and body; status 0 when it is none.
 HttpReply ParseReply(const std::string& answer);
