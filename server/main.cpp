@@ -11,11 +11,15 @@
 #include <memory>
 #include <span>
 
+#include "admin_listener.h"
 #include "connection_event_log.h"
 #include "connection_registry.h"
 #include "highscore_service.h"
 #include "http_listener.h"
 #include "listening_socket.h"
+#include "admin_service.h"
+#include "metrics.h"
+#include "operator_pages.h"
 #include "refused_names.h"
 #include "server_options.h"
 #include "sqlite_score_board.h"
@@ -101,29 +105,70 @@ void AwaitStop(const sigset_t& signals, RefusedNames* refused_names) {
     while (sigwait(&signals, &received) == 0 && received == SIGHUP) ReloadRefusedNames(refused_names);
 }
 
+// The game's requests go to the service, timed and counted.
+RequestHandler MakeGameHandler(HighscoreService& service) {
+    return [&service](const Request& request) {
+        return service.Answer(request.method, request.target, request.address);
+    };
+}
+
+ListenerSettings GameListenerSettings(const ServerOptions& options, ConnectionRegistry& registry,
+                                      ServiceMetrics& metrics, const HighscoreService& service) {
+    ListenerSettings settings;
+    settings.threads = options.threads;
+    settings.registry = &registry;
+    settings.observe = [&metrics, &service](const Request& request, const Reply& reply,
+                                            std::chrono::nanoseconds duration) {
+        metrics.CountRequest(service.ClassifyRequest(request.target), reply.status, duration);
+    };
+    return settings;
+}
+
+std::unique_ptr<HttpListener> StartMetricsListener(const ListenAddress& address, const OperatorSources& sources) {
+    const TcpListening listening = ListenOnTcp(address.host, address.port);
+    if (listening.socket < 0) {
+        throw std::runtime_error("cannot listen for metrics on " + address.host + " port " +
+                                 std::to_string(address.port));
+    }
+    ListenerSettings settings;
+    settings.log_requests = false;  // scraped every few seconds
+    std::fprintf(stderr, "zorblet-highscore-server: metrics on %s port %d\n", address.host.c_str(), listening.port);
+    return std::make_unique<HttpListener>(listening.socket, MakeOperatorHandler(sources), settings);
+}
+
 int Serve(const ServerOptions& options, const sigset_t& handled_signals) {
+    // Before anything else, so that a second server on the same socket ends at once.
+    std::unique_ptr<UnixSocketFile> admin_socket;
+    if (!options.admin_socket.empty()) admin_socket = std::make_unique<UnixSocketFile>(options.admin_socket);
     const std::unique_ptr<RefusedNames> refused_names = ReadRefusedNames(options);
     const std::filesystem::path database = PrepareDatabasePath(options);
     SqliteScoreBoard board(database);
-    HighscoreService service(board, {options.base_path, options.submissions_per_minute, refused_names.get()});
+    ServiceMetrics metrics;
+    HighscoreService service(board, {options.base_path, options.submissions_per_minute, refused_names.get(),
+                                     [&metrics](SubmissionOutcome outcome) { metrics.CountSubmission(outcome); }});
     ConnectionRegistry registry(FindConnectionSlots(), options.connections_per_address);
+    const OperatorSources sources{metrics, board, registry};
     const TcpListening listening = ListenOnTcp(options.bind_address, options.port);
     if (listening.socket < 0) {
         std::fprintf(stderr, "zorblet-highscore-server: cannot listen on %s port %d\n", options.bind_address.c_str(),
                      options.port);
         return 1;
     }
-    ListenerSettings settings;
-    settings.threads = options.threads;
-    settings.registry = &registry;
-    HttpListener game(listening.socket,
-                      [&service](const Request& request) {
-                          return service.Answer(request.method, request.target, request.address);
-                      },
-                      settings);
+    HttpListener game(listening.socket, MakeGameHandler(service),
+                      GameListenerSettings(options, registry, metrics, service));
+    std::unique_ptr<HttpListener> metrics_listener;
+    if (options.metrics_bind) metrics_listener = StartMetricsListener(*options.metrics_bind, sources);
+    AdminService admin(board, database);  // outlives the listener that calls it
+    std::unique_ptr<HttpListener> admin_listener;
+    if (admin_socket) {
+        admin_listener = StartAdminListener(*admin_socket, sources,
+                                            [&admin](const Request& request) { return admin.Answer(request); });
+    }
     AnnounceStart(options, listening.port, database, board);
     const ConnectionEventLog event_log(registry);
     AwaitStop(handled_signals, refused_names.get());
+    if (admin_listener) admin_listener->Stop();
+    if (metrics_listener) metrics_listener->Stop();
     game.Stop();
     std::fprintf(stderr, "zorblet-highscore-server: stopped\n");
     return 0;

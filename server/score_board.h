@@ -64,6 +64,11 @@ public:
     // Returns once the entry is stored durably; throws StorageError and stores nothing
     // when it cannot.
     virtual void AddEntry(const ScoreEntry& entry) = 0;
+    // True when the storage answers a read and has not failed to store since it last
+    // stored.
+    virtual bool CheckHealth() const = 0;
+    // Entries that operators took off the list.
+    virtual std::int64_t CountRemovedEntries() const { return 0; }
 };
 
 }  // namespace zorblet::server

@@ -9,6 +9,12 @@
 
 namespace zorblet::server {
 
+// A TCP address to listen on: a numeric host and a port.
+struct ListenAddress {
+    std::string host;
+    int port = 0;
+};
+
 struct ServerOptions {
     std::string bind_address = "127.0.0.1";
     int port = 8080;
@@ -24,6 +30,10 @@ struct ServerOptions {
     std::size_t connections_per_address = 64;
     // Words refused in names, one a line; empty: none.
     std::filesystem::path refused_names_file;
+    // Where /metrics and /healthz are answered over TCP; none unless given.
+    std::optional<ListenAddress> metrics_bind;
+    // The operators' Unix socket; none when empty.
+    std::filesystem::path admin_socket;
 };
 
 // "zorblet-highscore-server VERSION", as --version prints it and the start line begins.

@@ -117,6 +117,7 @@ SqliteScoreBoard::SqliteScoreBoard(const std::filesystem::path& file)
       owner_lock_(LockFileFor(file)),
       writer_(OpenWriter(file)),
       insert_(writer_.get(), "INSERT INTO scores (points, name, date, stored_at) VALUES (?, ?, ?, ?)"),
+      probe_(writer_.get(), "SELECT max(id) FROM scores"),
       checkpointer_(file, writer_.get(), write_mutex_),
       reader_(OpenSqliteConnection(file, false)) {
     LoadIndex();
@@ -157,9 +158,27 @@ SqliteScoreBoard::StoredRow SqliteScoreBoard::InsertRow(const ScoreEntry& entry)
 
 void SqliteScoreBoard::AddEntry(const ScoreEntry& entry) {
     std::lock_guard write_lock(write_mutex_);
-    const StoredRow row = InsertRow(entry);  // commits on its own
+    StoredRow row{};
+    try {
+        row = InsertRow(entry);  // commits on its own
+    } catch (const StorageError&) {
+        store_failed_ = true;
+        throw;
+    }
+    store_failed_ = false;
     std::unique_lock index_lock(index_mutex_);
     index_.Insert(row.id, entry, row.stored_at);
+}
+
+bool SqliteScoreBoard::CheckHealth() const {
+    std::lock_guard write_lock(write_mutex_);
+    try {
+        probe_.Step();
+        probe_.Reset();
+    } catch (const StorageError&) {
+        return false;
+    }
+    return !store_failed_;
 }
 
 void SqliteScoreBoard::AddEntries(std::span<const ScoreEntry> entries) {

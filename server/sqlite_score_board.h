@@ -1,5 +1,6 @@
 #pragma once
 
+#include <atomic>
 #include <filesystem>
 #include <mutex>
 #include <shared_mutex>
@@ -52,6 +53,7 @@ public:
 
     void ReadRanking(const ViewReader& read) const override;
     void AddEntry(const ScoreEntry& entry) override;
+    bool CheckHealth() const override;
     // Stores all entries in one transaction, or none of them: for filling a board fast.
     void AddEntries(std::span<const ScoreEntry> entries);
 
@@ -83,7 +85,9 @@ private:
     ExclusiveFileLock owner_lock_;
     SqliteConnection writer_;
     SqliteStatement insert_;
-    std::mutex write_mutex_;  // serialises the writer connection's statements
+    mutable std::mutex write_mutex_;  // serialises the writer connection's statements
+    mutable SqliteStatement probe_;   // a cheap read for the health check
+    std::atomic<bool> store_failed_{false};  // since the last entry stored
     WalCheckpointer checkpointer_;
     mutable std::mutex reader_mutex_;  // serialises the reader's statements
     SqliteConnection reader_;          // for operators' reads, beside the writer

@@ -15,12 +15,6 @@
 namespace zorblet::server::testing {
 namespace {
 
-// Ids 1..6 in this order; ranked 1 Anna, 2 Bert, 3 Cleo (a tie with Bert), 4 Dora, 5 Ämil, 6 Finn.
-std::vector<ScoreEntry> SixEntryBoard() {
-    return {{500, "Anna", "01.02.24"}, {300, "Bert", "02.02.24"}, {300, "Cleo", "03.03.24"},
-            {200, "Dora", "04.03.24"}, {100, "\xC4mil", "05.04.24"}, {50, "Finn", "06.04.24"}};
-}
-
 class AdminServiceTest : public ::testing::Test {
 protected:
     void Open(const std::vector<ScoreEntry>& seed) {
@@ -119,72 +113,6 @@ TEST_F(AdminServiceTest, RefusesMalformedRequests) {
         EXPECT_EQ(std::count(reply.body.begin(), reply.body.end(), '\n'), 1) << target << ": " << reply.body;
     }
     EXPECT_EQ(Read("/BestOffSQL.php"), ExpectedBestOf(RankNaively(SixEntryBoard())));  // nothing changed
-}
-
-// Removals change every reply at once and restores bring the entries back to their places;
-// an unknown id changes nothing at all, and a removed one is said to be so.
-TEST_F(AdminServiceTest, RemoveAndRestoreChangeEveryReplyOrNothing) {
-    struct Case {
-        const char* what;
-        std::string ids;
-        int status;
-        std::vector<int> removed;  // ids out of the list afterwards
-        std::string answer;
-        std::string removed_places;  // id and the place a restore gives it
-    };
-    const std::vector<Case> cases{
-        {"the top entry", "1", 200, {1}, "", "1\t1 "},
-        {"one of a tie", "2", 200, {2}, "", "2\t2 "},
-        {"the last entry", "6", 200, {6}, "", "6\t6 "},
-        {"several, given twice", "4,2,4", 200, {2, 4}, "", "2\t2 4\t3 "},
-        {"an unknown id beside a known one", "1,99", 404, {}, "no entry has the id 99; nothing was changed\r\n", ""},
-        {"a removed id", "3", 200, {3}, "entry 3 is removed already\n", "3\t3 "},
-    };
-    const std::vector<ScoreEntry> seed = SixEntryBoard();
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.what);
-        Close();
-        for (const auto& file : std::filesystem::directory_iterator(directory_.path())) {
-            std::filesystem::remove(file);
-        }
-        Open(seed);
-        if (c.ids == "3") {
-            ASSERT_EQ(Admin("POST", "/remove?ids=3&reason=first").status, 200);
-        }
-
-        const Reply reply = Admin("POST", "/remove?ids=" + c.ids + "&reason=faked%09score");
-        EXPECT_EQ(reply.status, c.status);
-        EXPECT_EQ(reply.body, c.answer);
-        std::vector<ScoreEntry> listed;
-        for (std::size_t i = 0; i < seed.size(); ++i) {
-            if (std::find(c.removed.begin(), c.removed.end(), static_cast<int>(i) + 1) == c.removed.end()) {
-                listed.push_back(seed[i]);
-            }
-        }
-        const std::vector<ScoreEntry> ranked = RankNaively(listed);
-        EXPECT_EQ(Read("/BestOffSQL.php"), ExpectedBestOf(ranked));
-        for (std::int32_t points : {600, 500, 300, 250, 100, 50, 0}) {
-            EXPECT_EQ(Read("/ListeSQL.php?Punkte=" + std::to_string(points)), ExpectedPlaceList(ranked, points))
-                << points;
-        }
-        if (c.removed.empty()) continue;
-
-        // The removed entries show where a restore puts them; the log tells who did what.
-        EXPECT_EQ(IdsAndPlaces("?removed=1"), c.removed_places);
-        const std::string log = Admin("GET", "/log").body;
-        EXPECT_NE(log.find("\tremove\t"), std::string::npos) << log;
-        EXPECT_NE(log.find(c.ids == "3" ? "\t3\tfirst\n" : "\tfaked score\n"), std::string::npos) << log;
-
-        std::string all_ids;
-        for (int id : c.removed) all_ids += (all_ids.empty() ? "" : ",") + std::to_string(id);
-        EXPECT_EQ(Admin("POST", "/restore?ids=" + all_ids).body, "");
-        EXPECT_TRUE(Admin("POST", "/restore?ids=" + all_ids).body.starts_with("entry " + all_ids.substr(0, 1) + " is not removed\n"));
-        EXPECT_EQ(Read("/BestOffSQL.php"), ExpectedBestOf(RankNaively(seed)));
-        // Kept in the file: a restart shows the same list.
-        ASSERT_EQ(Admin("POST", "/remove?ids=" + all_ids).status, 200);
-        Reopen();
-        EXPECT_EQ(Read("/BestOffSQL.php"), ExpectedBestOf(ranked));
-    }
 }
 
 // Pages continue after the last entry shown, so a score stored between two pages neither

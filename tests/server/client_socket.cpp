@@ -5,10 +5,12 @@
 #include <poll.h>
 #include <sys/resource.h>
 #include <sys/socket.h>
+#include <sys/un.h>
 #include <unistd.h>
 
 #include <array>
 #include <cerrno>
+#include <cstring>
 #include <stdexcept>
 
 namespace zorblet::server::testing {
@@ -105,6 +107,23 @@ bool ClientSocket::WaitUntilClosed(std::chrono::milliseconds timeout) {
         if (!Receive(std::max(left, std::chrono::milliseconds(0)))) return true;
     } while (Clock::now() < deadline);
     return false;
+}
+
+std::string ExchangeOverUnixSocket(const std::filesystem::path& path, const std::string& request) {
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    std::strncpy(address.sun_path, path.c_str(), sizeof address.sun_path - 1);
+    const int connection = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    std::string answer;
+    if (connect(connection, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0 &&
+        send(connection, request.data(), request.size(), MSG_NOSIGNAL) == static_cast<ssize_t>(request.size())) {
+        std::array<char, 4096> buffer;
+        for (ssize_t n; (n = recv(connection, buffer.data(), buffer.size(), 0)) > 0;) {
+            answer.append(buffer.data(), static_cast<std::size_t>(n));
+        }
+    }
+    close(connection);
+    return answer;
 }
 
 std::string KeepAliveRequest(const std::string& target) {

@@ -13,6 +13,11 @@ std::vector<ScoreEntry> ThreeEntryBoard() {
     return {{300, "Anna", "01.02.24"}, {500, "Bert", "02.02.24"}, {300, "Cleo", "03.02.24"}};
 }
 
+std::vector<ScoreEntry> SixEntryBoard() {
+    return {{500, "Anna", "01.02.24"}, {300, "Bert", "02.02.24"}, {300, "Cleo", "03.03.24"},
+            {200, "Dora", "04.03.24"}, {100, "\xC4mil", "05.04.24"}, {50, "Finn", "06.04.24"}};
+}
+
 std::vector<ScoreEntry> SixtyEntryBoard() {
     // Names the key map can type, and some a hostile client could send.
     const std::array<std::string, 9> names{

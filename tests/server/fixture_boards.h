@@ -9,7 +9,9 @@ namespace zorblet::server::testing {
 
 // Boards with fixed dates, so that replies repeat byte for byte.
 std::vector<ScoreEntry> ThreeEntryBoard();  // a tie at 300 behind 500
-std::vector<ScoreEntry> SixtyEntryBoard();  // ties, negative points, Windows-1252 names
+std::vector<ScoreEntry> SixtyEntryBoard();
+// Ids 1..6 in this order; ranked 1 Anna, 2 Bert, 3 Cleo (a tie with Bert), 4 Dora, 5 Ämil, 6 Finn.
+std::vector<ScoreEntry> SixEntryBoard();  // ties, negative points, Windows-1252 names
 
 // The plain ranking: more points first, equal points in arrival order.
 std::vector<ScoreEntry> RankNaively(std::vector<ScoreEntry> entries);

@@ -112,10 +112,14 @@ void ServerProcess::WaitUntilListening() {
 }
 
 std::string ServerProcess::Exchange(const std::string& request) const {
+    return ExchangeOnPort(port_, request);
+}
+
+std::string ExchangeOnPort(int port, const std::string& request) {
     const int connection = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
     sockaddr_in address{};
     address.sin_family = AF_INET;
-    address.sin_port = htons(static_cast<std::uint16_t>(port_));
+    address.sin_port = htons(static_cast<std::uint16_t>(port));
     address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
     std::string answer;
     if (connect(connection, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0 &&
@@ -129,9 +133,21 @@ std::string ServerProcess::Exchange(const std::string& request) const {
     return answer;
 }
 
+namespace {
+
 // A plain HTTP/1.1 exchange, so that the bytes on the wire are exactly those written here.
+std::string CloseRequest(const std::string& method, const std::string& target) {
+    return method + " " + target + " HTTP/1.1\r\nHost: 127.0.0.1\r\nConnection: close\r\n\r\n";
+}
+
+}  // namespace
+
 HttpReply ServerProcess::Get(const std::string& target, const std::string& method) const {
-    return ParseReply(Exchange(method + " " + target + " HTTP/1.1\r\nHost: 127.0.0.1\r\nConnection: close\r\n\r\n"));
+    return ParseReply(Exchange(CloseRequest(method, target)));
+}
+
+HttpReply GetFromPort(int port, const std::string& target) {
+    return ParseReply(ExchangeOnPort(port, CloseRequest("GET", target)));
 }
 
 HttpReply ParseReply(const std::string& answer) {

@@ -90,6 +90,12 @@ private:
     int port_ = 0;
 };
 
+// Sends raw bytes to 127.0.0.1:`port` on a new connection; returns all it receives until
+// the server closes.
+std::string ExchangeOnPort(int port, const std::string& request);
+// GET `target` from 127.0.0.1:`port`, e.g. a server's metrics address.
+HttpReply GetFromPort(int port, const std::string& target);
+
 // Fills a database file through the storage layer (the server must not be running on it).
 void SeedBoard(const std::filesystem::path& database, const std::vector<ScoreEntry>& entries);
 
