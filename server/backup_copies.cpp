@@ -30,8 +30,17 @@ std::string NewToken() {
 
 }  // namespace
 
+// A copy under way when a server died stays beside the database; this server owns the
+// database now, so whatever copy is there is nobody's.
 BackupCopies::BackupCopies(const SqliteScoreBoard& board, std::filesystem::path database)
-    : board_(board), database_(std::move(database)) {}
+    : board_(board), database_(std::move(database)) {
+    const std::string stale_prefix = database_.filename().string() + ".backup-";
+    std::error_code ignored;
+    const std::filesystem::path folder = database_.has_parent_path() ? database_.parent_path() : ".";
+    for (const auto& file : std::filesystem::directory_iterator(folder, ignored)) {
+        if (file.path().filename().string().starts_with(stale_prefix)) std::filesystem::remove(file.path(), ignored);
+    }
+}
 
 BackupCopies::~BackupCopies() {
     for (const auto& [token, copy] : copies_) ::close(copy.descriptor);

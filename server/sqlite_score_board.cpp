@@ -126,6 +126,7 @@ SqliteScoreBoard::SqliteScoreBoard(const std::filesystem::path& file)
 // One pass over the table in storage order, which SQLite reads fastest, then one sort.
 void SqliteScoreBoard::LoadIndex() {
     const std::unordered_set<std::int64_t> removed = ReadRemovedIds(writer_.get());
+    removed_entries_ = static_cast<std::int64_t>(removed.size());
     std::vector<RankIndex::Loaded> loaded;
     loaded.reserve(EstimateEntries(writer_.get()));
     RankIndex index;
@@ -192,6 +193,10 @@ void SqliteScoreBoard::AddEntries(std::span<const ScoreEntry> entries) {
     for (std::size_t i = 0; i < entries.size(); ++i) index_.Insert(rows[i].id, entries[i], rows[i].stored_at);
 }
 
+std::int64_t SqliteScoreBoard::CountRemovedEntries() const {
+    return removed_entries_;
+}
+
 ModerationOutcome SqliteScoreBoard::RemoveEntries(std::span<const std::int64_t> ids, std::string_view reason) {
     return Moderate(ids, true, reason);
 }
@@ -225,6 +230,8 @@ ModerationOutcome SqliteScoreBoard::Moderate(std::span<const std::int64_t> ids, 
     if (!outcome.unknown.empty() || outcome.changed.empty()) return outcome;
     CommitModeration(outcome, remove, reason);
     ApplyToIndex(outcome.changed, remove);
+    const auto changed = static_cast<std::int64_t>(outcome.changed.size());
+    removed_entries_ += remove ? changed : -changed;
     return outcome;
 }
 
@@ -299,10 +306,8 @@ BoardFigures SqliteScoreBoard::ReadFigures(std::int64_t now) const {
     log += "-wal";
     figures.database_bytes = FileSize(file_) + FileSize(log);
 
+    figures.removed = removed_entries_;
     std::lock_guard lock(reader_mutex_);
-    SqliteStatement removed(reader_.get(), "SELECT count(*) FROM removed_scores");
-    if (removed.Step()) figures.removed = removed.ColumnInt64(0);
-    removed.Reset();
     // Entries are stored in time order: walk back from the newest.
     SqliteStatement newest(reader_.get(), "SELECT stored_at FROM scores ORDER BY id DESC");
     while (newest.Step()) {

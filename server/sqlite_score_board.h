@@ -1,6 +1,7 @@
 #pragma once
 
 #include <atomic>
+#include <atomic>
 #include <filesystem>
 #include <mutex>
 #include <shared_mutex>
@@ -54,6 +55,7 @@ public:
     void ReadRanking(const ViewReader& read) const override;
     void AddEntry(const ScoreEntry& entry) override;
     bool CheckHealth() const override;
+    std::int64_t CountRemovedEntries() const override;
     // Stores all entries in one transaction, or none of them: for filling a board fast.
     void AddEntries(std::span<const ScoreEntry> entries);
 
@@ -93,6 +95,7 @@ private:
     SqliteConnection reader_;          // for operators' reads, beside the writer
     mutable std::shared_mutex index_mutex_;
     RankIndex index_;
+    std::atomic<std::int64_t> removed_entries_{0};  // changed under the writer lock
 };
 
 }  // namespace zorblet::server

@@ -4,6 +4,7 @@
 #include <sstream>
 #include <thread>
 
+#include "client_socket.h"
 #include "fixture_boards.h"
 #include "server_test.h"
 #include "sqlite_handle.h"
@@ -139,6 +140,10 @@ TEST_F(AdminCommandTest, ListsLogsAndCountsInPlainText) {
 
     const std::string stats = Admin({"stats"}).out;
     EXPECT_NE(stats.find("entries listed\t5\nentries removed\t1\n"), std::string::npos) << stats;
+    const std::string metrics =
+        ExchangeOverUnixSocket(Socket(), "GET /metrics HTTP/1.1\r\nHost: local\r\nConnection: close\r\n\r\n");
+    EXPECT_NE(metrics.find("\nzorblet_entries 5\n"), std::string::npos) << metrics;
+    EXPECT_NE(metrics.find("\nzorblet_removed_entries 1\n"), std::string::npos) << metrics;
 }
 
 TEST_F(AdminCommandTest, UsageErrorsEndWithTwoAndOtherErrorsWithOneInOneLine) {

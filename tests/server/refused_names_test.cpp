@@ -5,6 +5,7 @@
 
 #include <fstream>
 
+#include "client_socket.h"
 #include "server_test.h"
 
 namespace zorblet::server::testing {
@@ -14,7 +15,10 @@ class RefusedNamesTest : public ServerTest {
 protected:
     std::filesystem::path WordFile() const { return directory_.path() / "refused.txt"; }
     void WriteWords(const std::string& text) const { std::ofstream(WordFile(), std::ios::binary) << text; }
-    void StartRefusing() { StartServer({"--submit-rate", "0", "--refuse-names", WordFile().string()}); }
+    std::filesystem::path Socket() const { return directory_.path() / "admin.sock"; }
+    void StartRefusing() {
+        StartServer({"--submit-rate", "0", "--refuse-names", WordFile().string(), "--admin-socket", Socket().string()});
+    }
     // SIGHUP, then waits for the server to say how the reading went.
     void Reload(const std::string& outcome) {
         const std::size_t seen = server_->ReadLog().size();
@@ -50,6 +54,12 @@ TEST_F(RefusedNamesTest, ANameWithARefusedWordAnywhereIsAnswered400AndNotStored)
         }
     }
     EXPECT_EQ(CountEntries(), stored);
+    const std::string metrics =
+        ExchangeOverUnixSocket(Socket(), "GET /metrics HTTP/1.1\r\nHost: local\r\nConnection: close\r\n\r\n");
+    EXPECT_NE(metrics.find("\nzorblet_submissions_total{outcome=\"refused_name\"} " +
+                           std::to_string(names.size() - static_cast<std::size_t>(stored)) + "\n"),
+              std::string::npos)
+        << metrics;
 }
 
 TEST_F(RefusedNamesTest, SighupReadsTheWordsAgainAndABrokenFileKeepsTheOldOnes) {
