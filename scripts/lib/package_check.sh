@@ -185,6 +185,14 @@ check_requests() {
     curl -fsS --max-time 5 --unix-socket "$admin_socket" http://local/metrics | grep -qx 'zorblet_entries 1' ||
         check_failed "the admin socket's /metrics does not count the submitted score"
     echo "the admin socket (mode 660) answered /healthz and /metrics" >&2
+    local admin=(/usr/bin/zorblet-highscore-admin --socket "$admin_socket") copy
+    reply=$("${admin[@]}" list) || check_failed "zorblet-highscore-admin list failed"
+    grep -q $'^1\t1\t1234\tPaket\t' <<<"$reply" || check_failed "zorblet-highscore-admin lists no score: $reply"
+    copy=$(mktemp -d)
+    "${admin[@]}" backup "$copy/backup.sqlite" || check_failed "zorblet-highscore-admin backup failed"
+    [ -s "$copy/backup.sqlite" ] || check_failed "the backup is empty"
+    rm -rf "$copy"
+    echo "the installed zorblet-highscore-admin listed the score and took a backup" >&2
 }
 
 # The installed game under Xvfb: its window, its menu drawn in its fonts, its first
