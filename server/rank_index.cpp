@@ -1,9 +1,13 @@
 #include "rank_index.h"
 
+#include <sys/mman.h>
+
 #include <algorithm>
 #include <array>
 #include <bit>
+#include <cstdlib>
 #include <cstring>
+#include <new>
 #include <limits>
 
 namespace zorblet::server {
@@ -14,7 +18,7 @@ namespace {
 // time up to 2106, 0 unknown), then the name and date bytes.
 constexpr std::size_t TextHeader = 6;
 constexpr std::size_t MaxTextLength = 255;  // longer texts (only by hand) are cut
-constexpr std::size_t ChunkBits = 20;
+constexpr std::size_t ChunkBits = 21;  // a huge page each
 constexpr std::size_t ChunkSize = std::size_t{1} << ChunkBits;
 constexpr std::size_t MaxChunks = (std::size_t{1} << 32) >> ChunkBits;
 
@@ -34,7 +38,10 @@ template <typename Item>
 void SortIntoRankOrder(std::vector<Item>& items) {
     // Ascending in this value is descending in points.
     const auto descending = [](const Item& item) { return ~(static_cast<std::uint32_t>(item.points) ^ 0x80000000u); };
-    std::vector<Item> buffer(items.size());
+    std::vector<Item> buffer;
+    buffer.reserve(items.size());
+    AdviseHugePages(buffer.data(), items.size() * sizeof(Item));
+    buffer.resize(items.size());
     for (unsigned shift = 0; shift < 32; shift += 8) {
         std::array<std::size_t, 257> starts{};
         for (const Item& item : items) ++starts[((descending(item) >> shift) & 0xFF) + 1];
@@ -47,13 +54,28 @@ void SortIntoRankOrder(std::vector<Item>& items) {
 
 }  // namespace
 
+void AdviseHugePages(const void* data, std::size_t bytes) {
+    constexpr std::uintptr_t HugePage = std::uintptr_t{1} << 21;
+    const auto start = reinterpret_cast<std::uintptr_t>(data);
+    const std::uintptr_t first = (start + HugePage - 1) & ~(HugePage - 1);
+    const std::uintptr_t end = (start + bytes) & ~(HugePage - 1);
+    if (end > first) ::madvise(reinterpret_cast<void*>(first), end - first, MADV_HUGEPAGE);
+}
+
+void EntryTexts::FreeChunk::operator()(char* chunk) const {
+    std::free(chunk);
+}
+
 EntryTexts::Reference EntryTexts::Append(std::string_view name, std::string_view date, std::int64_t stored_at) {
     name = CutText(name);
     date = CutText(date);
     const std::size_t length = TextHeader + name.size() + date.size();
     if (chunks_.empty() || used_in_last_ + length > ChunkSize) {
         if (chunks_.size() == MaxChunks) throw StorageError("the list's names and dates outgrow 4 GiB of memory");
-        chunks_.push_back(std::make_unique_for_overwrite<char[]>(ChunkSize));
+        auto* chunk = static_cast<char*>(std::aligned_alloc(ChunkSize, ChunkSize));
+        if (chunk == nullptr) throw std::bad_alloc();
+        chunks_.emplace_back(chunk);
+        AdviseHugePages(chunk, ChunkSize);
         used_in_last_ = 0;
     }
     char* record = chunks_.back().get() + used_in_last_;

@@ -35,9 +35,16 @@ public:
     void Read(Reference reference, RankedEntry& entry) const;
 
 private:
-    std::vector<std::unique_ptr<char[]>> chunks_;
+    struct FreeChunk {
+        void operator()(char* chunk) const;
+    };
+    std::vector<std::unique_ptr<char[], FreeChunk>> chunks_;
     std::size_t used_in_last_ = 0;
 };
+
+// Asks for huge pages for a large array about to be filled: at start, page faults cost
+// more than the copying, most of all on virtual machines. Only a hint.
+void AdviseHugePages(const void* data, std::size_t bytes);
 
 // All listed entries in rank order, answering places and rank ranges in O(log n) however
 // deep the rank. The keys sit in sorted blocks of a few hundred (a flat B-tree of one

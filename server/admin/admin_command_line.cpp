@@ -77,7 +77,8 @@ std::string ParseModeration(Arguments arguments, Invocation& invocation, bool re
             continue;
         }
         if (!ParseEntryId(argument)) return "not an entry id: " + std::string(argument);
-        ids += (ids.empty() ? "" : ",") + std::string(argument);
+        if (!ids.empty()) ids += ',';
+        ids += argument;
     }
     if (ids.empty()) return std::string(remove ? "remove" : "restore") + " needs at least one entry id";
     std::string query;
