@@ -129,7 +129,12 @@ std::string ListListedEntries(const SqliteScoreBoard& board, const EntryFilter& 
     std::optional<RankKey> next;
     board.ReadRanking([&](const RankedView& view) {
         std::int64_t first = filter.places.first;
-        if (filter.after) first = std::max(first, view.PlaceOf(filter.after->points, filter.after->id + 1));
+        if (filter.after) {
+            // The key right after the cursor's: the next id at the same points.
+            const std::int64_t id = filter.after->id;
+            first = std::max(first, view.PlaceOf(filter.after->points,
+                                                 id < std::numeric_limits<std::int64_t>::max() ? id + 1 : id));
+        }
         std::size_t looked = 0;
         std::size_t listed = 0;
         view.VisitFrom(first, [&](std::int64_t place, const RankedEntry& entry) {

@@ -11,6 +11,7 @@
 #include "fixture_boards.h"
 #include "highscore_service.h"
 #include "server_process.h"
+#include "sqlite_handle.h"
 
 namespace zorblet::server::testing {
 namespace {
@@ -145,6 +146,26 @@ TEST_F(AdminServiceTest, ListsALongListPageByPage) {
     EXPECT_EQ(pages, 3);
     EXPECT_EQ(ids.size(), 12000u);
     EXPECT_FALSE(ids.contains("12001"));
+}
+
+// A file from before moderation existed has the scores table alone; it gets the others.
+TEST_F(AdminServiceTest, ADatabaseOfTheEarlierLayoutIsTakenOver) {
+    {
+        const SqliteConnection old = OpenSqliteConnection(Database(), true);
+        ExecuteSql(old.get(),
+                   "PRAGMA journal_mode = WAL;"
+                   "CREATE TABLE scores (id INTEGER PRIMARY KEY, points INTEGER NOT NULL, name BLOB NOT NULL,"
+                   " date TEXT NOT NULL, stored_at INTEGER NOT NULL);"
+                   "INSERT INTO scores (points, name, date, stored_at) VALUES"
+                   " (10, 'Alt', '01.01.20', 1577836800), (20, 'Neu', '02.01.20', 1577923200)",
+                   "cannot make the old file");
+    }
+    Reopen();
+    EXPECT_EQ(IdsAndPlaces(""), "2\t1 1\t2 ");
+    ASSERT_EQ(Admin("POST", "/remove?ids=2&reason=alt").status, 200);
+    Reopen();
+    EXPECT_EQ(IdsAndPlaces(""), "1\t1 ");
+    EXPECT_EQ(IdsAndPlaces("?removed=1"), "2\t1 ");
 }
 
 TEST_F(AdminServiceTest, TellsTheFigures) {
