@@ -84,6 +84,7 @@ void ServerProcess::Start(const ServerLaunch& launch) {
             rlimit files{};
             getrlimit(RLIMIT_NOFILE, &files);
             files.rlim_cur = *launch.open_files_limit;
+            if (launch.pin_open_files_limit) files.rlim_max = files.rlim_cur;
             setrlimit(RLIMIT_NOFILE, &files);
         }
         execv(argv[0], argv.data());
@@ -215,6 +216,13 @@ CommandOutcome RunServerCommand(const std::vector<std::string>& arguments) {
         return text.str();
     };
     return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, read_file(out), read_file(err)};
+}
+
+int FindMetricsPort(const ServerProcess& server) {
+    const std::string log = server.ReadLog();
+    const std::string marker = "metrics on 127.0.0.1 port ";
+    const std::size_t at = log.find(marker);
+    return at == std::string::npos ? -1 : std::stoi(log.substr(at + marker.size()));
 }
 
 void SeedBoard(const std::filesystem::path& database, const std::vector<ScoreEntry>& entries) {
