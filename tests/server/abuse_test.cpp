@@ -67,6 +67,8 @@ TEST_F(AbuseTest, OversizedAndMalformedRequestsAreRefusedAndEndTheConnection) {
     for (int i = 0; i < 4000; ++i) many_headers += "X-" + std::to_string(i) + ": value\r\n";
     EXPECT_EQ(StatusLines(server_->Exchange(many_headers + "\r\n" + next)),
               "HTTP/1.1 431 Request Header Fields Too Large\n");
+    EXPECT_NE(server_->ReadLog().find("127.0.0.1 - - ["), std::string::npos);
+    EXPECT_NE(server_->ReadLog().find(" /BestOffSQL.php -\" 431 0\n"), std::string::npos) << "its refusal is logged";
 
     EXPECT_EQ(StatusLines(server_->Exchange("\x16\x03\x01 not http\r\n\r\n" + next)), "HTTP/1.1 400 Bad Request\n");
     EXPECT_EQ(CountEntries(), 0);

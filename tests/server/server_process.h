@@ -1,5 +1,6 @@
 #pragma once
 
+#include <sys/socket.h>
 #include <sys/types.h>
 
 #include <cstdint>
@@ -88,6 +89,8 @@ private:
 // Sends raw bytes to 127.0.0.1:`port` on a new connection; returns all it receives until
 // the server closes.
 std::string ExchangeOnPort(int port, const std::string& request);
+// The same with a server at any address, e.g. a Unix socket.
+std::string ExchangeWith(const sockaddr* address, socklen_t length, const std::string& request);
 // GET `target` from 127.0.0.1:`port`, e.g. a server's metrics address.
 HttpReply GetFromPort(int port, const std::string& target);
 
