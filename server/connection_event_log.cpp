@@ -11,10 +11,10 @@ namespace zorblet::server {
 namespace {
 
 constexpr std::array<std::string_view, static_cast<std::size_t>(ConnectionEvent::Count)> EventTexts{
-    "connections refused: their address holds its cap of open connections",
-    "connections refused: every connection slot is taken",
-    "connections closed to make room: no complete request for longest",
-    "connections closed at the time-out: silent for the whole of it",
+    "connections refused in the last second, their address holding its cap",
+    "connections refused in the last second, every slot taken",
+    "connections closed in the last second to make room, without a complete request for longest",
+    "connections closed in the last second at the time-out",
 };
 
 }  // namespace
@@ -41,8 +41,8 @@ void ConnectionEventLog::LogNewEvents() {
     for (std::size_t e = 0; e < logged_.size(); ++e) {
         const std::uint64_t total = registry_.CountEvents(static_cast<ConnectionEvent>(e));
         if (total == logged_[e]) continue;
-        WriteLogLine("zorblet-highscore-server: " + std::to_string(total - logged_[e]) + " " +
-                     std::string(EventTexts[e]) + "\n");
+        WriteLogLine("zorblet-highscore-server: " + std::string(EventTexts[e]) + ": " +
+                     std::to_string(total - logged_[e]) + "\n");
         logged_[e] = total;
     }
 }

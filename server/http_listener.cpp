@@ -10,6 +10,7 @@
 
 #include <algorithm>
 #include <array>
+#include <atomic>
 #include <cctype>
 #include <cstdarg>
 #include <cstdio>
@@ -112,17 +113,30 @@ int CountUnsentBytes(int socket) {
     return ::ioctl(socket, SIOCOUTQ, &unsent) == 0 ? unsent : 0;
 }
 
-// The library's own messages: its refusals at the connection limit are counted, its
-// per-request chatter (a flood would flood the log) dropped, anything else logged.
+// What a client does to its own connection, which the library reports: noise in a log.
+bool IsClientsDoing(std::string_view message) {
+    constexpr std::array<std::string_view, 6> ClientEvents{
+        "Error processing request",          "Connection was closed by remote side",
+        "Connection socket is closed when reading", "The connection was forcibly closed",
+        "detected connection closure",       "Not enough memory in pool"};
+    return std::any_of(ClientEvents.begin(), ClientEvents.end(),
+                       [&](std::string_view event) { return message.starts_with(event); });
+}
+
+// The library's own messages: its refusals at the connection limit are counted, what
+// clients do to their connections dropped, anything else logged, at most one line a
+// second so that a flood cannot flood the log.
 void LogLibraryMessage(void* registry, const char* format, va_list arguments) {
     std::array<char, 512> message{};
     std::vsnprintf(message.data(), message.size(), format, arguments);
     const std::string_view text(message.data());
     if (text.starts_with("Server reached connection limit") || text.starts_with("Hit process or system resource")) {
         if (registry != nullptr) static_cast<ConnectionRegistry*>(registry)->CountEvent(ConnectionEvent::GlobalCap);
-        return;
     }
-    if (text.starts_with("Error processing request") || text.find("onnection") != std::string_view::npos) return;
+    if (IsClientsDoing(text)) return;
+    static std::atomic<std::time_t> last_logged{0};
+    const std::time_t now = std::time(nullptr);
+    if (last_logged.exchange(now) == now) return;
     WriteLogLine("zorblet-highscore-server: " + std::string(text.substr(0, text.find_last_not_of('\n') + 1)) + "\n");
 }
 
@@ -149,8 +163,8 @@ MHD_Result OnCall(void* context, MHD_Connection* connection, const char*, const 
         ListenerOf(context).HandleCall(connection, method, version, upload, upload_size, request_context));
 }
 
-void OnRequestEnd(void* context, MHD_Connection*, void** request_context, MHD_RequestTerminationCode) {
-    ListenerOf(context).EndRequest(request_context);
+void OnRequestEnd(void* context, MHD_Connection* connection, void** request_context, MHD_RequestTerminationCode) {
+    ListenerOf(context).EndRequest(connection, request_context);
 }
 
 }  // namespace
@@ -161,6 +175,7 @@ struct HttpListener::RequestState {
     Clock::time_point started = Clock::now();
     bool head_checked = false;
     bool body_too_large = false;
+    bool answered = false;  // by this listener, not by the library itself
 };
 
 HttpListener::HttpListener(int listening_socket, RequestHandler handler, ListenerSettings settings)
@@ -250,8 +265,19 @@ void* HttpListener::BeginRequest(const char* target, MHD_Connection*) {
     return state;
 }
 
-void HttpListener::EndRequest(void** request_context) {
-    delete static_cast<RequestState*>(*request_context);
+// A request the library answered itself (a head too large for the connection's memory,
+// a malformed head) still gets its access-log line.
+void HttpListener::EndRequest(MHD_Connection* connection, void** request_context) {
+    const auto* state = static_cast<RequestState*>(*request_context);
+    if (state != nullptr && !state->answered && settings_.log_requests) {
+        const MHD_ConnectionInfo* status = MHD_get_connection_info(connection, MHD_CONNECTION_INFO_HTTP_STATUS);
+        if (status != nullptr && status->http_status != 0) {
+            WriteLogLine(FormatAccessLine({AddressOf(connection), "-", state->target, "-",
+                                           static_cast<int>(status->http_status), 0},
+                                          std::time(nullptr)));
+        }
+    }
+    delete state;
     *request_context = nullptr;
 }
 
@@ -296,6 +322,7 @@ const std::string& HttpListener::AddressOf(MHD_Connection* connection) {
 
 int HttpListener::Respond(const Exchange& exchange, const Reply& reply, bool close) {
     MHD_Connection* connection = exchange.connection;
+    exchange.state.answered = true;
     if (settings_.log_requests) {
         WriteLogLine(FormatAccessLine({AddressOf(connection), exchange.method, exchange.state.target, exchange.version,
                                        reply.status, reply.body.size()},

@@ -49,7 +49,7 @@ public:
     void* BeginRequest(const char* target, MHD_Connection* connection);
     int HandleCall(MHD_Connection* connection, const char* method, const char* version, const char* upload,
                    std::size_t* upload_size, void** request_context);
-    void EndRequest(void** request_context);
+    void EndRequest(MHD_Connection* connection, void** request_context);
 
 private:
     // One request being answered, as the library hands it over.

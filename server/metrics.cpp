@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <fstream>
+#include <sstream>
 #include <string_view>
 
 namespace zorblet::server {
@@ -15,8 +16,29 @@ constexpr std::array<std::string_view, 4> KindNames{"best_of", "place_list", "su
 constexpr std::array<std::string_view, 6> OutcomeNames{"stored",    "duplicate", "rate_limited",
                                                        "refused_name", "malformed", "storage_error"};
 
-double ReadWallClock() {
-    return std::chrono::duration<double>(std::chrono::system_clock::now().time_since_epoch()).count();
+// When the kernel started this process, in seconds since the epoch: its start in clock
+// ticks after boot (/proc/self/stat) plus the boot time (/proc/stat). Now, if unreadable.
+double ReadProcessStartTime() {
+    std::ifstream stat("/proc/self/stat");
+    std::string fields;
+    std::getline(stat, fields);
+    std::istringstream after_name(fields.substr(fields.rfind(')') + 2));  // the name may hold spaces
+    std::string field;
+    for (int i = 3; i < 22; ++i) after_name >> field;  // fields 3..21
+    unsigned long long ticks = 0;
+    after_name >> ticks;
+    std::ifstream system("/proc/stat");
+    unsigned long long boot = 0;
+    for (std::string key; system >> key;) {
+        if (key == "btime") {
+            system >> boot;
+            break;
+        }
+    }
+    if (ticks == 0 || boot == 0) {
+        return std::chrono::duration<double>(std::chrono::system_clock::now().time_since_epoch()).count();
+    }
+    return static_cast<double>(boot) + static_cast<double>(ticks) / static_cast<double>(::sysconf(_SC_CLK_TCK));
 }
 
 std::string FormatNumber(double value) {
@@ -51,7 +73,7 @@ std::uint64_t ReadResidentBytes() {
 
 }  // namespace
 
-ServiceMetrics::ServiceMetrics() : start_time_(ReadWallClock()) {}
+ServiceMetrics::ServiceMetrics() : start_time_(ReadProcessStartTime()) {}
 
 void ServiceMetrics::CountRequest(RequestKind kind, int status, std::chrono::nanoseconds duration) {
     const auto k = static_cast<std::size_t>(kind);

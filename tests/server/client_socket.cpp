@@ -113,17 +113,7 @@ std::string ExchangeOverUnixSocket(const std::filesystem::path& path, const std:
     sockaddr_un address{};
     address.sun_family = AF_UNIX;
     std::strncpy(address.sun_path, path.c_str(), sizeof address.sun_path - 1);
-    const int connection = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    std::string answer;
-    if (connect(connection, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0 &&
-        send(connection, request.data(), request.size(), MSG_NOSIGNAL) == static_cast<ssize_t>(request.size())) {
-        std::array<char, 4096> buffer;
-        for (ssize_t n; (n = recv(connection, buffer.data(), buffer.size(), 0)) > 0;) {
-            answer.append(buffer.data(), static_cast<std::size_t>(n));
-        }
-    }
-    close(connection);
-    return answer;
+    return ExchangeWith(reinterpret_cast<const sockaddr*>(&address), sizeof address, request);
 }
 
 std::string KeepAliveRequest(const std::string& target) {

@@ -1,5 +1,11 @@
 // How long a kept-alive connection may stay silent, and that one in use stays open.
 
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <cerrno>
 #include <thread>
 
 #include "client_socket.h"
@@ -26,6 +32,38 @@ TEST_F(KeepAliveTest, ASilentConnectionIsClosedSomeSecondsAfterItsAnswer) {
     const auto silent = Clock::now() - answered;
     EXPECT_GE(silent, 3s);
     EXPECT_LE(silent, 10s);
+    std::this_thread::sleep_for(1500ms);  // for the second's summary
+    EXPECT_NE(server_->ReadLog().find("connections closed in the last second at the time-out: 1\n"), std::string::npos);
+}
+
+// A client that sends requests but does not read the answers: at the time-out the server
+// resets the connection rather than leave the untaken answers to the kernel.
+TEST_F(KeepAliveTest, AReaderThatTakesNoAnswersIsResetAtTheTimeOut) {
+    StartServer();
+    const int reader = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    const int small = 4096;
+    setsockopt(reader, SOL_SOCKET, SO_RCVBUF, &small, sizeof small);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_port = htons(static_cast<std::uint16_t>(server_->port()));
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    ASSERT_EQ(connect(reader, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+    std::string requests;
+    for (int i = 0; i < 3000; ++i) requests += HeadStart + HeadEnd;  // some 4 MB of answers
+    std::size_t sent = 0;
+    for (const auto until = Clock::now() + 3s; sent < requests.size() && Clock::now() < until;) {
+        const ssize_t count = send(reader, requests.data() + sent, requests.size() - sent, MSG_DONTWAIT | MSG_NOSIGNAL);
+        if (count > 0) sent += static_cast<std::size_t>(count);
+        std::this_thread::sleep_for(10ms);
+    }
+    int error = 0;
+    for (const auto until = Clock::now() + 15s; error == 0 && Clock::now() < until;) {
+        std::this_thread::sleep_for(100ms);
+        socklen_t length = sizeof error;
+        getsockopt(reader, SOL_SOCKET, SO_ERROR, &error, &length);
+    }
+    close(reader);
+    EXPECT_EQ(error, ECONNRESET);
 }
 
 // Over 12.5 s, longer than the idle time, the clients below send something every 2.5 s;

@@ -10,16 +10,8 @@
 namespace zorblet::server::testing {
 namespace {
 
-// The port the server names in its log for its metrics listener.
-int MetricsPort(const ServerProcess& server) {
-    const std::string log = server.ReadLog();
-    const std::string marker = "metrics on 127.0.0.1 port ";
-    const std::size_t at = log.find(marker);
-    return at == std::string::npos ? -1 : std::stoi(log.substr(at + marker.size()));
-}
-
 HttpReply AskMetricsListener(const ServerProcess& server, const std::string& target) {
-    return GetFromPort(MetricsPort(server), target);
+    return GetFromPort(FindMetricsPort(server), target);
 }
 
 // Every sample as the Prometheus client library parses it: "name{labels}" to value.
@@ -46,7 +38,7 @@ using MetricsTest = ServerTest;
 
 TEST_F(MetricsTest, CountersFollowTheRequestsAndTheTextPassesThePrometheusParser) {
     StartServer({"--submit-rate", "2", "--metrics-bind", "127.0.0.1:0"});
-    ASSERT_GT(MetricsPort(*server_), 0) << server_->ReadLog();
+    ASSERT_GT(FindMetricsPort(*server_), 0) << server_->ReadLog();
     for (const std::string target : {"/BestOffSQL.php", "/BestOffSQL.php", "/ListeSQL.php?Punkte=5",
                                      "/ListeSQL.php?Punkte=x", "/favicon.ico"}) {
         server_->Get(target);

@@ -84,6 +84,7 @@ void ServerProcess::Start(const ServerLaunch& launch) {
             rlimit files{};
             getrlimit(RLIMIT_NOFILE, &files);
             files.rlim_cur = *launch.open_files_limit;
+            if (launch.pin_open_files_limit) files.rlim_max = files.rlim_cur;
             setrlimit(RLIMIT_NOFILE, &files);
         }
         execv(argv[0], argv.data());
@@ -116,13 +117,17 @@ std::string ServerProcess::Exchange(const std::string& request) const {
 }
 
 std::string ExchangeOnPort(int port, const std::string& request) {
-    const int connection = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
     sockaddr_in address{};
     address.sin_family = AF_INET;
     address.sin_port = htons(static_cast<std::uint16_t>(port));
     address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    return ExchangeWith(reinterpret_cast<const sockaddr*>(&address), sizeof address, request);
+}
+
+std::string ExchangeWith(const sockaddr* address, socklen_t length, const std::string& request) {
+    const int connection = socket(address->sa_family, SOCK_STREAM | SOCK_CLOEXEC, 0);
     std::string answer;
-    if (connect(connection, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0 &&
+    if (connect(connection, address, length) == 0 &&
         send(connection, request.data(), request.size(), MSG_NOSIGNAL) == static_cast<ssize_t>(request.size())) {
         std::array<char, 4096> buffer;
         for (ssize_t n; (n = recv(connection, buffer.data(), buffer.size(), 0)) > 0;) {
@@ -240,6 +245,13 @@ CommandOutcome RunServerCommand(const std::vector<std::string>& arguments) {
 
 CommandOutcome RunAdminCommand(const std::vector<std::string>& arguments) {
     return RunProgram(ZORBLET_ADMIN_BINARY, arguments);
+}
+
+int FindMetricsPort(const ServerProcess& server) {
+    const std::string log = server.ReadLog();
+    const std::string marker = "metrics on 127.0.0.1 port ";
+    const std::size_t at = log.find(marker);
+    return at == std::string::npos ? -1 : std::stoi(log.substr(at + marker.size()));
 }
 
 void SeedBoard(const std::filesystem::path& database, const std::vector<ScoreEntry>& entries) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <sys/socket.h>
 #include <sys/types.h>
 
 #include <cstdint>
@@ -37,8 +38,9 @@ struct ServerLaunch {
     std::vector<std::string> extra_arguments;
     // Largest file the server may write, in bytes; its writes beyond fail like a full disk.
     std::optional<std::uint64_t> file_size_limit = std::nullopt;
-    // Soft limit of open files the server starts with (the hard one stays).
+    // Soft limit of open files the server starts with (the hard one stays, unless pinned).
     std::optional<std::uint64_t> open_files_limit = std::nullopt;
+    bool pin_open_files_limit = false;  // the hard limit too: the server cannot raise it
 };
 
 struct CommandOutcome {
@@ -93,8 +95,13 @@ private:
 // Sends raw bytes to 127.0.0.1:`port` on a new connection; returns all it receives until
 // the server closes.
 std::string ExchangeOnPort(int port, const std::string& request);
+// The same with a server at any address, e.g. a Unix socket.
+std::string ExchangeWith(const sockaddr* address, socklen_t length, const std::string& request);
 // GET `target` from 127.0.0.1:`port`, e.g. a server's metrics address.
 HttpReply GetFromPort(int port, const std::string& target);
+
+// The port a server started with --metrics-bind 127.0.0.1:0 names in its log; -1 if none.
+int FindMetricsPort(const ServerProcess& server);
 
 // Fills a database file through the storage layer (the server must not be running on it).
 void SeedBoard(const std::filesystem::path& database, const std::vector<ScoreEntry>& entries);
