@@ -80,13 +80,14 @@ std::size_t FindConnectionSlots() {
     return files.rlim_cur > Reserved + 64 ? std::min<std::size_t>(MaxSlots, files.rlim_cur - Reserved) : 64;
 }
 
-// The game's requests go to the service, timed and counted.
+// The game's requests go to the service.
 RequestHandler MakeGameHandler(HighscoreService& service) {
     return [&service](const Request& request) {
         return service.Answer(request.method, request.target, request.address);
     };
 }
 
+// The game's listener: capped connections, and every answer timed and counted.
 ListenerSettings GameListenerSettings(const ServerOptions& options, ConnectionRegistry& registry,
                                       ServiceMetrics& metrics, const HighscoreService& service) {
     ListenerSettings settings;
