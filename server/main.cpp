@@ -105,13 +105,14 @@ void AwaitStop(const sigset_t& signals, RefusedNames* refused_names) {
     while (sigwait(&signals, &received) == 0 && received == SIGHUP) ReloadRefusedNames(refused_names);
 }
 
-// The game's requests go to the service, timed and counted.
+// The game's requests go to the service.
 RequestHandler MakeGameHandler(HighscoreService& service) {
     return [&service](const Request& request) {
         return service.Answer(request.method, request.target, request.address);
     };
 }
 
+// The game's listener: capped connections, and every answer timed and counted.
 ListenerSettings GameListenerSettings(const ServerOptions& options, ConnectionRegistry& registry,
                                       ServiceMetrics& metrics, const HighscoreService& service) {
     ListenerSettings settings;
