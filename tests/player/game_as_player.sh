@@ -329,7 +329,17 @@ type_name_key 27        # r
 type_name_key 53        # x
 erase_name_key          # Backspace
 type_name_key 42        # g
-type_keycode 36  # Enter
+# Enter sends the name: the name entry closes, its row and prompt with it.
+player_row_gone() {
+    look && ! player_row_shown
+}
+for attempt in 1 2 3; do
+    type_keycode 36  # Enter
+    deadline=$((SECONDS + 10))
+    until player_row_gone || [ "$SECONDS" -ge "$deadline" ]; do :; done
+    player_row_shown || break
+done
+player_row_shown && fail "Enter did not close the name entry"
 name_stored() {
     curl -fsS --max-time 2 "${ZORBLET_TEST_SERVER_URL%/}/BestOffSQL.php" | grep -aq $'\tJ\xF6rg\t'
 }
