@@ -6,6 +6,7 @@
 
 #include "highscore/local_date.h"
 #include "query.h"
+#include "refused_names.h"
 #include "replies.h"
 #include "submission.h"
 
@@ -32,7 +33,21 @@ HighscoreService::HighscoreService(ScoreBoard& board, ServiceSettings settings)
       best_of_path_(settings.base_path + "BestOffSQL.php"),
       place_list_path_(settings.base_path + "ListeSQL.php"),
       submission_path_(settings.base_path + "HighScoreSQL.php"),
-      guard_(settings.submissions_per_minute) {}
+      guard_(settings.submissions_per_minute),
+      refused_names_(settings.refused_names),
+      report_submission_(std::move(settings.report_submission)) {}
+
+RequestKind HighscoreService::ClassifyRequest(std::string_view target) const {
+    const std::string_view path = SplitTarget(target).path;
+    if (path == best_of_path_) return RequestKind::BestOf;
+    if (path == place_list_path_) return RequestKind::PlaceList;
+    if (path == submission_path_) return RequestKind::Submission;
+    return RequestKind::Other;
+}
+
+void HighscoreService::Report(SubmissionOutcome outcome) const {
+    if (report_submission_) report_submission_(outcome);
+}
 
 Reply HighscoreService::Answer(std::string_view method, std::string_view target, const std::string& address) {
     const RequestTarget parts = SplitTarget(target);
@@ -71,17 +86,26 @@ Reply HighscoreService::AnswerSubmission(std::string_view query, const std::stri
     // Every attempt counts against the allowance, refused ones too: guessing check values
     // costs as much as submitting.
     if (!guard_.TakeAllowance(address, SubmitGuard::Clock::now())) {
+        Report(SubmissionOutcome::RateLimited);
         return RefuseRequest(429, "too many submissions from this address, try again later");
     }
     const std::optional<QueryParameters> parameters = ParseQuery(query);
-    if (!parameters) return RefuseRequest(400, MalformedQuery);
-    const ValidatedSubmission validated = ValidateSubmission(*parameters);
-    if (!validated.submission) return RefuseRequest(400, validated.problem);
+    const ValidatedSubmission validated =
+        parameters ? ValidateSubmission(*parameters) : ValidatedSubmission{std::nullopt, std::string(MalformedQuery)};
+    if (!validated.submission) {
+        Report(SubmissionOutcome::Malformed);
+        return RefuseRequest(400, validated.problem);
+    }
+    if (refused_names_ != nullptr && refused_names_->Refuses(validated.submission->name)) {
+        Report(SubmissionOutcome::RefusedName);
+        return RefuseRequest(400, "Name contains a word this list does not take");
+    }
     return StoreSubmission(*validated.submission, address);
 }
 
 Reply HighscoreService::StoreSubmission(const Submission& submission, const std::string& address) {
     if (!guard_.ClaimFirst(address, submission, SubmitGuard::Clock::now())) {
+        Report(SubmissionOutcome::Duplicate);
         return {200, "OK", {}};  // already stored a moment ago
     }
     try {
@@ -89,8 +113,10 @@ Reply HighscoreService::StoreSubmission(const Submission& submission, const std:
     } catch (const StorageError& error) {
         std::fprintf(stderr, "zorblet-highscore-server: storing a score failed: %s\n", error.what());
         guard_.ReleaseClaim(address, submission);
+        Report(SubmissionOutcome::StorageError);
         return RefuseRequest(503, "the highscore list cannot store scores right now");
     }
+    Report(SubmissionOutcome::Stored);
     return {200, "OK", {}};
 }
 

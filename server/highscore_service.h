@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <string>
 #include <string_view>
 
@@ -8,16 +9,27 @@
 
 namespace zorblet::server {
 
+class RefusedNames;
+// What became of one submission, for the metrics.
+enum class SubmissionOutcome { Stored, Duplicate, RateLimited, RefusedName, Malformed, StorageError };
+
+// Which of the game's requests a target asks for; Other for anything else.
+enum class RequestKind { BestOf, PlaceList, Submission, Other };
+
 struct ServiceSettings {
     std::string base_path = "/";      // starts and ends with '/'
     int submissions_per_minute = 10;  // per address; 0 switches the limit off
+    const RefusedNames* refused_names = nullptr;  // none: every valid name is taken
+    // Told the outcome of every submission; may be empty.
+    std::function<void(SubmissionOutcome)> report_submission = nullptr;
 };
 
-// What to send back: the status and a Windows-1252 text body.
+// What to send back: the status and a body, by default Windows-1252 text.
 struct Reply {
     int status = 200;
     std::string body;
     std::string allow;  // the methods a 405 names
+    std::string content_type = "text/plain; charset=windows-1252";
 };
 
 // The three scripts the game calls under the base path: the best-of table, the list
@@ -28,18 +40,23 @@ public:
 
     // Answers one request; `target` is the request target exactly as sent.
     Reply Answer(std::string_view method, std::string_view target, const std::string& address);
+    // Which request `target` is, as Answer would take it.
+    RequestKind ClassifyRequest(std::string_view target) const;
 
 private:
     Reply AnswerBestOf();
     Reply AnswerPlaceList(std::string_view query);
     Reply AnswerSubmission(std::string_view query, const std::string& address);
     Reply StoreSubmission(const Submission& submission, const std::string& address);
+    void Report(SubmissionOutcome outcome) const;
 
     ScoreBoard& board_;
     const std::string best_of_path_;
     const std::string place_list_path_;
     const std::string submission_path_;
     SubmitGuard guard_;
+    const RefusedNames* const refused_names_;
+    const std::function<void(SubmissionOutcome)> report_submission_;
 };
 
 // One line of plain text naming the problem, with the status it goes with.

@@ -2,15 +2,25 @@
 
 #include <pthread.h>
 #include <signal.h>
+#include <sys/resource.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <exception>
 #include <filesystem>
+#include <memory>
 #include <span>
-#include <thread>
 
+#include "admin_listener.h"
+#include "connection_event_log.h"
+#include "connection_registry.h"
 #include "highscore_service.h"
-#include "http_frontend.h"
+#include "http_listener.h"
+#include "listening_socket.h"
+#include "admin_service.h"
+#include "metrics.h"
+#include "operator_pages.h"
+#include "refused_names.h"
 #include "server_options.h"
 #include "sqlite_score_board.h"
 
@@ -18,13 +28,14 @@ namespace {
 
 using namespace zorblet::server;
 
-// SIGINT and SIGTERM are blocked in every thread and taken by one waiting thread, so no
-// handler runs in the middle of a request. This must run before any thread starts.
-sigset_t BlockStopSignals() {
+// SIGINT, SIGTERM and SIGHUP are blocked in every thread and taken by one waiting thread,
+// so no handler runs in the middle of a request. This must run before any thread starts.
+sigset_t BlockHandledSignals() {
     sigset_t signals;
     sigemptyset(&signals);
     sigaddset(&signals, SIGINT);
     sigaddset(&signals, SIGTERM);
+    sigaddset(&signals, SIGHUP);
     pthread_sigmask(SIG_BLOCK, &signals, nullptr);
     // A client that hangs up must not end the process, and a file-size limit should turn
     // into a storage error (answered 503) rather than a kill.
@@ -56,28 +67,112 @@ void AnnounceStart(const ServerOptions& options, int port, const std::filesystem
                  DescribeAddress(options, port).c_str(), static_cast<long long>(entries), database.c_str());
 }
 
-int Serve(const ServerOptions& options, const sigset_t& stop_signals) {
+// Each connection holds a descriptor: the slots stay below the process's limit of open
+// files, raised as far as allowed, with room for the database and the listeners.
+std::size_t FindConnectionSlots() {
+    constexpr std::size_t MaxSlots = 16384;
+    constexpr rlim_t Reserved = 128 + 256;  // files of its own, connections on their way out
+    rlimit files{};
+    if (::getrlimit(RLIMIT_NOFILE, &files) != 0) return 256;
+    if (files.rlim_cur < files.rlim_max) {
+        files.rlim_cur = files.rlim_max;
+        ::setrlimit(RLIMIT_NOFILE, &files);
+        ::getrlimit(RLIMIT_NOFILE, &files);
+    }
+    return files.rlim_cur > Reserved + 64 ? std::min<std::size_t>(MaxSlots, files.rlim_cur - Reserved) : 64;
+}
+
+std::unique_ptr<RefusedNames> ReadRefusedNames(const ServerOptions& options) {
+    if (options.refused_names_file.empty()) return nullptr;
+    return std::make_unique<RefusedNames>(options.refused_names_file);
+}
+
+// SIGHUP reads the refused names again; a file that cannot be read keeps the old words.
+void ReloadRefusedNames(RefusedNames* names) {
+    if (names == nullptr) return;
+    const std::string problem = names->Reload();
+    if (problem.empty()) {
+        std::fprintf(stderr, "zorblet-highscore-server: %zu refused words from %s\n", names->CountWords(),
+                     names->file().c_str());
+    } else {
+        std::fprintf(stderr, "zorblet-highscore-server: warning: keeping the refused words: %s\n", problem.c_str());
+    }
+}
+
+// Waits for a stop signal, reloading on SIGHUP meanwhile.
+void AwaitStop(const sigset_t& signals, RefusedNames* refused_names) {
+    int received = 0;
+    while (sigwait(&signals, &received) == 0 && received == SIGHUP) ReloadRefusedNames(refused_names);
+}
+
+// The game's requests go to the service.
+RequestHandler MakeGameHandler(HighscoreService& service) {
+    return [&service](const Request& request) {
+        return service.Answer(request.method, request.target, request.address);
+    };
+}
+
+// The game's listener: capped connections, and every answer timed and counted.
+ListenerSettings GameListenerSettings(const ServerOptions& options, ConnectionRegistry& registry,
+                                      ServiceMetrics& metrics, const HighscoreService& service) {
+    ListenerSettings settings;
+    settings.threads = options.threads;
+    settings.registry = &registry;
+    settings.observe = [&metrics, &service](const Request& request, const Reply& reply,
+                                            std::chrono::nanoseconds duration) {
+        metrics.CountRequest(service.ClassifyRequest(request.target), reply.status, duration);
+    };
+    return settings;
+}
+
+std::unique_ptr<HttpListener> StartMetricsListener(const ListenAddress& address, const OperatorSources& sources) {
+    const TcpListening listening = ListenOnTcp(address.host, address.port);
+    if (listening.socket < 0) {
+        throw std::runtime_error("cannot listen for metrics on " + address.host + " port " +
+                                 std::to_string(address.port));
+    }
+    ListenerSettings settings;
+    settings.log_requests = false;  // scraped every few seconds
+    std::fprintf(stderr, "zorblet-highscore-server: metrics on %s port %d\n", address.host.c_str(), listening.port);
+    return std::make_unique<HttpListener>(listening.socket, MakeOperatorHandler(sources), settings);
+}
+
+int Serve(const ServerOptions& options, const sigset_t& handled_signals) {
+    // Before anything else, so that a second server on the same socket ends at once.
+    std::unique_ptr<UnixSocketFile> admin_socket;
+    if (!options.admin_socket.empty()) admin_socket = std::make_unique<UnixSocketFile>(options.admin_socket);
+    const std::unique_ptr<RefusedNames> refused_names = ReadRefusedNames(options);
     const std::filesystem::path database = PrepareDatabasePath(options);
     SqliteScoreBoard board(database);
-    HighscoreService service(board, {options.base_path, options.submissions_per_minute});
-    HttpFrontend frontend(service, options.threads, options.connections_per_address);
-    const int port = frontend.Bind(options.bind_address, options.port);
-    if (port < 0) {
+    ServiceMetrics metrics;
+    HighscoreService service(board, {options.base_path, options.submissions_per_minute, refused_names.get(),
+                                     [&metrics](SubmissionOutcome outcome) { metrics.CountSubmission(outcome); }});
+    ConnectionRegistry registry(FindConnectionSlots(), options.connections_per_address);
+    const OperatorSources sources{metrics, board, registry};
+    const TcpListening listening = ListenOnTcp(options.bind_address, options.port);
+    if (listening.socket < 0) {
         std::fprintf(stderr, "zorblet-highscore-server: cannot listen on %s port %d\n", options.bind_address.c_str(),
                      options.port);
         return 1;
     }
-    AnnounceStart(options, port, database, board);
-    std::thread stopper([&] {
-        int received = 0;
-        sigwait(&stop_signals, &received);
-        frontend.Stop();
-    });
-    const bool served = frontend.Run();
-    pthread_kill(stopper.native_handle(), SIGTERM);  // wakes it if Run ended on its own
-    stopper.join();
+    HttpListener game(listening.socket, MakeGameHandler(service),
+                      GameListenerSettings(options, registry, metrics, service));
+    std::unique_ptr<HttpListener> metrics_listener;
+    if (options.metrics_bind) metrics_listener = StartMetricsListener(*options.metrics_bind, sources);
+    AdminService admin(board, database);  // outlives the listener that calls it
+    std::unique_ptr<HttpListener> admin_listener;
+    if (admin_socket) {
+        admin_listener = StartAdminListener(*admin_socket, sources,
+                                            [&admin](const Request& request) { return admin.Answer(request); });
+    }
+    AnnounceStart(options, listening.port, database, board);
+    const ConnectionEventLog event_log(registry);
+    AwaitStop(handled_signals, refused_names.get());
+    if (admin_listener) admin_listener->Stop();
+    if (metrics_listener) metrics_listener->Stop();
+    game.Stop();
     std::fprintf(stderr, "zorblet-highscore-server: stopped\n");
-    return served ? 0 : 1;
+    return 0;
 }
 
 }  // namespace
@@ -88,9 +183,9 @@ int main(int argc, char** argv) {
         std::fputs(parsed.message.c_str(), parsed.exit_status == 0 ? stdout : stderr);
         return parsed.exit_status;
     }
-    const sigset_t stop_signals = BlockStopSignals();
+    const sigset_t handled_signals = BlockHandledSignals();
     try {
-        return Serve(*parsed.options, stop_signals);
+        return Serve(*parsed.options, handled_signals);
     } catch (const std::exception& error) {
         std::fprintf(stderr, "zorblet-highscore-server: %s\n", error.what());
         return 1;

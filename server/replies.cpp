@@ -24,7 +24,7 @@ void AppendField(std::string& reply, std::string_view field) {
     }
 }
 
-void AppendRecord(std::string& reply, const ScoreEntry& entry) {
+void AppendRecord(std::string& reply, const RankedEntry& entry) {
     reply += std::to_string(entry.points);
     reply += '\t';
     AppendField(reply, entry.name);
@@ -45,7 +45,7 @@ void AppendNumberLine(std::string& reply, std::int64_t number) {
 // Records for ranks first..last in rank order; `first` must be at least 1.
 void AppendRankRange(std::string& reply, const RankedView& view, std::int64_t first, std::int64_t last) {
     std::int64_t written = 0;
-    view.VisitRanks(first, last, [&](const ScoreEntry& entry) {
+    view.VisitRanks(first, last, [&](const RankedEntry& entry) {
         AppendRecord(reply, entry);
         ++written;
     });
@@ -57,7 +57,7 @@ void AppendLastRanks(std::string& reply, const RankedView& view, std::int64_t co
     const std::int64_t total = view.CountEntries();
     std::vector<std::string> records;
     view.VisitRanks(total - count + 1, total,
-                    [&](const ScoreEntry& entry) { AppendRecord(records.emplace_back(), entry); });
+                    [&](const RankedEntry& entry) { AppendRecord(records.emplace_back(), entry); });
     std::for_each(records.rbegin(), records.rend(), [&](const std::string& record) { reply += record; });
     AppendEmptyRecords(reply, count - static_cast<std::int64_t>(records.size()));
 }

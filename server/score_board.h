@@ -4,6 +4,7 @@
 #include <functional>
 #include <stdexcept>
 #include <string>
+#include <string_view>
 
 namespace zorblet::server {
 
@@ -16,17 +17,26 @@ struct ScoreEntry {
     bool operator==(const ScoreEntry&) const = default;
 };
 
+// An entry as a view shows it; the texts are valid only while the visit lasts.
+struct RankedEntry {
+    std::int64_t id = 0;  // storage order
+    std::int32_t points = 0;
+    std::string_view name;    // Windows-1252 bytes
+    std::string_view date;    // as in ScoreEntry
+    std::int64_t stored_at = 0;  // Unix time; 0 when unknown
+};
+
 // A storage fault (disk full, I/O error, unreadable database). The HTTP front answers 503.
 class StorageError : public std::runtime_error {
 public:
     using std::runtime_error::runtime_error;
 };
 
-// A consistent, read-only view of the ranked list. More points rank higher; among equal
-// points the earlier entry ranks higher. Ranks count from 1.
+// A consistent, read-only view of the ranked list of listed (not removed) entries. More
+// points rank higher; among equal points the earlier entry ranks higher. Ranks count from 1.
 class RankedView {
 public:
-    using EntryVisitor = std::function<void(const ScoreEntry&)>;
+    using EntryVisitor = std::function<void(const RankedEntry&)>;
 
     virtual ~RankedView() = default;
     virtual std::int64_t CountEntries() const = 0;
@@ -34,6 +44,12 @@ public:
     virtual std::int64_t FindPlace(std::int32_t points) const = 0;
     // Visits the existing entries ranked first..last, in rank order.
     virtual void VisitRanks(std::int64_t first, std::int64_t last, const EntryVisitor& visit) const = 0;
+    // Visits the entries in rank order from place `first` on while `visit` returns true.
+    using PlaceVisitor = std::function<bool(std::int64_t place, const RankedEntry&)>;
+    virtual void VisitFrom(std::int64_t first, const PlaceVisitor& visit) const = 0;
+    // The place of the entry with these points and id, listed or not: 1 + the listed
+    // entries that rank before it.
+    virtual std::int64_t PlaceOf(std::int32_t points, std::int64_t id) const = 0;
 };
 
 // Where accepted scores live. The SQLite board serves one machine; a shared database
@@ -48,6 +64,11 @@ public:
     // Returns once the entry is stored durably; throws StorageError and stores nothing
     // when it cannot.
     virtual void AddEntry(const ScoreEntry& entry) = 0;
+    // True when the storage answers a read and has not failed to store since it last
+    // stored.
+    virtual bool CheckHealth() const = 0;
+    // Entries that operators took off the list.
+    virtual std::int64_t CountRemovedEntries() const { return 0; }
 };
 
 }  // namespace zorblet::server

@@ -22,6 +22,15 @@ constexpr const char* UsageText =
     "  --max-connections-per-address N\n"
     "                     open connections one client address may hold; one more is\n"
     "                     closed at once (default 64; 0: no cap)\n"
+    "  --refuse-names FILE\n"
+    "                     refuse names containing a word of FILE (UTF-8, one word a\n"
+    "                     line, case ignored); read again on SIGHUP\n"
+    "  --metrics-bind ADDRESS:PORT\n"
+    "                     also answer /metrics and /healthz on this TCP address\n"
+    "                     (IPv6 as [ADDRESS]:PORT; off unless given)\n"
+    "  --admin-socket PATH\n"
+    "                     also listen for operators on this Unix socket, created\n"
+    "                     with mode 0660 (off unless given)\n"
     "  --version          show the version\n"
     "  --help             show this text\n";
 
@@ -46,6 +55,22 @@ bool IsValidBasePath(std::string_view path) {
     return true;
 }
 
+// "host:port", or "[host]:port" for IPv6; the host must be numeric.
+std::optional<ListenAddress> ParseListenAddress(std::string_view text) {
+    const std::size_t colon = text.rfind(':');
+    if (colon == std::string_view::npos || colon == 0) return std::nullopt;
+    std::string_view host = text.substr(0, colon);
+    if (host.front() == '[') {
+        if (host.size() < 3 || host.back() != ']') return std::nullopt;
+        host = host.substr(1, host.size() - 2);
+    } else if (host.find(':') != std::string_view::npos) {
+        return std::nullopt;
+    }
+    const auto port = ParseWholeNumber(text.substr(colon + 1), 0, 65535);
+    if (!port) return std::nullopt;
+    return ListenAddress{std::string(host), static_cast<int>(*port)};
+}
+
 ParsedOptions RefuseOptions(const std::string& problem) {
     return {std::nullopt, "zorblet-highscore-server: " + problem + "\n" + UsageText, 2};
 }
@@ -59,6 +84,9 @@ std::string ApplyOption(ServerOptions& options, std::string_view name, std::stri
     } else if (name == "--base-path") {
         if (!IsValidBasePath(value)) return "--base-path must start and end with '/'";
         options.base_path = value;
+    } else if (name == "--refuse-names") {
+        if (value.empty()) return "--refuse-names needs a file";
+        options.refused_names_file = std::string(value);
     } else if (name == "--port") {
         const auto port = ParseWholeNumber(value, 0, 65535);
         if (!port) return "--port must be a number from 0 to 65535";
@@ -75,6 +103,12 @@ std::string ApplyOption(ServerOptions& options, std::string_view name, std::stri
         const auto cap = ParseWholeNumber(value, 0, 1'000'000);
         if (!cap) return "--max-connections-per-address must be a number from 0 to 1000000";
         options.connections_per_address = static_cast<std::size_t>(*cap);
+    } else if (name == "--metrics-bind") {
+        options.metrics_bind = ParseListenAddress(value);
+        if (!options.metrics_bind) return "--metrics-bind must be ADDRESS:PORT, e.g. 127.0.0.1:9100 or [::1]:9100";
+    } else if (name == "--admin-socket") {
+        if (value.empty()) return "--admin-socket needs a path";
+        options.admin_socket = std::string(value);
     } else {
         return "unknown option " + std::string(name);
     }

@@ -9,6 +9,12 @@
 
 namespace zorblet::server {
 
+// A TCP address to listen on: a numeric host and a port.
+struct ListenAddress {
+    std::string host;
+    int port = 0;
+};
+
 struct ServerOptions {
     std::string bind_address = "127.0.0.1";
     int port = 8080;
@@ -22,6 +28,12 @@ struct ServerOptions {
     // Open connections one client address may hold; 0: no cap. The game opens one at a
     // time, so this only stops a single client from taking the slots all others share.
     std::size_t connections_per_address = 64;
+    // Words refused in names, one a line; empty: none.
+    std::filesystem::path refused_names_file;
+    // Where /metrics and /healthz are answered over TCP; none unless given.
+    std::optional<ListenAddress> metrics_bind;
+    // The operators' Unix socket; none when empty.
+    std::filesystem::path admin_socket;
 };
 
 // "zorblet-highscore-server VERSION", as --version prints it and the start line begins.

@@ -60,7 +60,8 @@ void SqliteStatement::BindBlob(int index, std::string_view bytes) {
 }
 
 void SqliteStatement::BindText(int index, std::string_view text) {
-    sqlite3_bind_text64(statement_, index, text.data(), text.size(), SQLITE_TRANSIENT, SQLITE_UTF8);
+    // As for blobs: an empty text must not bind as NULL.
+    sqlite3_bind_text64(statement_, index, text.empty() ? "" : text.data(), text.size(), SQLITE_TRANSIENT, SQLITE_UTF8);
 }
 
 bool SqliteStatement::Step() {

@@ -1,9 +1,13 @@
 #pragma once
 
+#include <atomic>
+#include <atomic>
 #include <filesystem>
 #include <mutex>
 #include <shared_mutex>
 #include <span>
+#include <string>
+#include <vector>
 
 #include "file_lock.h"
 #include "rank_index.h"
@@ -13,30 +17,85 @@
 
 namespace zorblet::server {
 
-// Scores in one SQLite file (write-ahead log), ranked by an in-memory index that is
-// rebuilt from the file at start and updated right after each committed insert. One
-// server owns a file at a time, since each keeps its own index.
+// What a remove or restore found: with any unknown id nothing changed at all; otherwise
+// the entries already in the state asked for stayed as they were, and the others changed.
+struct ModerationOutcome {
+    std::vector<std::int64_t> unknown;
+    std::vector<std::int64_t> unchanged;
+    std::vector<std::int64_t> changed;
+};
+
+// One line of the moderation log.
+struct ModerationRecord {
+    std::int64_t at = 0;  // Unix time
+    std::string action;   // "remove" or "restore"
+    std::string ids;      // the entries changed, separated by spaces
+    std::string reason;   // UTF-8, one line; empty when none was given
+};
+
+// What an operator wants to know about the list.
+struct BoardFigures {
+    std::int64_t listed = 0;
+    std::int64_t removed = 0;
+    std::int64_t database_bytes = 0;  // the file and its write-ahead log
+    std::int64_t stored_last_hour = 0;
+    std::int64_t stored_last_day = 0;
+};
+
+// Scores in one SQLite file (write-ahead log), ranked by an in-memory index that is built
+// from the file at start and updated right after each committed change. One server owns a
+// file at a time, since each keeps its own index. Removed entries stay in the file, listed
+// in a table of their own, and leave the index until they are restored.
 class SqliteScoreBoard final : public ScoreBoard {
 public:
-    // Opens or creates the file and loads its entries; throws StorageError.
+    // Opens or creates the file, brings an older file's tables up to date and loads the
+    // listed entries; throws StorageError.
     explicit SqliteScoreBoard(const std::filesystem::path& file);
 
     void ReadRanking(const ViewReader& read) const override;
     void AddEntry(const ScoreEntry& entry) override;
+    bool CheckHealth() const override;
+    std::int64_t CountRemovedEntries() const override;
     // Stores all entries in one transaction, or none of them: for filling a board fast.
     void AddEntries(std::span<const ScoreEntry> entries);
 
-private:
-    std::int64_t InsertRow(const ScoreEntry& entry);
-    void LoadIndex();
+    // Take entries out of every reply, or bring them back to their places; each change is
+    // committed and logged with `reason` before the call returns. Throw StorageError.
+    ModerationOutcome RemoveEntries(std::span<const std::int64_t> ids, std::string_view reason);
+    ModerationOutcome RestoreEntries(std::span<const std::int64_t> ids);
 
+    std::vector<ModerationRecord> ReadModerationLog() const;
+    // The removed entries in rank order, each with the place a restore would give it.
+    void VisitRemovedEntries(const RankedView::PlaceVisitor& visit) const;
+    BoardFigures ReadFigures(std::int64_t now) const;
+    // Writes a consistent copy of the database to `target` (a new or empty file) while
+    // submissions go on.
+    void CopyDatabase(const std::filesystem::path& target) const;
+
+private:
+    struct StoredRow {
+        std::int64_t id;
+        std::int64_t stored_at;
+    };
+    StoredRow InsertRow(const ScoreEntry& entry);
+    void LoadIndex();
+    ModerationOutcome Moderate(std::span<const std::int64_t> ids, bool remove, std::string_view reason);
+    void CommitModeration(const ModerationOutcome& outcome, bool remove, std::string_view reason);
+    void ApplyToIndex(const std::vector<std::int64_t>& ids, bool remove);
+
+    const std::filesystem::path file_;
     ExclusiveFileLock owner_lock_;
     SqliteConnection writer_;
     SqliteStatement insert_;
-    std::mutex write_mutex_;  // serialises the writer connection's statements
+    mutable std::mutex write_mutex_;  // serialises the writer connection's statements
+    mutable SqliteStatement probe_;   // a cheap read for the health check
+    std::atomic<bool> store_failed_{false};  // since the last entry stored
     WalCheckpointer checkpointer_;
+    mutable std::mutex reader_mutex_;  // serialises the reader's statements
+    SqliteConnection reader_;          // for operators' reads, beside the writer
     mutable std::shared_mutex index_mutex_;
     RankIndex index_;
+    std::atomic<std::int64_t> removed_entries_{0};  // changed under the writer lock
 };
 
 }  // namespace zorblet::server

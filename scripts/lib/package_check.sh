@@ -9,6 +9,7 @@
 
 UNIT_NAME=zorblet-highscore-server.service
 STATE_DIR=/var/lib/zorblet-highscore-server
+RUNTIME_DIR=/run/zorblet-highscore-server
 PRIVATE_STATE_DIR=/var/lib/private/zorblet-highscore-server
 TEXT_COLOUR='#9B37FF'
 
@@ -55,7 +56,7 @@ check_contents() {
         grep -qE "(^|, )$library( |,|$)" <<<"$depends" || check_failed "zorblet does not depend on $library: $depends"
     done
     depends=$(dpkg-deb -f "$server" Depends)
-    for library in libsqlite3-0 "libcpp-httplib[0-9.]+" "libstdc\+\+6" libc6; do
+    for library in libsqlite3-0 libmicrohttpd12 "libstdc\+\+6" libc6; do
         grep -qE "(^|, )$library( |,|$)" <<<"$depends" ||
             check_failed "zorblet-highscore-server does not depend on $library: $depends"
     done
@@ -126,6 +127,12 @@ start_service_as_unit() {
     mkdir -m 700 "$state"
     chown nobody:nogroup "$state"
     command=("${command[@]//$STATE_DIR/$state}")
+    # And the runtime directory, for the operators' socket.
+    local runtime="$work/runtime"
+    mkdir -m 750 "$runtime"
+    chown nobody:nogroup "$runtime"
+    command=("${command[@]//$RUNTIME_DIR/$runtime}")
+    admin_socket="$runtime/admin.sock"
     local i bind=127.0.0.1 port=8080
     for ((i = 1; i < ${#command[@]} - 1; i++)); do
         case ${command[i]} in --bind) bind=${command[i + 1]} ;; --port) port=${command[i + 1]} ;; esac
@@ -171,6 +178,21 @@ check_requests() {
     reply=$(curl -fsS --max-time 5 "${url}BestOffSQL.php" | tr -d '\r')
     [ "$(head -1 <<<"$reply")" = 1 ] || check_failed "the best-of list does not count the submitted score"
     echo "service answered its three requests at $url" >&2
+    [ -S "$admin_socket" ] || check_failed "the service made no admin socket at $admin_socket"
+    [ "$(stat -c %a "$admin_socket")" = 660 ] || check_failed "the admin socket has mode $(stat -c %a "$admin_socket")"
+    reply=$(curl -fsS --max-time 5 --unix-socket "$admin_socket" http://local/healthz)
+    [ "$reply" = ok ] || check_failed "the admin socket answered /healthz with $reply"
+    curl -fsS --max-time 5 --unix-socket "$admin_socket" http://local/metrics | grep -qx 'zorblet_entries 1' ||
+        check_failed "the admin socket's /metrics does not count the submitted score"
+    echo "the admin socket (mode 660) answered /healthz and /metrics" >&2
+    local admin=(/usr/bin/zorblet-highscore-admin --socket "$admin_socket") copy
+    reply=$("${admin[@]}" list) || check_failed "zorblet-highscore-admin list failed"
+    grep -q $'^1\t1\t1234\tPaket\t' <<<"$reply" || check_failed "zorblet-highscore-admin lists no score: $reply"
+    copy=$(mktemp -d)
+    "${admin[@]}" backup "$copy/backup.sqlite" || check_failed "zorblet-highscore-admin backup failed"
+    [ -s "$copy/backup.sqlite" ] || check_failed "the backup is empty"
+    rm -rf "$copy"
+    echo "the installed zorblet-highscore-admin listed the score and took a backup" >&2
 }
 
 # The installed game under Xvfb: its window, its menu drawn in its fonts, its first
@@ -223,6 +245,7 @@ stop_service() {
     service_pid=
     [ "$code" -eq 0 ] || check_failed "the service ended with status $code on SIGTERM: $(tail -3 "$service_log")"
     grep -q 'zorblet-highscore-server: stopped' "$service_log" || check_failed "the service did not stop cleanly"
+    [ ! -e "$admin_socket" ] || check_failed "the service left its admin socket behind"
 }
 
 # apt-get, its chatter shown only when it fails.

@@ -65,14 +65,22 @@ zcat "$game$mandir/man6/zorblet.6.gz" | grep -q '^\.TH ZORBLET 6 ' || fail "zorb
 
 server="$work/server"
 unit="$unitdir/zorblet-highscore-server.service"
-expect_files server "$bindir/zorblet-highscore-server" "$unit" "$defaults" \
-    "$mandir/man8/zorblet-highscore-server.8.gz" "$datadir/doc/zorblet-highscore-server/copyright"
+expect_files server "$bindir/zorblet-highscore-server" "$bindir/zorblet-highscore-admin" "$unit" "$defaults" \
+    "$mandir/man8/zorblet-highscore-server.8.gz" "$mandir/man8/zorblet-highscore-admin.8.gz" \
+    "$datadir/doc/zorblet-highscore-server/copyright"
+[ -x "$server$bindir/zorblet-highscore-admin" ] || fail "the admin command is not executable"
+zcat "$server$mandir/man8/zorblet-highscore-admin.8.gz" | grep -q '^\.TH ZORBLET\\-HIGHSCORE\\-ADMIN 8 ' ||
+    fail "zorblet-highscore-admin.8.gz is no manual page"
 grep -qx "ExecStart=$bindir/zorblet-highscore-server --db /var/lib/zorblet-highscore-server/highscores.sqlite \$OPTIONS" \
     "$server$unit" || fail "the unit does not start the installed server with the defaults file's OPTIONS"
 grep -qx "EnvironmentFile=-$defaults" "$server$unit" || fail "the unit does not read $defaults"
 grep -qx "StateDirectory=zorblet-highscore-server" "$server$unit" || fail "the database is not in the unit's state directory"
-# As shipped the service answers on this machine only, on the game's default port.
+grep -qx "RuntimeDirectory=zorblet-highscore-server" "$server$unit" ||
+    fail "the admin socket's folder is not the unit's runtime directory"
+# As shipped the service answers on this machine only, on the game's default port, and
+# operators reach it on the socket in the unit's runtime directory.
 # shellcheck source=/dev/null
-(set -a && source "$server$defaults" && [ "$OPTIONS" = "--bind 127.0.0.1 --port 8080" ]) ||
-    fail "the defaults file does not keep the service on 127.0.0.1:8080"
+(set -a && source "$server$defaults" &&
+    [ "$OPTIONS" = "--bind 127.0.0.1 --port 8080 --admin-socket /run/zorblet-highscore-server/admin.sock" ]) ||
+    fail "the defaults file does not keep the service on 127.0.0.1:8080 with its admin socket in /run"
 echo "install tree: $(wc -l <"$work/game.files") files for the game, $(wc -l <"$work/server.files") for the service"

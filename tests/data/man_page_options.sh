@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
-# The service's manual page documents exactly the options its --help lists: an option
+# A program's manual page documents exactly the options its --help lists: an option
 # added or dropped in the program must be added or dropped in the page too.
-# Usage: man_page_options.sh SERVER MAN_PAGE
+# Usage: man_page_options.sh PROGRAM MAN_PAGE
 set -euo pipefail
 
 server=$1 page=$2

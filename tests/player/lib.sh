@@ -78,9 +78,7 @@ expect_exit_code() {
 
 # Holds a key long enough for the game's per-frame keyboard reading to see it.
 tap() {
-    xdotool keydown "$1"
-    sleep 0.1
-    xdotool keyup "$1"
+    xdotool keydown "$1" sleep 0.1 keyup "$1"
     sleep 0.3
 }
 

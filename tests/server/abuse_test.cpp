@@ -1,5 +1,7 @@
 // Repeats, floods and oversized requests.
 
+#include <thread>
+
 #include "server_test.h"
 
 namespace zorblet::server::testing {
@@ -45,22 +47,67 @@ TEST_F(AbuseTest, OversizedAndMalformedRequestsAreRefusedAndEndTheConnection) {
     StartServer();
     const std::string long_name(9000, 'A');
     EXPECT_EQ(server_->Get(SubmitTarget(1000, long_name)).status, 414);
+    EXPECT_NE(server_->ReadLog().find("127.0.0.1 - - ["), std::string::npos) << "refusals log the address";
 
     // Each exchange ends with a valid request that must go unanswered: after a refused
     // request the connection closes, so its leftovers are never taken for a request.
     const std::string next = "GET /BestOffSQL.php HTTP/1.1\r\nHost: x\r\n\r\n";
     const std::string with_body = "GET " + SubmitTarget(1, "Max") + " HTTP/1.1\r\nContent-Length: 57\r\n\r\n" + next;
-    EXPECT_EQ(StatusLines(server_->Exchange(with_body)), "HTTP/1.1 413 Payload Too Large\n");
+    EXPECT_EQ(StatusLines(server_->Exchange(with_body)), "HTTP/1.1 413 Content Too Large\n");
 
     const std::string long_header = "GET /BestOffSQL.php HTTP/1.1\r\nX: " + std::string(9000, 'h') + "\r\n\r\n" + next;
     EXPECT_EQ(StatusLines(server_->Exchange(long_header)), "HTTP/1.1 400 Bad Request\n");
 
+    // Beyond 16 KiB the head is refused; a head too large for a connection's memory, by
+    // the HTTP library itself.
+    std::string long_head = "GET /BestOffSQL.php HTTP/1.1\r\n";
+    for (int i = 0; i < 20; ++i) long_head += "X-" + std::to_string(i) + ": " + std::string(900, 'v') + "\r\n";
+    EXPECT_EQ(StatusLines(server_->Exchange(long_head + "\r\n" + next)), "HTTP/1.1 400 Bad Request\n");
     std::string many_headers = "GET /BestOffSQL.php HTTP/1.1\r\n";
-    for (int i = 0; i < 2000; ++i) many_headers += "X-" + std::to_string(i) + ": value\r\n";
-    EXPECT_EQ(StatusLines(server_->Exchange(many_headers + "\r\n" + next)), "HTTP/1.1 400 Bad Request\n");
+    for (int i = 0; i < 4000; ++i) many_headers += "X-" + std::to_string(i) + ": value\r\n";
+    EXPECT_EQ(StatusLines(server_->Exchange(many_headers + "\r\n" + next)),
+              "HTTP/1.1 431 Request Header Fields Too Large\n");
+    EXPECT_NE(server_->ReadLog().find("127.0.0.1 - - ["), std::string::npos);
+    EXPECT_NE(server_->ReadLog().find(" /BestOffSQL.php -\" 431 0\n"), std::string::npos) << "its refusal is logged";
 
     EXPECT_EQ(StatusLines(server_->Exchange("\x16\x03\x01 not http\r\n\r\n" + next)), "HTTP/1.1 400 Bad Request\n");
     EXPECT_EQ(CountEntries(), 0);
+}
+
+// Overlapping ranges once made a 1.5 KB answer 4.8 MB. Range is ignored: every answer is
+// the whole one, whatever the method or status, and memory stays where it was.
+TEST_F(AbuseTest, RangeIsIgnoredSoOverlappingRangesCannotAmplifyAnAnswer) {
+    StartServer({"--submit-rate", "0", "--metrics-bind", "127.0.0.1:0"});
+    std::string ranges = "Range: bytes=0-";
+    for (int i = 0; i < 2600; ++i) ranges += ",0-";
+    const auto ask = [&](const std::string& method, const std::string& target, const std::string& extra) {
+        return server_->Exchange(method + " " + target + " HTTP/1.1\r\nHost: x\r\n" + extra + "Connection: close\r\n\r\n");
+    };
+    for (const auto& [method, target] : std::vector<std::pair<std::string, std::string>>{
+             {"GET", "/BestOffSQL.php"}, {"HEAD", "/BestOffSQL.php"}, {"GET", "/nowhere"}}) {
+        const std::string whole = ask(method, target, "");
+        const std::string ranged = ask(method, target, ranges + "\r\n");
+        EXPECT_EQ(ParseReply(ranged).status, ParseReply(whole).status) << method << " " << target;
+        EXPECT_EQ(ranged.size(), whole.size()) << method << " " << target;  // the Date header is as long
+        EXPECT_EQ(ranged.find("multipart"), std::string::npos);
+    }
+
+    const auto resident = [&] {
+        const std::string metrics = GetFromPort(FindMetricsPort(*server_), "/metrics").body;
+        const std::string name = "\nprocess_resident_memory_bytes ";
+        return std::stod(metrics.substr(metrics.find(name) + name.size()));
+    };
+    const double before = resident();
+    std::string pipelined;
+    for (int i = 0; i < 10; ++i) pipelined += "GET /BestOffSQL.php HTTP/1.1\r\nHost: x\r\n" + ranges + "\r\n\r\n";
+    std::vector<std::thread> clients;
+    for (int c = 0; c < 6; ++c) {
+        clients.emplace_back([&] {
+            for (int i = 0; i < 10; ++i) server_->Exchange(pipelined + "GET /BestOffSQL.php HTTP/1.1\r\nConnection: close\r\n\r\n");
+        });
+    }
+    for (std::thread& client : clients) client.join();
+    EXPECT_LT(resident() - before, 20e6);
 }
 
 }  // namespace

@@ -5,10 +5,12 @@
 #include <poll.h>
 #include <sys/resource.h>
 #include <sys/socket.h>
+#include <sys/un.h>
 #include <unistd.h>
 
 #include <array>
 #include <cerrno>
+#include <cstring>
 #include <stdexcept>
 
 namespace zorblet::server::testing {
@@ -105,6 +107,13 @@ bool ClientSocket::WaitUntilClosed(std::chrono::milliseconds timeout) {
         if (!Receive(std::max(left, std::chrono::milliseconds(0)))) return true;
     } while (Clock::now() < deadline);
     return false;
+}
+
+std::string ExchangeOverUnixSocket(const std::filesystem::path& path, const std::string& request) {
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    std::strncpy(address.sun_path, path.c_str(), sizeof address.sun_path - 1);
+    return ExchangeWith(reinterpret_cast<const sockaddr*>(&address), sizeof address, request);
 }
 
 std::string KeepAliveRequest(const std::string& target) {

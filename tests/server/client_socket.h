@@ -2,6 +2,7 @@
 
 #include <chrono>
 #include <cstddef>
+#include <filesystem>
 #include <string>
 #include <string_view>
 
@@ -34,6 +35,10 @@ private:
     bool closed_ = false;
     std::string received_;
 };
+
+// Sends raw bytes to the Unix socket at `path`; returns all it receives until the server
+// closes (empty when nothing answers there).
+std::string ExchangeOverUnixSocket(const std::filesystem::path& path, const std::string& request);
 
 // A keep-alive GET of `target`, as the game sends it.
 std::string KeepAliveRequest(const std::string& target);

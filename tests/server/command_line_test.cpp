@@ -14,18 +14,23 @@ TEST(CommandLine, PrintsTheVersionTheHelpAndOptionErrorsWithoutServing) {
 
     const CommandOutcome help = RunServerCommand({"--help"});
     EXPECT_EQ(help.exit_status, 0);
-    for (const char* option : {"--max-connections-per-address N", "--version"}) {
+    for (const char* option :
+         {"--max-connections-per-address N", "--metrics-bind ADDRESS:PORT", "--admin-socket PATH", "--version"}) {
         EXPECT_NE(help.out.find(option), std::string::npos) << option;
     }
 
     const std::string cap = "--max-connections-per-address";
     const std::string out_of_range = cap + " must be a number from 0 to 1000000";
-    const std::vector<std::pair<std::vector<std::string>, std::string>> refusals = {
+    std::vector<std::pair<std::vector<std::string>, std::string>> refusals = {
         {{cap, "-1"}, out_of_range},
         {{cap, "64k"}, out_of_range},
         {{cap, "1000001"}, out_of_range},
         {{cap}, cap + " needs a value"},
     };
+    const std::string metrics_bind = "--metrics-bind must be ADDRESS:PORT";
+    for (const char* address : {"9100", "127.0.0.1", "::1:9100", "[::1]", "127.0.0.1:65536", ":9100"}) {
+        refusals.push_back({{"--metrics-bind", address}, metrics_bind});
+    }
     for (const auto& [arguments, problem] : refusals) {
         const CommandOutcome refused = RunServerCommand(arguments);
         EXPECT_EQ(refused.exit_status, 2) << arguments.back();

@@ -5,9 +5,10 @@
 #include <netinet/in.h>
 
 #include <thread>
+#include <utility>
 
 #include "client_socket.h"
-#include "connection_quota.h"
+#include "connection_registry.h"
 #include "server_test.h"
 
 namespace zorblet::server::testing {
@@ -34,11 +35,23 @@ int CountOpen(std::vector<ClientSocket>& connections) {
     return open;
 }
 
-// One keep-alive request on a new connection from `source`, answered within 2 s or not at all.
-HttpReply AskFrom(int port, const char* source, const std::string& target) {
+// One keep-alive request on a new connection from `source`, answered in time or not at all.
+HttpReply AskFrom(int port, const char* source, const std::string& target, std::chrono::milliseconds time = 2s) {
     ClientSocket connection(port, source);
     connection.Send(KeepAliveRequest(target));
-    return connection.ReadReply(2s);
+    return connection.ReadReply(time);
+}
+
+// The sum of the numbers ending the log lines that contain `text`, and how many lines do.
+std::pair<int, int> SumLogLines(const std::string& log, const std::string& text) {
+    int sum = 0;
+    int lines = 0;
+    for (std::size_t at = log.find(text); at != std::string::npos; at = log.find(text, at + 1)) {
+        const std::size_t end = log.find('\n', at);
+        sum += std::stoi(log.substr(log.rfind(' ', end) + 1, end));
+        ++lines;
+    }
+    return {sum, lines};
 }
 
 // Asks until answered: a slot the client freed by closing is released a moment later,
@@ -70,6 +83,41 @@ TEST_F(ConnectionCapTest, AFloodOfHalfSentRequestsHoldsOnlyItsCapWhileOthersAreA
 
     flood.clear();
     EXPECT_EQ(AskUntilAnsweredFrom(server_->port(), Attacker), 200);
+}
+
+// Many addresses, each under its cap, fill every slot with half-sent requests: the
+// connections that have gone longest without a complete request make room, so another
+// client is still served at once. (scripts/bench-server-flood runs the long form.)
+TEST_F(ConnectionCapTest, WhenManyAddressesTakeEverySlotTheLongestWaitingMakeRoomForOthers) {
+    // 640 open files leave 256 slots; 20 addresses with 16 half-sent requests each need 320.
+    server_ = std::make_unique<ServerProcess>(ServerLaunch{Database(), {"--submit-rate", "0"}, std::nullopt, 640, true});
+    std::vector<ClientSocket> flood;
+    for (int address = 20; address < 40; ++address) {
+        for (int i = 0; i < 16; ++i) {
+            flood.emplace_back(server_->port(), "127.0.0." + std::to_string(address)).Send(HalfSentRequest);
+        }
+    }
+    int answered = 0;
+    for (int i = 0; i < 50; ++i) answered += AskFrom(server_->port(), Player, "/BestOffSQL.php", 1s).status == 200;
+    EXPECT_GE(answered, 49);
+    EXPECT_TRUE(flood.front().WaitUntilClosed(2s));  // the oldest made room
+    EXPECT_FALSE(flood.back().IsClosed());
+    std::this_thread::sleep_for(1500ms);  // for the second's summary
+    EXPECT_GE(SumLogLines(server_->ReadLog(), "to make room, without a complete request for longest").first, 64);
+}
+
+// A flood of refused connections shows in the log as one line a second, not one each.
+TEST_F(ConnectionCapTest, RefusalsAreSummedIntoOneLogLineASecond) {
+    StartServer({"--submit-rate", "0", "--max-connections-per-address", "2"});
+    const auto start = std::chrono::steady_clock::now();
+    std::vector<ClientSocket> held = OpenConnections(server_->port(), Attacker, 2);
+    std::vector<ClientSocket> refused = OpenConnections(server_->port(), Attacker, 300);
+    for (ClientSocket& connection : refused) EXPECT_TRUE(connection.WaitUntilClosed(2s));
+    std::this_thread::sleep_for(1500ms);
+    const auto [sum, lines] = SumLogLines(server_->ReadLog(), "their address holding its cap");
+    EXPECT_EQ(sum, 300);
+    const auto seconds = std::chrono::duration_cast<std::chrono::seconds>(std::chrono::steady_clock::now() - start);
+    EXPECT_LE(lines, seconds.count() + 1);
 }
 
 class CapAcrossLoopsTest : public ServerTest, public ::testing::WithParamInterface<const char*> {};
@@ -153,21 +201,24 @@ ClientAddress AddressOf(const char* text) {
         EXPECT_EQ(inet_pton(AF_INET6, text, &ipv6->sin6_addr), 1) << text;
         ipv6->sin6_family = AF_INET6;
     }
-    return ToClientAddress(storage).value();
+    return ToClientAddress(reinterpret_cast<const sockaddr*>(&storage)).value();
 }
 
-TEST(ConnectionQuota, CountsAnIpv4AddressAndItsIpv4MappedFormAsOneClient) {
-    ConnectionQuota quota(100, 2);
-    EXPECT_TRUE(quota.Admit(AddressOf("192.0.2.7")));
-    EXPECT_TRUE(quota.Admit(AddressOf("::ffff:192.0.2.7")));
-    EXPECT_FALSE(quota.Admit(AddressOf("192.0.2.7")));
-    EXPECT_FALSE(quota.Admit(AddressOf("::ffff:192.0.2.7")));
+TEST(ConnectionRegistry, CountsAnIpv4AddressAndItsIpv4MappedFormAsOneClient) {
+    ConnectionRegistry registry(100, 2);
+    EXPECT_TRUE(registry.Admit(AddressOf("192.0.2.7")));
+    EXPECT_TRUE(registry.Admit(AddressOf("::ffff:192.0.2.7")));
+    EXPECT_FALSE(registry.Admit(AddressOf("192.0.2.7")));
+    EXPECT_FALSE(registry.Admit(AddressOf("::ffff:192.0.2.7")));
     // Neighbours in either family are other clients.
     for (const char* other : {"192.0.2.8", "::192.0.2.7", "::ffff:192.0.2.8", "2001:db8::c000:207"}) {
-        EXPECT_TRUE(quota.Admit(AddressOf(other))) << other;
+        EXPECT_TRUE(registry.Admit(AddressOf(other))) << other;
     }
-    quota.Release(AddressOf("::ffff:192.0.2.7"));
-    EXPECT_TRUE(quota.Admit(AddressOf("192.0.2.7")));
+    TrackedConnection closing;
+    closing.address = AddressOf("::ffff:192.0.2.7");
+    registry.Release(closing);
+    EXPECT_TRUE(registry.Admit(AddressOf("192.0.2.7")));
+    EXPECT_EQ(registry.CountEvents(ConnectionEvent::AddressCap), 2u);
 }
 
 }  // namespace

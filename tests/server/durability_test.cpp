@@ -19,7 +19,7 @@ std::multiset<std::string> ReadStoredNames(const std::filesystem::path& database
     std::multiset<std::string> names;
     SqliteScoreBoard board(database);
     board.ReadRanking([&](const RankedView& view) {
-        view.VisitRanks(1, view.CountEntries(), [&](const ScoreEntry& entry) { names.insert(entry.name); });
+        view.VisitRanks(1, view.CountEntries(), [&](const RankedEntry& entry) { names.emplace(entry.name); });
     });
     return names;
 }

@@ -10,17 +10,6 @@ namespace {
 
 using ProtocolTest = ServerTest;
 
-// The place-list reply computed the slow, obvious way.
-std::string ExpectedPlaceList(const std::vector<ScoreEntry>& ranked, std::int32_t points) {
-    const auto place =
-        1 + std::count_if(ranked.begin(), ranked.end(), [&](const ScoreEntry& e) { return e.points >= points; });
-    std::string reply = std::to_string(place) + "\r\n";
-    for (auto rank = std::max<std::int64_t>(1, place - 8); rank <= place + 3; ++rank) {
-        reply += rank <= static_cast<std::int64_t>(ranked.size()) ? Record(ranked[rank - 1]) : EmptyRecords(1);
-    }
-    return reply;
-}
-
 // Splits a best-of or place-list reply into its records' fields.
 std::vector<std::vector<std::string>> SplitRecords(const std::string& reply) {
     std::vector<std::vector<std::string>> records;
@@ -59,11 +48,7 @@ TEST_F(ProtocolTest, BestOfWithThreeEntriesPadsBothPartsWithEmptyRecords) {
 TEST_F(ProtocolTest, BestOfWithSixtyEntriesShowsTheTopFiftyAndTheLastFiveBackwards) {
     SeedBoard(Database(), SixtyEntryBoard());
     StartServer();
-    const std::vector<ScoreEntry> ranked = RankNaively(SixtyEntryBoard());
-    std::string expected = "60\r\n";
-    for (int rank = 1; rank <= 50; ++rank) expected += Record(ranked[rank - 1]);
-    for (int rank = 60; rank >= 56; --rank) expected += Record(ranked[rank - 1]);
-    EXPECT_EQ(server_->Get("/BestOffSQL.php").body, expected);
+    EXPECT_EQ(server_->Get("/BestOffSQL.php").body, ExpectedBestOf(RankNaively(SixtyEntryBoard())));
 }
 
 TEST_F(ProtocolTest, PlaceListsHonourTiesAndBothEndsOfTheList) {

@@ -84,6 +84,7 @@ void ServerProcess::Start(const ServerLaunch& launch) {
             rlimit files{};
             getrlimit(RLIMIT_NOFILE, &files);
             files.rlim_cur = *launch.open_files_limit;
+            if (launch.pin_open_files_limit) files.rlim_max = files.rlim_cur;
             setrlimit(RLIMIT_NOFILE, &files);
         }
         execv(argv[0], argv.data());
@@ -112,13 +113,21 @@ void ServerProcess::WaitUntilListening() {
 }
 
 std::string ServerProcess::Exchange(const std::string& request) const {
-    const int connection = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    return ExchangeOnPort(port_, request);
+}
+
+std::string ExchangeOnPort(int port, const std::string& request) {
     sockaddr_in address{};
     address.sin_family = AF_INET;
-    address.sin_port = htons(static_cast<std::uint16_t>(port_));
+    address.sin_port = htons(static_cast<std::uint16_t>(port));
     address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    return ExchangeWith(reinterpret_cast<const sockaddr*>(&address), sizeof address, request);
+}
+
+std::string ExchangeWith(const sockaddr* address, socklen_t length, const std::string& request) {
+    const int connection = socket(address->sa_family, SOCK_STREAM | SOCK_CLOEXEC, 0);
     std::string answer;
-    if (connect(connection, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0 &&
+    if (connect(connection, address, length) == 0 &&
         send(connection, request.data(), request.size(), MSG_NOSIGNAL) == static_cast<ssize_t>(request.size())) {
         std::array<char, 4096> buffer;
         for (ssize_t n; (n = recv(connection, buffer.data(), buffer.size(), 0)) > 0;) {
@@ -129,9 +138,21 @@ std::string ServerProcess::Exchange(const std::string& request) const {
     return answer;
 }
 
+namespace {
+
 // A plain HTTP/1.1 exchange, so that the bytes on the wire are exactly those written here.
+std::string CloseRequest(const std::string& method, const std::string& target) {
+    return method + " " + target + " HTTP/1.1\r\nHost: 127.0.0.1\r\nConnection: close\r\n\r\n";
+}
+
+}  // namespace
+
 HttpReply ServerProcess::Get(const std::string& target, const std::string& method) const {
-    return ParseReply(Exchange(method + " " + target + " HTTP/1.1\r\nHost: 127.0.0.1\r\nConnection: close\r\n\r\n"));
+    return ParseReply(Exchange(CloseRequest(method, target)));
+}
+
+HttpReply GetFromPort(int port, const std::string& target) {
+    return ParseReply(ExchangeOnPort(port, CloseRequest("GET", target)));
 }
 
 HttpReply ParseReply(const std::string& answer) {
@@ -165,6 +186,19 @@ void ServerProcess::Kill() {
     WaitForExit();
 }
 
+void ServerProcess::Signal(int signal_number) const {
+    kill(pid_, signal_number);
+}
+
+bool ServerProcess::AwaitLog(const std::string& text, std::size_t after) const {
+    const auto deadline = std::chrono::steady_clock::now() + StartTimeout;
+    while (ReadLog().find(text, after) == std::string::npos) {
+        if (std::chrono::steady_clock::now() > deadline) return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    return true;
+}
+
 std::string ServerProcess::ReadLog() const {
     std::ifstream file(log_file_, std::ios::binary);
     std::ostringstream text;
@@ -172,11 +206,13 @@ std::string ServerProcess::ReadLog() const {
     return text.str();
 }
 
-CommandOutcome RunServerCommand(const std::vector<std::string>& arguments) {
+namespace {
+
+CommandOutcome RunProgram(const char* program, const std::vector<std::string>& arguments) {
     const TempDir directory;
     const std::string out = (directory.path() / "out").string();
     const std::string err = (directory.path() / "err").string();
-    std::vector<std::string> command{ZORBLET_SERVER_BINARY};
+    std::vector<std::string> command{program};
     command.insert(command.end(), arguments.begin(), arguments.end());
     std::vector<char*> argv;
     for (std::string& argument : command) argv.push_back(argument.data());
@@ -199,6 +235,23 @@ CommandOutcome RunServerCommand(const std::vector<std::string>& arguments) {
         return text.str();
     };
     return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, read_file(out), read_file(err)};
+}
+
+}  // namespace
+
+CommandOutcome RunServerCommand(const std::vector<std::string>& arguments) {
+    return RunProgram(ZORBLET_SERVER_BINARY, arguments);
+}
+
+CommandOutcome RunAdminCommand(const std::vector<std::string>& arguments) {
+    return RunProgram(ZORBLET_ADMIN_BINARY, arguments);
+}
+
+int FindMetricsPort(const ServerProcess& server) {
+    const std::string log = server.ReadLog();
+    const std::string marker = "metrics on 127.0.0.1 port ";
+    const std::size_t at = log.find(marker);
+    return at == std::string::npos ? -1 : std::stoi(log.substr(at + marker.size()));
 }
 
 void SeedBoard(const std::filesystem::path& database, const std::vector<ScoreEntry>& entries) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <sys/socket.h>
 #include <sys/types.h>
 
 #include <cstdint>
@@ -37,8 +38,9 @@ struct ServerLaunch {
     std::vector<std::string> extra_arguments;
     // Largest file the server may write, in bytes; its writes beyond fail like a full disk.
     std::optional<std::uint64_t> file_size_limit = std::nullopt;
-    // Soft limit of open files the server starts with (the hard one stays).
+    // Soft limit of open files the server starts with (the hard one stays, unless pinned).
     std::optional<std::uint64_t> open_files_limit = std::nullopt;
+    bool pin_open_files_limit = false;  // the hard limit too: the server cannot raise it
 };
 
 struct CommandOutcome {
@@ -49,6 +51,8 @@ struct CommandOutcome {
 
 // Runs the server binary with these arguments to its end, e.g. for --version.
 CommandOutcome RunServerCommand(const std::vector<std::string>& arguments);
+// Runs zorblet-highscore-admin with these arguments to its end.
+CommandOutcome RunAdminCommand(const std::vector<std::string>& arguments);
 
 // A reply as the server sent it, head and body; status 0 when it is none.
 HttpReply ParseReply(const std::string& answer);
@@ -70,6 +74,10 @@ public:
     int Stop();
     // SIGKILL and wait: no chance to clean up.
     void Kill();
+    // Sends a signal and returns at once.
+    void Signal(int signal_number) const;
+    // Waits until the log holds `text` (after `after` bytes of it); false after 30 s.
+    bool AwaitLog(const std::string& text, std::size_t after = 0) const;
 
     int port() const { return port_; }
     std::string ReadLog() const;
@@ -83,6 +91,17 @@ private:
     pid_t pid_ = -1;
     int port_ = 0;
 };
+
+// Sends raw bytes to 127.0.0.1:`port` on a new connection; returns all it receives until
+// the server closes.
+std::string ExchangeOnPort(int port, const std::string& request);
+// The same with a server at any address, e.g. a Unix socket.
+std::string ExchangeWith(const sockaddr* address, socklen_t length, const std::string& request);
+// GET `target` from 127.0.0.1:`port`, e.g. a server's metrics address.
+HttpReply GetFromPort(int port, const std::string& target);
+
+// The port a server started with --metrics-bind 127.0.0.1:0 names in its log; -1 if none.
+int FindMetricsPort(const ServerProcess& server);
 
 // Fills a database file through the storage layer (the server must not be running on it).
 void SeedBoard(const std::filesystem::path& database, const std::vector<ScoreEntry>& entries);

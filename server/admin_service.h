@@ -1,0 +1,38 @@
+#pragma once
+
+#include <chrono>
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "backup_copies.h"
+#include "query.h"
+#include "request.h"
+#include "sqlite_score_board.h"
+
+namespace zorblet::server {
+
+// The operators' requests on the admin socket (paths in admin_protocol.h): list entries,
+// remove and restore them, read the moderation log and the figures, fetch a backup.
+// Replies are UTF-8 text, one item a line, fields separated by TAB; refusals are one line.
+class AdminService {
+public:
+    AdminService(SqliteScoreBoard& board, std::filesystem::path database);
+
+    Reply Answer(const Request& request);
+
+private:
+    Reply Route(const Request& request);
+    Reply AnswerEntries(const QueryParameters& parameters);
+    Reply AnswerModeration(bool remove, const QueryParameters& parameters);
+    Reply AnswerLog();
+    Reply AnswerStats();
+    Reply AnswerBackup(std::string_view method, std::string_view token, const QueryParameters& parameters);
+
+    SqliteScoreBoard& board_;
+    BackupCopies backups_;
+    const std::chrono::steady_clock::time_point started_;
+};
+
+}  // namespace zorblet::server

@@ -1,0 +1,23 @@
+#pragma once
+
+#include <functional>
+#include <string>
+#include <string_view>
+
+#include "highscore_service.h"
+
+namespace zorblet::server {
+
+// One HTTP request as a listener hands it to its handler: the method and the target
+// exactly as sent, the body (empty unless the listener takes bodies) and the client's
+// address ("local" on a Unix socket).
+struct Request {
+    std::string_view method;
+    std::string_view target;
+    std::string_view body;
+    const std::string& address;
+};
+
+using RequestHandler = std::function<Reply(const Request&)>;
+
+}  // namespace zorblet::server

@@ -1,0 +1,125 @@
+// Whole answers on the wire, status line, headers (but Date) and body, to representative
+// requests: the front may change, what a client receives may not. Headers are compared
+// in alphabetical order, as the order carries no meaning. With ZORBLET_WRITE_FIXTURES=1
+// it rewrites tests/fixtures/server_wire.
+
+#include <cstdlib>
+#include <fstream>
+#include <algorithm>
+#include <sstream>
+
+#include "fixture_boards.h"
+#include "server_test.h"
+
+namespace zorblet::server::testing {
+namespace {
+
+struct WireCase {
+    std::string file;
+    std::string request;  // raw bytes, sent at once on a new connection
+};
+
+std::string Head(const std::string& method, const std::string& target, const std::string& extra = "") {
+    return method + " " + target + " HTTP/1.1\r\nHost: 127.0.0.1\r\n" + extra + "Connection: close\r\n\r\n";
+}
+
+std::string KeptHead(const std::string& target) {
+    return "GET " + target + " HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\n";
+}
+
+// On the three-entry board with a submission rate of 2 a minute: the third submission is refused.
+std::vector<WireCase> WireCases() {
+    return {
+        {"best_of.txt", Head("GET", "/BestOffSQL.php")},
+        {"place_list.txt", Head("GET", "/ListeSQL.php?Punkte=300")},
+        {"head.txt", Head("HEAD", "/BestOffSQL.php")},
+        {"bad_points_400.txt", Head("GET", "/ListeSQL.php?Punkte=abc")},
+        {"bad_escape_400.txt", Head("GET", "/ListeSQL.php?Punkte=%zz")},
+        {"not_found_404.txt", Head("GET", "/index.html")},
+        {"post_405.txt", Head("POST", "/BestOffSQL.php")},
+        {"head_submission_405.txt", Head("HEAD", SubmitTarget(5, "Max"))},
+        {"delete_405.txt", Head("DELETE", "/ListeSQL.php?Punkte=1")},
+        {"long_target_414.txt", Head("GET", SubmitTarget(1000, std::string(9000, 'A')))},
+        {"body_413.txt", "GET /BestOffSQL.php HTTP/1.1\r\nHost: x\r\nContent-Length: 5\r\n\r\nhello"},
+        {"keep_alive.txt", KeptHead("/ListeSQL.php?Punkte=1000") + Head("GET", "/ListeSQL.php?Punkte=0")},
+        {"pipelined.txt", KeptHead("/ListeSQL.php?Punkte=500") + KeptHead("/ListeSQL.php?Punkte=x") +
+                              Head("GET", "/ListeSQL.php?Punkte=-1")},
+        {"http_1_0.txt", "GET /ListeSQL.php?Punkte=1 HTTP/1.0\r\n\r\n"},
+        {"no_host.txt", "GET /ListeSQL.php?Punkte=2 HTTP/1.1\r\nConnection: close\r\n\r\n"},
+        // Last, so that no read shows today's date.
+        {"submission.txt", Head("GET", SubmitTarget(1000, "Max"))},
+        {"submission_repeated.txt", Head("GET", SubmitTarget(1000, "Max"))},
+        {"rate_limited_429.txt", Head("GET", SubmitTarget(1001, "Max"))},
+    };
+}
+
+std::filesystem::path WireFile(const std::string& name) {
+    return std::filesystem::path(ZORBLET_FIXTURE_DIR) / ".." / "server_wire" / name;
+}
+
+std::string ReadFile(const std::filesystem::path& file) {
+    std::ifstream stream(file, std::ios::binary);
+    std::ostringstream text;
+    text << stream.rdbuf();
+    return text.str();
+}
+
+// Each answer in `received` with its header lines sorted and without Date, which says
+// when, not what.
+std::string Normalize(const std::string& received) {
+    std::string normal;
+    for (std::size_t at = 0; at < received.size();) {
+        const std::size_t head_end = received.find("\r\n\r\n", at);
+        if (head_end == std::string::npos) return normal + received.substr(at);
+        std::vector<std::string> lines;
+        std::size_t body = 0;
+        for (std::size_t line = received.find("\r\n", at) + 2; line < head_end + 2;) {
+            const std::size_t end = received.find("\r\n", line);
+            const std::string header = received.substr(line, end - line);
+            if (header.starts_with("Content-Length: ")) body = std::stoul(header.substr(16));
+            if (!header.starts_with("Date: ")) lines.push_back(header);
+            line = end + 2;
+        }
+        std::sort(lines.begin(), lines.end());
+        normal += received.substr(at, received.find("\r\n", at) + 2 - at);
+        for (const std::string& line : lines) normal += line + "\r\n";
+        normal += "\r\n";
+        // A HEAD answer names the length of a body it does not send.
+        body = std::min(body, received.size() - head_end - 4);
+        normal += received.substr(head_end + 4, body);
+        at = head_end + 4 + body;
+    }
+    return normal;
+}
+
+class WireTest : public ServerTest {
+protected:
+    void CheckAnswer(const std::string& file, const std::string& answer) {
+        const std::string received = Normalize(answer);
+        const char* flag = std::getenv("ZORBLET_WRITE_FIXTURES");
+        if (flag != nullptr && std::string(flag) == "1") {
+            std::ofstream(WireFile(file), std::ios::binary) << received;
+        } else {
+            EXPECT_EQ(received, ReadFile(WireFile(file))) << file << " is answered differently";
+        }
+    }
+};
+
+TEST_F(WireTest, AnswersStayTheSameByteForByte) {
+    SeedBoard(Database(), ThreeEntryBoard());
+    StartServer({"--submit-rate", "2"});
+    for (const WireCase& c : WireCases()) CheckAnswer(c.file, server_->Exchange(c.request));
+}
+
+TEST_F(WireTest, AStorageFailureIsAnsweredTheSameByteForByte) {
+    SeedBoard(Database(), ThreeEntryBoard());
+    StartServer({"--submit-rate", "0"}, 64 * 1024);
+    for (int i = 0; i < 100; ++i) {
+        const std::string answer = server_->Exchange(Head("GET", SubmitTarget(i, "Spieler " + std::to_string(i))));
+        if (ParseReply(answer).status == 503) return CheckAnswer("storage_error_503.txt", answer);
+    }
+    FAIL() << "the disk never filled up";
+}
+
+}  // namespace
+}  // namespace zorblet::server::testing
