@@ -54,26 +54,7 @@ slow_service_pid=
 start_slow_service() {
     [[ $ZORBLET_TEST_SERVER_URL =~ :([0-9]+)/?$ ]] || fail "no port in $ZORBLET_TEST_SERVER_URL"
     "$SLOW_SERVICE" "${BASH_REMATCH[1]}" "$@" 2>>"$work/slow.log" &
-    # Waits (5 s at most) until the sound device plays a tone: the last samples written hold sound.
-wait_for_a_tone() {
-    for _ in $(seq 250); do
-        if [ -s "$work/sound.raw" ] && tail -c 2048 "$work/sound.raw" | od -An -v -tf4 |
-            awk '{ for (i = 1; i <= NF; i++) if ($i + 0 != 0) found = 1 } END { exit !found }'; then
-            return 0
-        fi
-        sleep 0.02
-    done
-    fail "no tone played: $(cat "$work/game.err")"
-}
-
-# A key held long enough to be seen in the frames of a busy machine.
-press() {
-    xdotool keydown "$1"
-    sleep 0.25
-    xdotool keyup "$1"
-}
-
-slow_service_pid=$!
+    slow_service_pid=$!
     pids+=("$slow_service_pid")
     for _ in $(seq 50); do grep -q listening "$work/slow.log" 2>/dev/null && return; sleep 0.1; done
     fail "the slow service did not start: $(cat "$work/slow.log")"
