@@ -29,20 +29,21 @@ std::uint64_t NowNs() {
 // The best-of rows the menu showed in the last frame; none where a game, the help page,
 // a running transfer or the name entry's place view hides them.
 std::int32_t CountTableRowsShown(const zorblet::frame::Game& game) {
-    const bool placeView = game.Score != 0 && game.NameEntryActive != 0;
-    if (game.Lives != 0 || game.HelpShown != 0 || !game.Highscore.StatusText.empty() || placeView) return 0;
-    return zorblet::highscore::CountBestOfRowsShown(game.Highscore.HighscoreRows, game.Table.TableScroll);
+    const auto& screen = game.Screen;
+    const bool placeView = game.Run.World.Score != 0 && NameEntryOpen(game.Run.Mode);
+    if (!MenuShown(game.Run.Mode) || !screen.Highscore.StatusText.empty() || placeView) return 0;
+    return zorblet::highscore::CountBestOfRowsShown(screen.Highscore.HighscoreRows, screen.Table.TableScroll);
 }
 
 class FrameRecorder final : public zorblet::frame::FrameObserver {
 public:
     FrameRecorder(FrameLog& log, zorblet::bench::SteeringBot* bot) : log_(log), bot_(bot) {}
     void DrawingBegins(const zorblet::frame::Game& game) override {
-        current_.Lives = game.Lives;
-        current_.Countdown = game.Countdown;
+        current_.Lives = game.Run.Mode.Lives;
+        current_.Countdown = game.Run.Mode.Countdown;
         current_.TableRowsShown = CountTableRowsShown(game);
-        current_.TableScroll = game.Table.TableScroll;
-        current_.TransferRunning = game.Highscore.StatusText.empty() ? 0 : 1;
+        current_.TableScroll = game.Screen.Table.TableScroll;
+        current_.TransferRunning = game.Screen.Highscore.StatusText.empty() ? 0 : 1;
         current_.DrawingBegins = NowNs();
         if (bot_ != nullptr) bot_->Plan(game);
     }

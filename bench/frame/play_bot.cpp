@@ -19,8 +19,9 @@ constexpr int ButtonHeldFrames = 4;
 
 // Where this frame's step will put the ball, held inside the walls.
 float NextBallX(const frame::Game& game) {
-    const auto margin = static_cast<float>(game.BallRadius);
-    return std::clamp(game.BallX + game.BallVX, margin, static_cast<float>(world::PlayfieldSize) - margin);
+    const auto margin = static_cast<float>(game.Run.World.BallRadius);
+    return std::clamp(game.Run.World.BallX + game.Run.World.BallVX, margin,
+                      static_cast<float>(world::PlayfieldSize) - margin);
 }
 
 float OffCentre(int frame) {
@@ -39,8 +40,8 @@ void StartingKeyboard::ReadSnapshot(platform::KeySnapshot& snapshot) {
 void SteeringBot::Plan(const frame::Game& game) {
     ++frames_;
     const auto aim = static_cast<int>(std::lrint(NextBallX(game) + OffCentre(frames_)));
-    planned_.DeltaX = aim - game.PaddleX;
-    planned_.DeltaY = PaddleLine - game.PaddleY;
+    planned_.DeltaX = aim - game.Run.World.PaddleX;
+    planned_.DeltaY = PaddleLine - game.Run.World.PaddleY;
     planned_.LeftButton = frames_ % ShotPeriodFrames < ButtonHeldFrames;
 }
 

@@ -3,7 +3,9 @@
 // out a byte at a time, so the game's fetch of it runs until its budget ends it; every
 // other request, such as the start-up list before the first frame, is answered at once,
 // so that the frames begin without waiting out that budget first.
-// Usage: zorblet-slow-service PORT   (on 127.0.0.1; ends on SIGTERM or SIGINT)
+// With --start-up every request trickles, the start-up list too (the game's exit test
+// closes the window while it waits for it).
+// Usage: zorblet-slow-service PORT [--start-up]   (on 127.0.0.1; ends on SIGTERM or SIGINT)
 
 #include <pthread.h>
 #include <signal.h>
@@ -44,11 +46,11 @@ bool AsksForBestOf(const std::string& requestHead) {
 }
 
 // Tells on stderr how long each trickle lasted: the game gave up when it ends early.
-ServerMode TrickleBestOf(std::string bestOf, std::string placeList) {
+ServerMode TrickleBestOf(std::string bestOf, std::string placeList, bool startUpToo) {
     auto trickle = Trickles(std::move(bestOf), TrickleGap).Script;
     auto answer = Answers(200, std::move(placeList)).Script;
-    return {Listening::Open, [trickle, answer](FixtureConnection& connection) {
-                if (!AsksForBestOf(connection.RequestHead())) {
+    return {Listening::Open, [trickle, answer, startUpToo](FixtureConnection& connection) {
+                if (!startUpToo && !AsksForBestOf(connection.RequestHead())) {
                     answer(connection);
                     return;
                 }
@@ -81,13 +83,15 @@ sigset_t BlockStopSignals() {
 
 int main(int argc, char** argv) {
     int port = 0;
-    if (argc != 2 || !ParsePort(argv[1], port)) {
-        std::fprintf(stderr, "usage: zorblet-slow-service PORT\n");
+    if (argc < 2 || argc > 3 || !ParsePort(argv[1], port)) {
+        std::fprintf(stderr, "usage: zorblet-slow-service PORT [--start-up]\n");
         return 2;
     }
     const sigset_t stops = BlockStopSignals();
     try {
-        MisbehavingServer server(TrickleBestOf(ReadFixture("bestof_60.txt"), ReadFixture("liste_60_P1.txt")), port);
+        const bool startUpToo = argc > 2 && std::strcmp(argv[2], "--start-up") == 0;
+        MisbehavingServer server(
+            TrickleBestOf(ReadFixture("bestof_60.txt"), ReadFixture("liste_60_P1.txt"), startUpToo), port);
         std::fprintf(stderr, "slow service: listening on 127.0.0.1:%d\n", server.Port());
         int signal = 0;
         sigwait(&stops, &signal);

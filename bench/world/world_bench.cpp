@@ -8,27 +8,33 @@
 #include <cstdio>
 #include <cstdlib>
 #include <random>
+#include <string_view>
 #include <vector>
 
 #include "platform/ttf_fonts.h"
 #include "render/canvas.h"
 #include "render/font.h"
+#include "render/world_drawing.h"
 #include "world/ball_paddle.h"
 #include "world/objects.h"
-#include "world/world_frame.h"
+#include "world/tick.h"
 
 namespace {
 
 using namespace zorblet;
 
-// Seeded numbers, silent tones, a still mouse.
+// Seeded numbers, silent tones, pop-ups measured in the real font.
 class BenchServices final : public world::Services {
 public:
-    std::int32_t Random(std::int32_t n) override { return std::uniform_int_distribution<std::int32_t>(0, n)(engine_); }
+    explicit BenchServices(render::Font& popupFont) : popupFont_(popupFont) {}
+    std::int32_t RandomUpTo(std::int32_t n) override {
+        return std::uniform_int_distribution<std::int32_t>(0, n)(engine_);
+    }
     void StartTone(sound::ToneEffect, std::int32_t) override {}
-    world::MouseState ReadMouse() override { return {}; }
+    std::int32_t PopupHalfWidth(std::string_view text) override { return popupFont_.TextWidth(text) / 2; }
 
 private:
+    render::Font& popupFont_;
     std::mt19937 engine_{42};
 };
 
@@ -43,7 +49,10 @@ world::World HeavyWorld(world::Services& services) {
         world::AddParticle(w, render::RGB(150, 150, 0), x(place), y(place), static_cast<float>(angle(place)),
                            static_cast<float>(angle(place)), 1.2f, 3.0f);
     }
-    for (int i = 0; i < 20; ++i) world::AddPopup(w, i % 2 ? "250" : "1000", x(place), y(place), 265.0f, 2.0f);
+    for (int i = 0; i < 20; ++i) {
+        const char* text = i % 2 ? "250" : "1000";
+        world::AddPopup(w, text, x(place), y(place), 265.0f, 2.0f, services.PopupHalfWidth(text));
+    }
     for (int i = 0; i < 40; ++i) world::AddTrailRing(w, x(place), y(place), 20, 1.0f, render::RGB(100, 100, 0));
     for (int i = 0; i < 10; ++i) world::AddShot(w, x(place), y(place), static_cast<float>(angle(place)), 4.0f);
     w.RingSize = 10.0f, w.RingX = 450, w.RingY = 350;
@@ -65,7 +74,7 @@ int main(int argc, char** argv) {
     platform::TtfFontLoader loader;
     render::Fonts fonts = render::CreateFonts(loader);
     render::Canvas canvas;
-    BenchServices services;
+    BenchServices services(fonts.FontBold14);
     const world::World heavy = HeavyWorld(services);
     std::vector<double> micros;
     micros.reserve(static_cast<std::size_t>(frames));
@@ -74,10 +83,9 @@ int main(int argc, char** argv) {
         w.AnimAngle = (2 * i) % 3600;
         canvas.BeginDrawing();
         const auto start = std::chrono::steady_clock::now();
-        world::BallLostCheck(w, services);
-        world::AdvanceAnimAngle(w);
-        if (world::SimulationActive(w)) world::StepBallAndPaddle(w, services);
-        world::StepWorld(w, services, canvas, fonts);
+        if (world::BallBelowFloor(w)) world::ResetBallAndPaddle(w, services);
+        world::TickWorld(w, world::FrameInput{}, services);
+        render::DrawWorld(w, canvas, fonts);
         const auto end = std::chrono::steady_clock::now();
         micros.push_back(std::chrono::duration<double, std::micro>(end - start).count());
     }

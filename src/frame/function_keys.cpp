@@ -1,46 +1,32 @@
 #include "frame/function_keys.h"
 
-#include "world/world_frame.h"
+#include "world/tick.h"
 
 namespace zorblet::frame {
 
-namespace {
-
 namespace Key = platform::Key;
 
-FrameOutcome HandleEscape(Game& game, platform::Mouse& mouse) {
-    if (game.Lives > 0) {
-        // Abandon the game: no game-over tune, no name entry; the score stays on show.
-        game.Lives = 0;
-        game.Table.TableScroll = highscore::TableScrollRestart;
-        mouse.Release();
-    } else if (game.NameEntryActive != 0) {
-        game.NameEntryActive = 0;
-        game.Table.TableScroll = highscore::TableScrollRestart;
-    } else {
-        return FrameOutcome::EndProgram;
-    }
+FrameOutcome ApplyEffects(Game& game, Effects effects, platform::Mouse& mouse, world::Services& services) {
+    if ((effects & EndProgram) != 0) return FrameOutcome::EndProgram;
+    if ((effects & ResetWorld) != 0) world::ResetWorldForNewGame(game.Run.World, services);
+    if ((effects & RestartTable) != 0) game.Screen.Table.TableScroll = highscore::TableScrollRestart;
+    if ((effects & LifeLostTone) != 0) services.StartTone(sound::ToneEffect::LifeLost, 1);
+    if ((effects & ReleaseMouse) != 0) mouse.Release();
     return FrameOutcome::Continue;
 }
-
-}  // namespace
 
 FrameOutcome HandleFunctionKeys(Game& game, platform::Mouse& mouse, world::Services& services) {
-    if (game.Keys.Released(Key::Escape) && HandleEscape(game, mouse) == FrameOutcome::EndProgram) {
+    platform::KeyTester& keys = game.Machine.Keys;
+    Mode& mode = game.Run.Mode;
+    const auto apply = [&](Effects effects) { return ApplyEffects(game, effects, mouse, services); };
+    if (keys.Released(Key::Escape) && apply(PressEscape(mode)) == FrameOutcome::EndProgram) {
         return FrameOutcome::EndProgram;
     }
-    if (game.Keys.Released(Key::F4)) {
-        game.Paused = 1 - game.Paused;
-        if (game.Paused == 1) mouse.Release();
-    }
-    if (game.Keys.Released(Key::F1)) game.HelpShown = 1 - game.HelpShown;
-    if (game.Keys.Released(Key::F2)) NewGame(game, services);
-    if (game.Keys.Released(Key::F3)) game.SoundOn = 1 - game.SoundOn;
+    if (keys.Released(Key::F4)) apply(PressPause(mode));
+    if (keys.Released(Key::F1)) apply(PressHelp(mode));
+    if (keys.Released(Key::F2)) apply(PressNewGame(mode));
+    if (keys.Released(Key::F3)) game.Run.SoundOn = 1 - game.Run.SoundOn;
     return FrameOutcome::Continue;
-}
-
-void NewGame(Game& game, world::Services& services) {
-    world::StartNewGame(game, services);
 }
 
 }  // namespace zorblet::frame

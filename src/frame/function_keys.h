@@ -1,4 +1,6 @@
 #pragma once
+// The function keys, each on its release, once per frame, in this order: ESC, F4, F1,
+// F2, F3. What they do to the state of play is the mode's; here it is carried out.
 
 #include "frame/game.h"
 #include "platform/mouse.h"
@@ -8,10 +10,10 @@ namespace zorblet::frame {
 
 enum class FrameOutcome { Continue, EndProgram };
 
-// Tests ESC, F4, F1, F2 and F3 on release, once each, in that order, and applies their effects.
 FrameOutcome HandleFunctionKeys(Game& game, platform::Mouse& mouse, world::Services& services);
 
-// F2: a fresh game with three lives; pause, help, sound and a name entry keep their state.
-void NewGame(Game& game, world::Services& services);
+// Carries out what a change of the mode calls for, but for the game over, which needs
+// the devices; false when the program is to end.
+FrameOutcome ApplyEffects(Game& game, Effects effects, platform::Mouse& mouse, world::Services& services);
 
 }  // namespace zorblet::frame

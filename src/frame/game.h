@@ -1,12 +1,14 @@
 #pragma once
-// All program state, in one object the frame owns and tests can create.
+// The program's state in three parts: the run (world and mode), the screen around the
+// world (table, name entry, status line, the readings shown), and the machinery that
+// turns them into pictures.
 
-#include <atomic>
 #include <cstdint>
 #include <string>
 
 #include "frame/fps_counter.h"
 #include "frame/frame_pacer.h"
+#include "frame/mode.h"
 #include "highscore/board.h"
 #include "highscore/name_entry.h"
 #include "highscore/table_view.h"
@@ -17,33 +19,43 @@
 
 namespace zorblet::frame {
 
-using world::CountdownStart;
 inline constexpr int FrameRate = 120;
 
-// The world (with Lives, Score, Paused, Countdown and AnimAngle) and the rest of the
-// program's state. Which state the game is in: see SimulationActive and the function keys.
-struct Game : world::World {
-    std::int32_t HelpShown = 0;
-    std::atomic<std::int32_t> SoundOn = 1;  // tone threads read it
-    std::int32_t NameEntryActive = 0;
-    std::string PlayerName;  // Windows-1252
+// What one run of the program plays: the world, the state of play, the sound switch.
+struct Run {
+    world::World World;
+    frame::Mode Mode;
+    std::int32_t SoundOn = 1;  // F3; read when a tone effect would start
+};
 
+// What the screen shows around the world, brought up to date before each picture.
+struct Surroundings {
     // The highscore rows, ScorePlace and StatusText as the transfers last handed them over.
     highscore::BoardView Highscore;
     highscore::TableView Table;
     highscore::NameEntry Names;
+    std::string PlayerName;  // Windows-1252
     // A failed transfer is told on the status line for a while once it can be seen.
     std::uint64_t FailuresTold = 0;
     int FailureFramesLeft = 0;
-
-    FpsCounter Fps;
-    FramePacer Pacer;
-    platform::KeyTester Keys;
-
-    render::Canvas Canvas;
-    render::Fonts Fonts;
+    std::string StatusLine;            // what the status line says in this frame
+    std::int32_t Fps = 0;              // this frame's reading
+    std::int32_t CountdownDigit = -1;  // the big digit of this frame; -1 for none
 };
 
-using world::SimulationActive;
+// What draws and paces the frames and reads the keys.
+struct Machinery {
+    render::Canvas Canvas;
+    render::Fonts Fonts;
+    FramePacer Pacer;
+    FpsCounter Fps;
+    platform::KeyTester Keys;
+};
+
+struct Game {
+    frame::Run Run;
+    Surroundings Screen;
+    Machinery Machine;
+};
 
 }  // namespace zorblet::frame

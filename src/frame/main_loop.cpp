@@ -3,6 +3,7 @@
 #include <cmath>
 
 #include "frame/device_services.h"
+#include "frame/play.h"
 #include "highscore/fetch_url.h"
 #include "highscore/highscore_table.h"
 #include "highscore/local_date.h"
@@ -10,10 +11,10 @@
 #include "render/help_page.h"
 #include "render/hud.h"
 #include "render/menu.h"
-#include "render/numbers.h"
-#include "world/ball_paddle.h"
+#include "render/world_drawing.h"
+#include "shared/game_math.h"
 #include "world/bumper_ring_gate.h"
-#include "world/world_frame.h"
+#include "world/tick.h"
 
 namespace zorblet::frame {
 
@@ -27,73 +28,121 @@ constexpr int FailureShownFrames = 5 * FrameRate;
 constexpr std::string_view KeptSubmissionText = "Keine Verbindung, Punkte werden nachgesendet";
 
 void PresentFrame(Game& game, Devices& devices, FrameObserver* observer) {
-    devices.Screen.Present(game.Canvas.Pixels());
+    devices.Screen.Present(game.Machine.Canvas.Pixels());
     if (observer != nullptr) observer->FramePresented();
-    game.Pacer.WaitForFramePeriod(devices.Clock);
+    game.Machine.Pacer.WaitForFramePeriod(devices.Clock);
     if (observer != nullptr) observer->FrameWaitEnded();
 }
 
 // The last life is lost: the game-over tune, the name entry with the last name, the
 // score made whole, the date of the game, the cursor free, and the list around the score.
-void GameOver(Game& game, Devices& devices) {
-    devices.Tones.StartTone(sound::ToneEffect::GameOverTune, 1);
-    highscore::StartTextInput(game.Names.Input, game.PlayerName, game.NameEntryActive);
-    game.Score = std::nearbyint(game.Score);
-    game.Names.GameDate = highscore::FormatDate();
+void RunGameOver(Game& game, Devices& devices, world::Services& services) {
+    services.StartTone(sound::ToneEffect::GameOverTune, 1);
+    std::int32_t opened = 0;
+    highscore::StartTextInput(game.Screen.Names.Input, game.Screen.PlayerName, opened);
+    world::World& world = game.Run.World;
+    world.Score = std::nearbyint(world.Score);
+    game.Screen.Names.GameDate = highscore::FormatDate();
     devices.Mouse.Release();
-    devices.Highscore.FetchList(render::RoundToInt(game.Score));
+    devices.Highscore.FetchList(RoundToInt(world.Score));
 }
 
-// A running transfer has the status line; after it, a failure stays there for a while;
-// then, outside a name entry, the news that a submission waits to be sent again.
-std::string_view StatusLine(Game& game) {
-    if (!game.Highscore.StatusText.empty()) return game.Highscore.StatusText;
-    if (game.FailureFramesLeft > 0) {
-        --game.FailureFramesLeft;
-        return highscore::TransferErrorText;
-    }
-    if (game.Highscore.KeptSubmissions > 0 && game.NameEntryActive == 0) return KeptSubmissionText;
-    return {};
+// The name field takes this frame's keys; a confirmed name is sent.
+void RunNameEntry(Game& game, Devices& devices) {
+    std::int32_t active = 1;
+    const auto submitUrl =
+        highscore::NameEntryFrame(game.Screen.Names, game.Machine.Keys,
+                                  {active, game.Screen.PlayerName, game.Run.World.Score, game.Screen.Table.TableScroll},
+                                  devices.Highscore.Server());
+    if (!submitUrl) return;
+    ConfirmName(game.Run.Mode);
+    devices.Highscore.SubmitThenRefresh(*submitUrl);
+}
+
+// Input first: the keys of this frame, the function keys, the name field.
+FrameOutcome ReadKeys(Game& game, Devices& devices, world::Services& services) {
+    game.Machine.Keys.Renew(devices.Keyboard);
+    if (HandleFunctionKeys(game, devices.Mouse, services) == FrameOutcome::EndProgram) return FrameOutcome::EndProgram;
+    if (NameEntryOpen(game.Run.Mode)) RunNameEntry(game, devices);
+    return FrameOutcome::Continue;
 }
 
 void TakeHighscoreNews(Game& game, Devices& devices) {
-    devices.Highscore.Refresh(game.Highscore);
-    if (game.Highscore.Failures != game.FailuresTold) {
-        game.FailuresTold = game.Highscore.Failures;
-        game.FailureFramesLeft = FailureShownFrames;
+    Surroundings& screen = game.Screen;
+    devices.Highscore.Refresh(screen.Highscore);
+    if (screen.Highscore.Failures != screen.FailuresTold) {
+        screen.FailuresTold = screen.Highscore.Failures;
+        screen.FailureFramesLeft = FailureShownFrames;
     }
 }
 
-void DrawTableAndMenu(Game& game) {
-    const std::string_view statusLine = StatusLine(game);
-    highscore::DrawHighscoreTable(game.Canvas, game.Fonts,
-                                  {.HighscoreRows = game.Highscore.HighscoreRows,
-                                   .ScorePlace = game.Highscore.ScorePlace,
-                                   .Score = game.Score,
-                                   .NameEntryActive = game.NameEntryActive,
-                                   .StatusTextEmpty = game.Highscore.StatusText.empty(),
-                                   .StatusLineFree = statusLine.empty(),
-                                   .AnimAngle = game.AnimAngle,
-                                   .PlayerName = game.PlayerName,
-                                   .EditCursor = game.Names.Input.EditCursor,
-                                   .GameDate = game.Names.GameDate,
-                                   .TableScroll = game.Table.TableScroll});
-    render::DrawMenu(game.Canvas, game.Fonts, statusLine, game.SoundOn != 0);
-}
-
-void DrawOverlay(Game& game, world::Services& services) {
-    if (game.Lives > 0 && game.Countdown > 0 && game.Paused == 0) {
-        world::CountdownStep(game, services, game.Canvas, game.Fonts);
-        return;
+// A running transfer has the status line; after it, a failure stays there for a while
+// (counted in the frames that show it); then, outside a name entry, the news that a
+// submission waits to be sent again.
+std::string_view NextStatusLine(Surroundings& screen, const Mode& mode) {
+    if (!screen.Highscore.StatusText.empty()) return screen.Highscore.StatusText;
+    if (screen.FailureFramesLeft > 0) {
+        --screen.FailureFramesLeft;
+        return highscore::TransferErrorText;
     }
-    if (game.Lives == 0 && game.HelpShown == 0) DrawTableAndMenu(game);
+    if (screen.Highscore.KeptSubmissions > 0 && !NameEntryOpen(mode)) return KeptSubmissionText;
+    return {};
 }
 
-void RunNameEntry(Game& game, Devices& devices) {
-    const auto submitUrl = highscore::NameEntryFrame(
-        game.Names, game.Keys, {game.NameEntryActive, game.PlayerName, game.Score, game.Table.TableScroll},
-        devices.Highscore.Server());
-    if (submitUrl) devices.Highscore.NetworkThread(1, *submitUrl);
+highscore::TableInputs TableInputsOf(const Game& game) {
+    const Surroundings& screen = game.Screen;
+    return {.HighscoreRows = screen.Highscore.HighscoreRows,
+            .ScorePlace = screen.Highscore.ScorePlace,
+            .Score = game.Run.World.Score,
+            .NameEntryActive = NameEntryOpen(game.Run.Mode) ? 1 : 0,
+            .StatusTextEmpty = screen.Highscore.StatusText.empty(),
+            .StatusLineFree = screen.StatusLine.empty(),
+            .AnimAngle = game.Run.World.AnimAngle,
+            .PlayerName = screen.PlayerName,
+            .EditCursor = screen.Names.Input.EditCursor,
+            .GameDate = screen.Names.GameDate,
+            .TableScroll = screen.Table.DrawnScroll};
+}
+
+// The countdown and its beeps, the status line, the table's scroll, the FPS reading.
+void UpdateSurroundings(Game& game, Devices& devices, world::Services& services) {
+    Surroundings& screen = game.Screen;
+    Mode& mode = game.Run.Mode;
+    screen.CountdownDigit = -1;
+    if (CountdownShown(mode)) {
+        screen.CountdownDigit = CountdownFrame(mode, services);
+    } else if (MenuShown(mode)) {
+        screen.StatusLine = NextStatusLine(screen, mode);
+        highscore::UpdateHighscoreTable(screen.Table, TableInputsOf(game));
+    }
+    screen.Fps = CurrentFps(game.Machine.Fps, devices.Clock);
+}
+
+// The frame's update: the world's part, the transfers' news, the screen around it.
+void Update(Game& game, Devices& devices, world::Services& services) {
+    PlayFrame(game.Run, services, devices.Mouse, [&] { RunGameOver(game, devices, services); });
+    TakeHighscoreNews(game, devices);
+    UpdateSurroundings(game, devices, services);
+}
+
+// The picture, from the state the update left: world, overlay, help, HUD.
+void Draw(Game& game) {
+    const Run& run = game.Run;
+    const Surroundings& screen = game.Screen;
+    render::Canvas& canvas = game.Machine.Canvas;
+    render::Fonts& fonts = game.Machine.Fonts;
+    canvas.ClearScreen(0, 0, 0);
+    canvas.BeginDrawing();
+    render::DrawWorld(run.World, canvas, fonts);
+    canvas.SetColour(render::TextColour);
+    if (screen.CountdownDigit >= 0) {
+        render::DrawCountdownDigit(canvas, fonts, screen.CountdownDigit);
+    } else if (MenuShown(run.Mode)) {
+        highscore::DrawHighscoreTable(canvas, fonts, TableInputsOf(game));
+        render::DrawMenu(canvas, fonts, screen.StatusLine, run.SoundOn != 0);
+    }
+    if (run.Mode.HelpShown) render::DrawHelpPage(canvas, fonts);
+    render::DrawHud(canvas, fonts, {run.Mode.Lives, run.World.Score, screen.Fps});
 }
 
 // The first list is fetched before the loop starts, as always; it runs on the transfer
@@ -107,55 +156,40 @@ FrameOutcome FetchFirstList(Devices& devices) {
     return FrameOutcome::Continue;
 }
 
-void DrawFrame(Game& game, Devices& devices, world::Services& services) {
-    game.Canvas.ClearScreen(0, 0, 0);
-    game.Canvas.BeginDrawing();
-    if (world::BallLostCheck(game, services)) GameOver(game, devices);
-    TakeHighscoreNews(game, devices);
-    if (game.Paused == 0) world::AdvanceAnimAngle(game);
-    if (SimulationActive(game)) world::StepBallAndPaddle(game, services);
-    world::StepWorld(game, services, game.Canvas, game.Fonts);
-    game.Canvas.SetColour(render::TextColour);
-    DrawOverlay(game, services);
-    if (game.HelpShown == 1) render::DrawHelpPage(game.Canvas, game.Fonts);
-    render::DrawHud(game.Canvas, game.Fonts, {game.Lives, game.Score, CurrentFps(game.Fps, devices.Clock)});
-}
-
 }  // namespace
 
 FrameOutcome StartUp(Game& game, Devices& devices, FrameObserver* observer) {
-    game.Names.Keys = highscore::BuildKeyMap();
-    game.Fonts = render::CreateFonts(devices.Fonts);
-    game.SoundOn = 1;
-    game.Highscore = highscore::BoardView{};
-    game.Fps.FpsStartTick = devices.Clock.Ticks();
+    game.Screen.Names.Keys = highscore::BuildKeyMap();
+    game.Machine.Fonts = render::CreateFonts(devices.Fonts);
+    game.Run.SoundOn = 1;
+    game.Screen.Highscore = highscore::BoardView{};
+    game.Machine.Fps.FpsStartTick = devices.Clock.Ticks();
     devices.Screen.Open();
-    game.Pacer.SetFrameRate(devices.Clock, FrameRate);
-    DeviceServices services(devices);
-    world::StartWorld(game, services);
+    game.Machine.Pacer.SetFrameRate(devices.Clock, FrameRate);
+    DeviceServices services(devices, game);
+    world::StartWorld(game.Run.World, services);
     if (FetchFirstList(devices) == FrameOutcome::EndProgram) return FrameOutcome::EndProgram;
-    world::StartExtras(game);
+    world::StartExtras(game.Run.World);
     devices.Highscore.ForgetRows(0, StartUpRowsForgotten);
     devices.Mouse.Read();
-    game.Canvas.ClearScreen(0, 0, 0);
+    game.Machine.Canvas.ClearScreen(0, 0, 0);
     PresentFrame(game, devices, observer);
-    game.PlayerName.clear();
+    game.Screen.PlayerName.clear();
     devices.Clock.SleepMs(StartUpPauseMs);
     devices.Mouse.Release();
-    devices.Highscore.NetworkThread(2);
+    devices.Highscore.RefreshBestOf();
     return FrameOutcome::Continue;
 }
 
 FrameOutcome RunFrame(Game& game, Devices& devices, FrameObserver* observer) {
     devices.Clock.SleepMs(FrameHeadSleepMs);
     if (devices.Screen.TakeCloseRequest()) return FrameOutcome::EndProgram;
+    DeviceServices services(devices, game);
+    if (ReadKeys(game, devices, services) == FrameOutcome::EndProgram) return FrameOutcome::EndProgram;
     if (observer != nullptr) observer->DrawingBegins(game);
-    DeviceServices services(devices);
-    DrawFrame(game, devices, services);
+    Update(game, devices, services);
+    Draw(game);
     PresentFrame(game, devices, observer);
-    game.Keys.Renew(devices.Keyboard);
-    if (HandleFunctionKeys(game, devices.Mouse, services) == FrameOutcome::EndProgram) return FrameOutcome::EndProgram;
-    if (game.NameEntryActive != 0) RunNameEntry(game, devices);
     return FrameOutcome::Continue;
 }
 

@@ -1,7 +1,6 @@
 #include "frame/program.h"
 
 #include <cstdio>
-#include <cstdlib>
 #include <memory>
 
 #include "highscore/highscore_client.h"
@@ -9,35 +8,25 @@
 #include "platform/platform_error.h"
 #include "platform/random.h"
 #include "platform/sdl_platform.h"
-#include "sound/threaded_tone_starter.h"
+#include "sound/tone_effects.h"
 
 namespace zorblet::frame {
 
-namespace {
-
-// Shuts the platform down and ends the process at once: worker threads are
-// not waited for, and no destructor runs under them.
-[[noreturn]] void EndProgram(platform::SdlPlatform& platform) {
-    platform.ShutDown();
-    std::fflush(nullptr);
-    std::_Exit(0);
-}
-
-}  // namespace
-
 int RunProgram(FrameObserver* observer, const InputOverrides& overrides) {
     try {
+        // Made in this order, undone in the reverse: the transfers stop before the network
+        // goes, and the platform shuts down last.
         std::unique_ptr<platform::SdlPlatform> platform = platform::StartSdlPlatform();
         platform::SeededRandom random(platform->Clock.Ticks());
         auto game = std::make_unique<Game>();
-        sound::ThreadedToneStarter tones(game->SoundOn, platform->Tones);
+        sound::ToneQueue tones(platform->Tones);
         platform::Keyboard& keyboard = overrides.Keyboard != nullptr ? *overrides.Keyboard : platform->Keyboard;
         platform::Mouse& mouse = overrides.Mouse != nullptr ? *overrides.Mouse : platform->Mouse;
         platform::CurlHttpTransport http;
         highscore::HighscoreClient highscore(http, platform->Clock, ZORBLET_HIGHSCORE_SERVER);
         Devices devices{platform->Screen, keyboard, mouse, platform->Clock, *platform->Fonts, random, tones, highscore};
         if (StartUp(*game, devices, observer) == FrameOutcome::Continue) RunMainLoop(*game, devices, observer);
-        EndProgram(*platform);
+        return 0;
     } catch (const platform::PlatformError& error) {
         std::fprintf(stderr, "Zorblet: %s\n", error.what());
         return 1;

@@ -14,8 +14,8 @@ struct InputOverrides {
 };
 
 // The whole program on the machine's platform: start-up, the main loop, the end.
-// Returns only when the platform cannot be set up (exit code 1); otherwise the
-// process ends from inside with code 0.
+// Returns the exit code: 0 when the program was ended, 1 when the platform cannot be
+// set up.
 int RunProgram(FrameObserver* observer = nullptr, const InputOverrides& overrides = {});
 
 }  // namespace zorblet::frame

@@ -4,7 +4,7 @@
 
 #include "highscore/reply_fields.h"
 #include "highscore/row_format.h"
-#include "render/numbers.h"
+#include "shared/game_math.h"
 
 namespace zorblet::highscore {
 
@@ -28,14 +28,15 @@ BestOfUpdate ParseBestOf(std::string& replyText) {
     update.EntryCount = ParseInteger(NextField(replyText, RecordEnd));
     std::vector<std::string>& rows = update.Rows.Rows;
     rows.resize(BestOfRowCount);
-    rows[0] = "     Zorblet hat " + render::DecimalText(update.EntryCount) + " HighScore-Eintr\xE4ge";
+    rows[0] = "     Zorblet hat " + DecimalText(update.EntryCount) + " HighScore-Eintr\xE4ge";
     for (std::int32_t index = 2; index <= 51; ++index) rows[index] = NextBestOfRow(replyText, index - 1, 1);
     // The last five come last place first; 64 bits keep ranks near the int limits exact.
     for (std::int32_t index = 58; index >= 54; --index) {
         rows[index] = NextBestOfRow(replyText, std::int64_t{update.EntryCount} + index - 58, FirstBottomRank);
     }
     // The gap stands between the top fifty and the bottom rows, when there are any.
-    const bool bottomShown = std::any_of(rows.begin() + 54, rows.end(), [](const std::string& row) { return !row.empty(); });
+    const bool bottomShown =
+        std::any_of(rows.begin() + 54, rows.end(), [](const std::string& row) { return !row.empty(); });
     if (bottomShown) rows[52] = rows[53] = BestOfGapRow;
     return update;
 }

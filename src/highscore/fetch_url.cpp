@@ -36,13 +36,14 @@ FetchResult TakeAnswer(platform::HttpAttempt& attempt) {
 FetchResult FetchUrl(platform::HttpTransport& transport, platform::Clock& clock, const std::string& url) {
     Deadline deadline(clock, FetchBudgetMs);
     bool timedOut = false;
-    for (int attempts = 0; attempts < FetchAttempts; ++attempts) {
+    for (int attempts = 0; attempts < FetchAttempts && !transport.Cancelled(); ++attempts) {
         const int remainingMs = deadline.RemainingMs();
         if (remainingMs <= 0) break;
         platform::HttpAttempt attempt = transport.Get(url, remainingMs);
         if (attempt.Status != 0) return TakeAnswer(attempt);
         // A server that took the request and went silent may answer the next one.
         timedOut = timedOut || attempt.TimedOut;
+        if (transport.Cancelled()) break;
         clock.SleepMs(std::min(FetchRetryPauseMs, deadline.RemainingMs()));
     }
     FetchResult result;

@@ -24,6 +24,12 @@ HighscoreClient::HighscoreClient(platform::HttpTransport& http, platform::Clock&
                                  ResendSchedule resends)
     : http_(http), clock_(clock), server_(WithFinalSlash(std::move(server))), resends_(resends) {}
 
+HighscoreClient::~HighscoreClient() {
+    http_.Cancel();
+    worker_.Stop();
+    http_.Resume();  // for whoever uses the transport next
+}
+
 std::optional<std::string> HighscoreClient::Fetch(const std::string& url) {
     FetchResult result = FetchUrl(http_, clock_, url);
     if (!result.Failed()) return std::move(result.Body);
@@ -53,10 +59,18 @@ void HighscoreClient::FetchList(std::int32_t points) {
     });
 }
 
-void HighscoreClient::NetworkThread(std::int32_t mode, std::string submitUrl) {
+void HighscoreClient::SubmitThenRefresh(std::string submitUrl) {
     board_.BeginTransfer();
-    worker_.Post([this, mode, submitUrl = std::move(submitUrl)] {
-        if (mode == 1) Submit(submitUrl);
+    worker_.Post([this, submitUrl = std::move(submitUrl)] {
+        Submit(submitUrl);
+        FetchBestOf();
+        board_.EndTransfer();
+    });
+}
+
+void HighscoreClient::RefreshBestOf() {
+    board_.BeginTransfer();
+    worker_.Post([this] {
         FetchBestOf();
         board_.EndTransfer();
     });

@@ -37,14 +37,21 @@ public:
     // server is the service's base address; a missing final "/" is added.
     HighscoreClient(platform::HttpTransport& http, platform::Clock& clock, std::string server,
                     ResendSchedule resends = SubmissionResends);
+    // Cuts a running transfer short (its transport is cancelled) and stops the worker;
+    // what was still to be sent is dropped.
+    ~HighscoreClient();
+    HighscoreClient(const HighscoreClient&) = delete;
+    HighscoreClient& operator=(const HighscoreClient&) = delete;
 
     const std::string& Server() const { return server_; }
 
     // The rows around a score and its place (FetchList). The status line tells of a
     // running transfer from this call on.
     void FetchList(std::int32_t points);
-    // Mode 1 submits submitUrl first; every mode then fetches the best-of table anew.
-    void NetworkThread(std::int32_t mode, std::string submitUrl = {});
+    // Sends a submission, then fetches the best-of table anew.
+    void SubmitThenRefresh(std::string submitUrl);
+    // Fetches the best-of table anew.
+    void RefreshBestOf();
     // Empties rows first to last.
     void ForgetRows(std::int32_t first, std::int32_t last) { board_.ClearRows(first, last); }
 

@@ -7,15 +7,14 @@
 #include "highscore/place_view_layout.h"
 #include "highscore/row_format.h"
 #include "highscore/table_view.h"
-#include "render/numbers.h"
 #include "render/text_layout.h"
+#include "shared/game_math.h"
 
 namespace zorblet::highscore {
 
 namespace {
 
 using render::Canvas;
-using render::RoundToInt;
 
 constexpr std::string_view Heading = " Pl.  Punkte  Spieler Name              Datum";
 constexpr std::string_view NamePrompt = "Bitte Namen eintragen oder ESC f\xFCr Abbruch";
@@ -47,21 +46,20 @@ void DrawRow(Canvas& canvas, std::string_view text, std::int32_t y) {
 }
 
 render::Colour PlayerRowColour(std::int32_t animAngle) {
-    const float s = render::SinDeg(static_cast<float>(animAngle));
+    const float s = SinDeg(static_cast<float>(animAngle));
     return render::RGB(230 + RoundToInt(25 * s), 180 + RoundToInt(50 * s), 130 - RoundToInt(50 * s));
 }
 
 // Without a known place (no list came) the place column stays blank.
 std::string PlayerRow(const TableInputs& inputs) {
-    const std::string place = inputs.ScorePlace >= 1 ? render::DecimalText(inputs.ScorePlace) : std::string();
-    return PadLeft(place, 4) + "  " +
-           PadLeft(render::DecimalText(RoundToInt(inputs.Score)), 6) + "  " + PadRight(inputs.PlayerName, 26) +
-           std::string(inputs.GameDate);
+    const std::string place = inputs.ScorePlace >= 1 ? DecimalText(inputs.ScorePlace) : std::string();
+    return PadLeft(place, 4) + "  " + PadLeft(DecimalText(RoundToInt(inputs.Score)), 6) + "  " +
+           PadRight(inputs.PlayerName, 26) + std::string(inputs.GameDate);
 }
 
 void DrawCursor(Canvas& canvas, const TableInputs& inputs) {
     // Blinks five times as fast as the row pulses; 64 bits so the angle cannot overflow.
-    if (render::SinDeg(static_cast<float>(5 * std::int64_t{inputs.AnimAngle})) <= 0) return;
+    if (SinDeg(static_cast<float>(5 * std::int64_t{inputs.AnimAngle})) <= 0) return;
     const auto typed =
         static_cast<std::size_t>(std::clamp<std::int32_t>(inputs.EditCursor, 0, std::ssize(inputs.PlayerName)));
     const std::string beforeCursor = std::string(14, ' ') + std::string(inputs.PlayerName.substr(0, typed));
@@ -69,10 +67,13 @@ void DrawCursor(Canvas& canvas, const TableInputs& inputs) {
     canvas.DrawText("|");
 }
 
+bool PlaceViewShown(const TableInputs& inputs) {
+    return inputs.Score != 0 && inputs.NameEntryActive != 0;
+}
+
 void DrawPlaceView(Canvas& canvas, const TableInputs& inputs) {
-    inputs.TableScroll = PlaceViewScroll(inputs.ScorePlace);
     for (const PlaceRowLine& line : LayOutPlaceRows(inputs.HighscoreRows, inputs.ScorePlace)) {
-        DrawRow(canvas, PadLeft(render::DecimalText(line.Rank), 4) + "  " + inputs.HighscoreRows[line.Row], line.Y);
+        DrawRow(canvas, PadLeft(DecimalText(line.Rank), 4) + "  " + inputs.HighscoreRows[line.Row], line.Y);
     }
     canvas.SetColour(PlayerRowColour(inputs.AnimAngle));
     canvas.SetTextPosition(TableLeft, PlayerRowY);
@@ -82,19 +83,19 @@ void DrawPlaceView(Canvas& canvas, const TableInputs& inputs) {
 }
 
 void DrawBestOfView(Canvas& canvas, const TableInputs& inputs) {
-    constexpr std::int32_t MaxScroll = std::numeric_limits<std::int32_t>::max();
-    inputs.TableScroll = inputs.TableScroll > MaxScroll - 2 ? MaxScroll : inputs.TableScroll + 2;
     const std::int64_t rowCount = BestOfRowsRead(inputs.HighscoreRows);
-    bool anyShown = false;
     for (std::int64_t index = 0; index < rowCount; ++index) {
         const std::int64_t y = BestOfRowY(index, inputs.TableScroll);
-        if (!InTableWindow(y)) continue;
-        const std::string& row = inputs.HighscoreRows[index];
-        DrawRow(canvas, row, static_cast<std::int32_t>(y));
-        if (!row.empty()) anyShown = true;
+        if (InTableWindow(y)) DrawRow(canvas, inputs.HighscoreRows[index], static_cast<std::int32_t>(y));
     }
+}
+
+void ScrollBestOfView(TableView& view, const TableInputs& inputs) {
+    constexpr std::int32_t MaxScroll = std::numeric_limits<std::int32_t>::max();
+    view.TableScroll = view.TableScroll > MaxScroll - 2 ? MaxScroll : view.TableScroll + 2;
+    view.DrawnScroll = view.TableScroll;
     // Past the last row, or nothing fetched yet: start again from the bottom.
-    if (!anyShown) inputs.TableScroll = TableScrollRestart;
+    if (CountBestOfRowsShown(inputs.HighscoreRows, view.TableScroll) == 0) view.TableScroll = TableScrollRestart;
 }
 
 }  // namespace
@@ -108,8 +109,17 @@ std::int32_t CountBestOfRowsShown(const std::vector<std::string>& highscoreRows,
 }
 
 render::Colour FadeColour(std::int32_t y) {
-    const float f = render::SinDeg(static_cast<float>(y) / TableHeight * 180.0f);
+    const float f = SinDeg(static_cast<float>(y) / TableHeight * 180.0f);
     return render::RGB(RoundToInt(155 * f), RoundToInt(55 * f), RoundToInt(255 * f));
+}
+
+void UpdateHighscoreTable(TableView& view, const TableInputs& inputs) {
+    if (!inputs.StatusTextEmpty) return;
+    if (PlaceViewShown(inputs)) {
+        view.TableScroll = PlaceViewScroll(inputs.ScorePlace);
+    } else {
+        ScrollBestOfView(view, inputs);
+    }
 }
 
 void DrawHighscoreTable(Canvas& canvas, render::Fonts& fonts, const TableInputs& inputs) {
@@ -120,7 +130,7 @@ void DrawHighscoreTable(Canvas& canvas, render::Fonts& fonts, const TableInputs&
     canvas.SetFont(fonts.FontNormal14);
     // A running transfer may be replacing the rows: the status line says so instead.
     if (!inputs.StatusTextEmpty) return;
-    if (inputs.Score != 0 && inputs.NameEntryActive != 0) {
+    if (PlaceViewShown(inputs)) {
         DrawPlaceView(canvas, inputs);
     } else {
         DrawBestOfView(canvas, inputs);

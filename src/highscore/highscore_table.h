@@ -7,6 +7,7 @@
 #include <string_view>
 #include <vector>
 
+#include "highscore/table_view.h"
 #include "render/canvas.h"
 #include "render/colour.h"
 #include "render/font.h"
@@ -25,7 +26,7 @@ struct TableInputs {
     std::string_view PlayerName;
     std::int32_t EditCursor = 0;
     std::string_view GameDate;
-    std::int32_t& TableScroll;  // updated by the frame's view
+    std::int32_t TableScroll = 0;  // where the best-of rows stand in this frame
 };
 
 // A row's colour by its window y: brightest in the middle, fading to black at both edges.
@@ -37,9 +38,15 @@ render::Colour FadeColour(std::int32_t y);
 // table was on screen.
 std::int32_t CountBestOfRowsShown(const std::vector<std::string>& highscoreRows, std::int32_t tableScroll);
 
+// One frame of the table's motion, before it is drawn: the place view holds the rows
+// around the place; the best-of view scrolls on, and starts again from the bottom once
+// no row with text is left in its window. While a transfer runs it stands.
+// inputs.TableScroll is not read.
+void UpdateHighscoreTable(TableView& view, const TableInputs& inputs);
+
 // The heading, then the place view (Score != 0, a name entry open, no transfer) or the
-// best-of view (no transfer). While a transfer runs only the heading is drawn and
-// TableScroll stands.
+// best-of view (no transfer) at inputs.TableScroll. While a transfer runs only the
+// heading is drawn.
 void DrawHighscoreTable(render::Canvas& canvas, render::Fonts& fonts, const TableInputs& inputs);
 
 }  // namespace zorblet::highscore

@@ -3,7 +3,7 @@
 #include "highscore/check_text.h"
 #include "highscore/service_urls.h"
 #include "highscore/table_view.h"
-#include "render/numbers.h"
+#include "shared/game_math.h"
 
 namespace zorblet::highscore {
 
@@ -17,7 +17,7 @@ std::optional<std::string> NameEntryFrame(NameEntry& entry, platform::KeyTester&
         return std::nullopt;
     }
     state.TableScroll = TableScrollRestart;
-    const std::int32_t points = render::RoundToInt(state.Score);
+    const std::int32_t points = RoundToInt(state.Score);
     entry.NameInitial = static_cast<unsigned char>(state.PlayerName.front());
     entry.CheckText = BuildCheckText(points, state.PlayerName);
     entry.SubmitUrl = SubmitUrl(server, points, state.PlayerName, entry.CheckText);

@@ -21,8 +21,8 @@ struct PlaceRowLine {
 std::int32_t PlaceViewScroll(std::int32_t scorePlace);
 
 // The rows drawn, top to bottom: of rows max(P-7, 0) .. that + 10, those inside the
-// table window and not empty; none for a place below 1, which no list gives. Rows are read only inside 0..10000 (and the vector), and
-// labels are counted in 64 bits, so any place the service reports is safe.
+// table window and not empty; none for a place below 1, which no list gives. Rows are read only inside 0..10000 (and
+// the vector), and labels are counted in 64 bits, so any place the service reports is safe.
 std::vector<PlaceRowLine> LayOutPlaceRows(const std::vector<std::string>& highscoreRows, std::int32_t scorePlace);
 
 }  // namespace zorblet::highscore

@@ -1,6 +1,6 @@
 #include "highscore/row_format.h"
 
-#include "render/numbers.h"
+#include "shared/game_math.h"
 
 namespace zorblet::highscore {
 
@@ -23,7 +23,7 @@ std::string PadRight(std::string_view text, std::size_t width) {
 }
 
 std::string FormatBestOfRow(std::int64_t rank, std::string_view points, std::string_view name, std::string_view date) {
-    return PadLeft(render::DecimalText(rank), 4) + std::string(ColumnGap) + FormatPlaceRow(points, name, date);
+    return PadLeft(DecimalText(rank), 4) + std::string(ColumnGap) + FormatPlaceRow(points, name, date);
 }
 
 std::string FormatPlaceRow(std::string_view points, std::string_view name, std::string_view date) {

@@ -3,6 +3,10 @@
 namespace zorblet::highscore {
 
 TransferWorker::~TransferWorker() {
+    Stop();
+}
+
+void TransferWorker::Stop() {
     {
         std::lock_guard lock(mutex_);
         stopping_ = true;
@@ -15,6 +19,7 @@ TransferWorker::~TransferWorker() {
 void TransferWorker::PostAt(Clock::time_point due, Job job) {
     {
         std::lock_guard lock(mutex_);
+        if (stopping_) return;
         jobs_.emplace(std::make_pair(due, posted_++), std::move(job));
         if (!thread_.joinable()) thread_ = std::thread([this] { RunJobs(); });
     }

@@ -20,8 +20,7 @@ public:
     using Clock = std::chrono::steady_clock;
 
     TransferWorker() = default;
-    // Waits for the job that runs, drops the rest. The program never gets here (it ends
-    // with its workers running); tests do.
+    // Stop().
     ~TransferWorker();
     TransferWorker(const TransferWorker&) = delete;
     TransferWorker& operator=(const TransferWorker&) = delete;
@@ -32,6 +31,9 @@ public:
     void PostAt(Clock::time_point due, Job job);
     // True while a job runs or one is due; jobs for later do not count.
     bool Busy();
+    // Waits for the job that runs (its owner cuts it short first), drops the rest; no job
+    // runs after it.
+    void Stop();
 
 private:
     void RunJobs();

@@ -26,6 +26,14 @@ using HeaderList = std::unique_ptr<curl_slist, HeaderListDeleter>;
 
 using Steady = std::chrono::steady_clock;
 
+// How often a transfer looks whether the program is ending.
+constexpr int CancelWatchMs = 20;
+
+struct MultiDeleter {
+    void operator()(CURLM* multi) const { curl_multi_cleanup(multi); }
+};
+using MultiHandle = std::unique_ptr<CURLM, MultiDeleter>;
+
 struct Transfer {
     ReplyBody Body{HttpTransport::MaxBodyBytes};
     bool Connected = false;
@@ -103,6 +111,24 @@ int ReadStatus(CURL* easy) {
     return static_cast<int>(status);
 }
 
+// curl_easy_perform, but given up within CancelWatchMs once the transport is cancelled.
+CURLcode Perform(CURL* easy, const HttpTransport& transport) {
+    const MultiHandle multi(curl_multi_init());
+    if (!multi || curl_multi_add_handle(multi.get(), easy) != CURLM_OK) return CURLE_FAILED_INIT;
+    CURLcode result = CURLE_ABORTED_BY_CALLBACK;
+    int running = 1;
+    while (running > 0 && !transport.Cancelled()) {
+        if (curl_multi_perform(multi.get(), &running) != CURLM_OK) break;
+        if (running > 0) curl_multi_poll(multi.get(), nullptr, 0, CancelWatchMs, nullptr);
+    }
+    int queued = 0;
+    while (const CURLMsg* message = curl_multi_info_read(multi.get(), &queued)) {
+        if (message->msg == CURLMSG_DONE) result = message->data.result;
+    }
+    curl_multi_remove_handle(multi.get(), easy);
+    return result;
+}
+
 }  // namespace
 
 void InitHttp() {
@@ -112,7 +138,7 @@ void InitHttp() {
 HttpAttempt CurlHttpTransport::Get(const std::string& url, int budgetMs) {
     HttpAttempt attempt;
     // libcurl reads a time-out of 0 as "none at all".
-    if (budgetMs <= 0) return attempt;
+    if (budgetMs <= 0 || Cancelled()) return attempt;
     const EasyHandle easy(curl_easy_init());
     if (!easy) return attempt;
     const HeaderList headers = MakeNoCacheHeaders();
@@ -121,7 +147,7 @@ HttpAttempt CurlHttpTransport::Get(const std::string& url, int budgetMs) {
     SetLimits(easy.get(), budgetMs);
     SetReceivers(easy.get(), transfer);
 
-    const CURLcode result = curl_easy_perform(easy.get());
+    const CURLcode result = Perform(easy.get(), *this);
     attempt.Connected = transfer.Connected;
     attempt.Status = ReadStatus(easy.get());
     attempt.Body = std::move(transfer.Body.Text());

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <atomic>
 #include <cstddef>
 #include <string>
 
@@ -27,6 +28,15 @@ public:
     virtual ~HttpTransport() = default;
     // One GET of url, used as given, that returns within about budgetMs milliseconds.
     virtual HttpAttempt Get(const std::string& url, int budgetMs) = 0;
+
+    // Its user is going: a running Get gives up within a few milliseconds, later ones at
+    // once, none with an answer, until Resume. Any thread may call them.
+    void Cancel() { cancelled_ = true; }
+    void Resume() { cancelled_ = false; }
+    bool Cancelled() const { return cancelled_; }
+
+private:
+    std::atomic<bool> cancelled_{false};
 };
 
 }  // namespace zorblet::platform

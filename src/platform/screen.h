@@ -2,10 +2,12 @@
 
 #include <cstdint>
 
+#include "shared/playfield.h"
+
 namespace zorblet::platform {
 
-inline constexpr int ScreenWidth = 600;
-inline constexpr int ScreenHeight = 600;
+inline constexpr int ScreenWidth = PlayfieldSize;
+inline constexpr int ScreenHeight = PlayfieldSize;
 
 // The window and its 600x600 picture.
 class Screen {

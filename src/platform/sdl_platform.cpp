@@ -148,6 +148,8 @@ void SdlMouse::Release() {
 }
 
 void SdlPlatform::ShutDown() {
+    if (shutDown_) return;
+    shutDown_ = true;
     Mouse.Release();
     Screen.Close();
     Tones.Close();

@@ -53,17 +53,25 @@ private:
     bool captured_ = false;
 };
 
-// Everything the game needs of the machine, set up in one go.
+// Everything the game needs of the machine, set up in one go, and shut down when it goes.
 struct SdlPlatform {
+    SdlPlatform() = default;
+    ~SdlPlatform() { ShutDown(); }
+    SdlPlatform(const SdlPlatform&) = delete;
+    SdlPlatform& operator=(const SdlPlatform&) = delete;
+
     SdlScreen Screen;
     SdlKeyboard Keyboard{Screen};
     SdlMouse Mouse{Screen};
     PosixClock Clock;
     std::unique_ptr<FontLoader> Fonts;
-    SdlToneGenerator Tones;  // tone threads use it until the process ends
+    SdlToneGenerator Tones;
 
-    // Gives the mouse back, closes the window and the sound device, and ends SDL.
+    // Gives the mouse back, closes the window and the sound device, and ends SDL; once.
     void ShutDown();
+
+private:
+    bool shutDown_ = false;
 };
 
 // Initialises SDL's video and event layers, the font layer and the sound device (silent

@@ -2,9 +2,6 @@
 
 #include <SDL2/SDL.h>
 
-#include <chrono>
-#include <thread>
-
 namespace zorblet::platform {
 
 namespace {
@@ -51,16 +48,8 @@ void SdlToneGenerator::Close() {
     mixer_->Close();
 }
 
-void SdlToneGenerator::Beep(int hz, int ms) {
-    if (mixer_) {
-        mixer_->PlayTone(hz, ms);
-    } else {
-        Sleep(ms);
-    }
-}
-
-void SdlToneGenerator::Sleep(int ms) {
-    if (ms > 0) std::this_thread::sleep_for(std::chrono::milliseconds(ms));
+void SdlToneGenerator::Play(std::span<const ToneStep> steps) {
+    if (device_ != 0) mixer_->Queue(steps);
 }
 
 void SdlToneGenerator::FillBuffer(void* generator, std::uint8_t* stream, int bytes) {

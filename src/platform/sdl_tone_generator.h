@@ -9,10 +9,8 @@
 
 namespace zorblet::platform {
 
-// Without a sound device the generator is silent and every tone still takes its time,
-// so the game plays the same with or without sound. Tone threads may call Beep and
-// Sleep at any time; Open and Close belong to the main thread. The object must outlive
-// every tone thread: the program keeps it until the process ends.
+// Without a sound device the generator is silent, and the game plays the same. Play,
+// Open and Close belong to the game's thread; the device's thread only mixes.
 class SdlToneGenerator final : public ToneGenerator {
 public:
     SdlToneGenerator() = default;
@@ -23,16 +21,16 @@ public:
     // Starts SDL's audio layer and opens the default device (once, before any tone);
     // stays silent when that fails.
     void Open();
-    // Closes the device before SDL ends; tones still playing return at once, later
-    // ones are silent.
+    // Closes the device before SDL ends; what still plays stops, later tones are silent.
     void Close();
 
     bool HasDevice() const { return device_ != 0; }
     // The rate the device runs at; 0 without a device.
     int SampleRate() const { return mixer_ ? mixer_->SampleRate() : 0; }
+    // Effects queued and not yet played to their end.
+    int PlayingTones() const { return mixer_ ? mixer_->PlayingTones() : 0; }
 
-    void Beep(int hz, int ms) override;
-    void Sleep(int ms) override;
+    void Play(std::span<const ToneStep> steps) override;
 
 private:
     static void FillBuffer(void* generator, std::uint8_t* stream, int bytes);

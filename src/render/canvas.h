@@ -7,13 +7,14 @@
 
 #include "render/colour.h"
 #include "render/font.h"
+#include "shared/playfield.h"
 
 namespace zorblet::render {
 
 class Canvas {
 public:
-    static constexpr int Width = 600;
-    static constexpr int Height = 600;
+    static constexpr int Width = PlayfieldSize;
+    static constexpr int Height = PlayfieldSize;
 
     Canvas();
 

@@ -1,6 +1,6 @@
 #include "render/game_objects.h"
 
-#include "render/numbers.h"
+#include "shared/game_math.h"
 
 namespace zorblet::render {
 
@@ -68,9 +68,8 @@ void DrawParticle(Canvas& canvas, float x, float y, float rot, Colour colour) {
     DrawTrailingLine(canvas, x, y, 7.0f, rot, colour);
 }
 
-void DrawPopup(Canvas& canvas, std::string_view text, float x, float y) {
-    const std::int32_t h = canvas.TextWidth(text) / 2;
-    canvas.SetTextPosition(RoundToInt(x - static_cast<float>(h)), RoundToInt(y));
+void DrawPopup(Canvas& canvas, std::string_view text, float x, float y, std::int32_t halfWidth) {
+    canvas.SetTextPosition(RoundToInt(x - static_cast<float>(halfWidth)), RoundToInt(y));
     canvas.DrawText(text);
 }
 

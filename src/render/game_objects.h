@@ -6,6 +6,7 @@
 #include <string_view>
 
 #include "render/canvas.h"
+#include "world/world.h"
 
 namespace zorblet::render {
 
@@ -24,12 +25,14 @@ void DrawShot(Canvas& canvas, float x, float y, float angle);
 void DrawTarget(Canvas& canvas, std::int32_t x, std::int32_t y, float size, std::int32_t animAngle);
 // A short stroke from the particle's position, turned by rot degrees.
 void DrawParticle(Canvas& canvas, float x, float y, float rot, Colour colour);
-// A score text centred on x with its top at y, in the font and colour already set.
-void DrawPopup(Canvas& canvas, std::string_view text, float x, float y);
-
-// The ball's colour for its tint.
-constexpr Colour BallColour(std::int32_t tintRed, std::int32_t tintGreen) {
-    return RGB(tintRed + 50, tintGreen + 50, 50);
+// A score text centred on x with its top at y, in the font and colour already set;
+// halfWidth is half the text's width, rounded down.
+void DrawPopup(Canvas& canvas, std::string_view text, float x, float y, std::int32_t halfWidth);
+// The text, in the font and colour already set, as DrawPopup centres it.
+inline void DrawPopup(Canvas& canvas, std::string_view text, float x, float y) {
+    DrawPopup(canvas, text, x, y, canvas.TextWidth(text) / 2);
 }
+
+using world::BallColour;
 
 }  // namespace zorblet::render

@@ -2,8 +2,8 @@
 
 #include <string>
 
-#include "render/numbers.h"
 #include "render/text_layout.h"
+#include "shared/game_math.h"
 
 namespace zorblet::render {
 

@@ -1,6 +1,7 @@
 #include "render/menu.h"
 
 #include "render/text_layout.h"
+#include "shared/game_math.h"
 
 namespace zorblet::render {
 
@@ -16,6 +17,11 @@ void DrawMenu(Canvas& canvas, Fonts& fonts, std::string_view statusText, bool so
     DrawCentredText(canvas, soundOn ? "[F3] Ton aus" : "[F3] Ton an", 430);
     DrawCentredText(canvas, "[F4] Pause an/aus", 470);
     DrawCentredText(canvas, "[ESC] Beenden", 510);
+}
+
+void DrawCountdownDigit(Canvas& canvas, Fonts& fonts, std::int32_t digit) {
+    canvas.SetFont(fonts.FontBold32);
+    DrawCentredText(canvas, DecimalText(digit), 270);
 }
 
 }  // namespace zorblet::render

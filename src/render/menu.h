@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <string_view>
 
 #include "render/canvas.h"
@@ -8,5 +9,8 @@ namespace zorblet::render {
 
 // The transfer status line and the five function-key lines under the highscore table.
 void DrawMenu(Canvas& canvas, Fonts& fonts, std::string_view statusText, bool soundOn);
+
+// The get-ready countdown's digit, big in the middle, in the colour already set.
+void DrawCountdownDigit(Canvas& canvas, Fonts& fonts, std::int32_t digit);
 
 }  // namespace zorblet::render

@@ -17,7 +17,7 @@ enum class ToneEffect {
 class ToneStarter {
 public:
     virtual ~ToneStarter() = default;
-    // Runs the effect on a worker of its own; argument is the frequency of a click or a
+    // Starts the effect and returns at once; argument is the frequency of a click or a
     // beep, unused (1) for the others.
     virtual void StartTone(ToneEffect effect, std::int32_t argument) = 0;
 };

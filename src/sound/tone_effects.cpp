@@ -1,65 +1,52 @@
 #include "sound/tone_effects.h"
 
-#include <random>
-
 namespace zorblet::sound {
 
 namespace {
 
-// A uniformly distributed integer from 0 to n inclusive. Effects run on threads of
-// their own, so each thread draws from a generator of its own and needs no lock.
-std::int32_t RandomOnThisThread(std::int32_t n) {
-    thread_local std::mt19937 engine{std::random_device{}()};
-    return std::uniform_int_distribution<std::int32_t>(0, n)(engine);
+using platform::ToneStep;
+
+constexpr int CrackleTones = 50;
+constexpr int LifeLostTones = 25;
+
+std::vector<ToneStep> Crackle(CrackleRandom& random) {
+    std::uniform_int_distribution<int> pitch(300, 500);
+    std::vector<ToneStep> steps;
+    for (int i = 0; i < CrackleTones; ++i) steps.push_back({pitch(random), 3});
+    return steps;
+}
+
+std::vector<ToneStep> LifeLost() {
+    std::vector<ToneStep> steps;
+    for (int i = 0; i < LifeLostTones; ++i) steps.push_back({399 - 2 * i, 20});
+    return steps;
+}
+
+std::vector<ToneStep> GameOverTune() {
+    return {{349, 400}, {0, 100}, {330, 400}, {0, 100}, {294, 400}, {0, 100}, {262, 800}, {0, 100}};
 }
 
 }  // namespace
 
-void PlayCrackle(platform::ToneGenerator& tones) {
-    for (int i = 0; i < 50; ++i) tones.Beep(300 + RandomOnThisThread(200), 3);
-}
-
-void PlayClick(platform::ToneGenerator& tones, std::int32_t hz) {
-    tones.Beep(hz, 20);
-}
-
-void PlayLifeLost(platform::ToneGenerator& tones) {
-    for (int i = 1; i < 50; i += 2) tones.Beep(400 - i, 20);
-}
-
-void PlayBeep(platform::ToneGenerator& tones, std::int32_t hz) {
-    tones.Beep(hz, 200);
-}
-
-void PlayGameOverTune(platform::ToneGenerator& tones) {
-    constexpr struct {
-        int Hz;
-        int Ms;
-    } Notes[] = {{349, 400}, {330, 400}, {294, 400}, {262, 800}};
-    for (const auto& note : Notes) {
-        tones.Beep(note.Hz, note.Ms);
-        tones.Sleep(100);
-    }
-}
-
-void PlayToneEffect(platform::ToneGenerator& tones, ToneEffect effect, std::int32_t argument) {
+std::vector<ToneStep> ToneSteps(ToneEffect effect, std::int32_t argument, CrackleRandom& random) {
     switch (effect) {
         case ToneEffect::Crackle:
-            PlayCrackle(tones);
-            return;
+            return Crackle(random);
         case ToneEffect::Click:
-            PlayClick(tones, argument);
-            return;
+            return {{argument, 20}};
         case ToneEffect::LifeLost:
-            PlayLifeLost(tones);
-            return;
+            return LifeLost();
         case ToneEffect::Beep:
-            PlayBeep(tones, argument);
-            return;
+            return {{argument, 200}};
         case ToneEffect::GameOverTune:
-            PlayGameOverTune(tones);
-            return;
+            return GameOverTune();
     }
+    return {};
+}
+
+void ToneQueue::StartTone(ToneEffect effect, std::int32_t argument) {
+    const std::vector<ToneStep> steps = ToneSteps(effect, argument, random_);
+    tones_.Play(steps);
 }
 
 }  // namespace zorblet::sound

@@ -5,9 +5,6 @@
 #include <limits>
 #include <string>
 
-#include "render/game_objects.h"
-#include "render/numbers.h"
-#include "render/text_layout.h"
 #include "world/collision.h"
 #include "world/geometry.h"
 #include "world/objects.h"
@@ -19,9 +16,6 @@ namespace {
 constexpr float PushOutDistance = 45.0f;
 constexpr std::int32_t WallClickHz = 1100;
 constexpr std::int32_t ContactClickHz = 1500;
-constexpr std::int32_t ShotCost = 10;
-constexpr std::int32_t CountdownStepSize = 2;
-constexpr std::int32_t CountdownDigitFrames = 200;
 
 float BallSpeed(const World& world) {
     return VectorLength(world.BallVX, world.BallVY);
@@ -74,6 +68,8 @@ void FireOnRelease(World& world, Services& services, bool buttonDown) {
 }
 
 void SteerByMouse(World& world, Services& services, const MouseState& mouse) {
+    world.MouseDeltaX = mouse.DeltaX;
+    world.MouseDeltaY = mouse.DeltaY;
     world.PaddleX = AddSaturated(world.PaddleX, world.MouseDeltaX);
     world.PaddleY = AddSaturated(world.PaddleY, world.MouseDeltaY);
     FireOnRelease(world, services, mouse.LeftButton);
@@ -86,7 +82,7 @@ void Autopilot(World& world, Services& services) {
     const float sway = std::fabs(world.BallY - static_cast<float>(world.PaddleY)) / 20.0f + 5.0f;
     world.PaddleX = Rounded(world.BallX + SinDeg(angle) * sway);
     world.PaddleY = Rounded(SinDeg(angle / 10.0f) * 170.0f) + 400;
-    if (services.Random(100) == 1) FireShot(world, services);
+    if (services.RandomUpTo(100) == 1) FireShot(world, services);
 }
 
 void ClampPaddle(World& world) {
@@ -99,7 +95,7 @@ void ClampPaddle(World& world) {
 }  // namespace
 
 void ResetBallAndPaddle(World& world, Services& services) {
-    world.BallX = static_cast<float>(299 + 2 * services.Random(1));
+    world.BallX = static_cast<float>(299 + 2 * services.RandomUpTo(1));
     world.BallY = 100.0f;
     world.BallVX = 0.0f;
     world.BallVY = 0.0f;
@@ -107,35 +103,17 @@ void ResetBallAndPaddle(World& world, Services& services) {
     world.PaddleY = 500;
 }
 
-bool BallLostCheck(World& world, Services& services) {
-    if (!(world.BallY > FloorLine)) return false;
-    if (world.Lives == 0) {
-        ResetBallAndPaddle(world, services);
-        return false;
-    }
-    world.Countdown = CountdownStart;
-    ResetBallAndPaddle(world, services);
-    world.Lives -= 1;
-    if (world.Lives > 0) {
-        services.StartTone(sound::ToneEffect::LifeLost, 1);
-        return false;
-    }
-    return true;
+bool BallBelowFloor(const World& world) {
+    return world.BallY > FloorLine;
 }
 
-void StepBallAndPaddle(World& world, Services& services) {
-    MouseState mouse;
-    if (world.Lives > 0) {
-        mouse = services.ReadMouse();
-        world.MouseDeltaX = mouse.DeltaX;
-        world.MouseDeltaY = mouse.DeltaY;
-    }
+void StepBallAndPaddle(World& world, const FrameInput& input, Services& services) {
     FallUnderGravity(world);
     FadeBallTint(world);
-    if (world.Lives > 0) world.Score += BallSpeed(world) / 10.0f;
+    if (input.InGame) world.Score += BallSpeed(world) / 10.0f;
     KeepBallInField(world, services);
-    if (world.Lives > 0) {
-        SteerByMouse(world, services, mouse);
+    if (input.InGame) {
+        SteerByMouse(world, services, input.Mouse);
     } else {
         Autopilot(world, services);
     }
@@ -148,12 +126,7 @@ void UpdatePaddleAngle(World& world) {
         VectorAngle(world.BallX - static_cast<float>(world.PaddleX), world.BallY - static_cast<float>(world.PaddleY));
 }
 
-void DrawBallAndPaddle(const World& world, render::Canvas& canvas) {
-    render::DrawBall(canvas, world.BallX, world.BallY, world.BallRadius, world.BallTintRed, world.BallTintGreen);
-    render::DrawPaddle(canvas, world.PaddleX, world.PaddleY, world.PaddleRadius, world.PaddleAngle);
-}
-
-void PaddleContact(World& world, Services& services) {
+void PaddleContact(World& world, const FrameInput& input, Services& services) {
     const float distance = PointDistance(Rounded(world.BallX), Rounded(world.BallY), world.PaddleX, world.PaddleY);
     if (!(distance < static_cast<float>(world.BallRadius + world.PaddleRadius))) return;
     SpawnBurstRing(world, services);
@@ -167,7 +140,7 @@ void PaddleContact(World& world, Services& services) {
     const auto paddleY = static_cast<float>(world.PaddleY);
     world.BallX = paddleX + cosine * PushOutDistance;
     world.BallY = paddleY + sine * PushOutDistance;
-    if (world.Lives > 0) {
+    if (input.InGame) {
         world.BallX += static_cast<float>(world.MouseDeltaX);
         world.BallY += static_cast<float>(world.MouseDeltaY);
     }
@@ -179,17 +152,6 @@ void PaddleContact(World& world, Services& services) {
     bounce.Speed = std::min(bounce.Speed, ContactSpeedLimit);
     world.BallVX = CosDeg(bounce.Dir) * bounce.Speed;
     world.BallVY = SinDeg(bounce.Dir) * bounce.Speed;
-}
-
-void CountdownStep(World& world, Services& services, render::Canvas& canvas, render::Fonts& fonts) {
-    canvas.SetFont(fonts.FontBold32);
-    world.Countdown -= CountdownStepSize;
-    if (world.Countdown == 0) {
-        services.StartTone(sound::ToneEffect::Beep, 880);
-    } else if (world.Countdown % CountdownDigitFrames == 0) {
-        services.StartTone(sound::ToneEffect::Beep, 440);
-    }
-    render::DrawCentredText(canvas, render::DecimalText(world.Countdown / CountdownDigitFrames), 270);
 }
 
 }  // namespace zorblet::world

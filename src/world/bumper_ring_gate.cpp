@@ -2,7 +2,6 @@
 
 #include <algorithm>
 
-#include "render/colour.h"
 #include "world/collision.h"
 #include "world/geometry.h"
 #include "world/objects.h"
@@ -14,7 +13,6 @@ namespace {
 constexpr float Growth = 0.1f;
 constexpr float FixedPushOut = 30.0f;
 constexpr float ExtraSpeedLimit = 10.0f;
-constexpr float RingWaiting = -800.0f;
 constexpr float GateWaitAfterFlyThrough = -500.0f;
 constexpr float GateWaitAfterCollapse = -450.0f;
 constexpr std::int32_t RespawnAt = -300;
@@ -24,34 +22,16 @@ constexpr float GateFreshHalfWidth = 75.0f;
 constexpr float GateMargin = 20.0f;
 constexpr float GateBand = 5.0f;
 constexpr std::int32_t BumperRadius = 10;
-constexpr std::int32_t BumperReward = 300;
-constexpr std::int32_t GateReward = 1000;
 constexpr std::int32_t PostClickHz = 1100;
-constexpr render::Colour BumperBurstColour = render::RGB(150, 25, 25);
-constexpr render::Colour GateColour = render::RGB(50, 100, 200);
-constexpr render::Colour GateBurstColour = render::RGB(0, 75, 150);
+constexpr Colour BumperBurstColour = RGB(150, 25, 25);
+constexpr Colour GateBurstColour = RGB(0, 75, 150);
 
 // Adds the growth step while the world moves, stopping exactly at the live value.
-void GrowTowards(float& counter, float live, const World& world) {
-    if (counter < live && SimulationActive(world)) {
+void GrowTowards(float& counter, float live, const FrameInput& input) {
+    if (counter < live && input.Moving) {
         counter += Growth;
         if (counter > live) counter = live;
     }
-}
-
-// The pulse of the extras, a full cycle every 90 unpaused frames.
-std::int32_t PulseOf(const World& world, float depth) {
-    return Rounded(SinDeg(2.0f * static_cast<float>(world.AnimAngle)) * depth);
-}
-
-struct Centre {
-    std::int32_t X, Y;
-};
-
-// Bumper i (1 to 6) on a hexagon of circumradius 20, so neighbours touch.
-Centre BumperCentre(const World& world, int i) {
-    const auto angle = static_cast<float>(60 * i);
-    return {world.RingX + Rounded(CosDeg(angle) * 20.0f), world.RingY + Rounded(SinDeg(angle) * 20.0f)};
 }
 
 bool BallTouches(const World& world, std::int32_t x, std::int32_t y, float reach) {
@@ -60,44 +40,31 @@ bool BallTouches(const World& world, std::int32_t x, std::int32_t y, float reach
 
 void BurstFromBumper(World& world, Services& services, Centre centre) {
     for (int j = 1; j <= 36; ++j) {
-        const std::int32_t speed = services.Random(10);
-        const std::int32_t spin = services.Random(10);
+        const std::int32_t speed = services.RandomUpTo(10);
+        const std::int32_t spin = services.RandomUpTo(10);
         AddParticle(world, BumperBurstColour, centre.X, centre.Y, static_cast<float>(10 * j), 0.0f,
                     1.0f + static_cast<float>(speed) / 20.0f, static_cast<float>(spin - 5));
     }
 }
 
-void KnockOutBumper(World& world, Services& services, int i, Centre centre) {
+void KnockOutBumper(World& world, const FrameInput& input, Services& services, int i, Centre centre) {
     BounceOffFixedCircle(world, static_cast<float>(centre.X), static_cast<float>(centre.Y));
     world.RingFlags[i] = 0;
-    if (world.Lives > 0) world.Score += static_cast<float>(BumperReward);
-    AddAwardPopup(world, services, "300", centre.X, centre.Y);
+    Award(world, input, services, BumperReward, centre.X, centre.Y);
     services.StartTone(sound::ToneEffect::Crackle, 1);
     BurstFromBumper(world, services, centre);
     const bool allGone = std::all_of(world.RingFlags.begin() + 1, world.RingFlags.end(), [](auto f) { return f == 0; });
-    if (allGone) world.RingSize = RingWaiting;
+    if (allGone) world.RingSize = RingWaitAtStart;
 }
 
 // At most one bumper per frame: those after the one hit wait for the next frame.
-void HitBumpers(World& world, Services& services) {
+void HitBumpers(World& world, const FrameInput& input, Services& services) {
     for (int i = 1; i <= 6; ++i) {
         if (world.RingFlags[i] == 0) continue;
         const Centre centre = BumperCentre(world, i);
         if (!BallTouches(world, centre.X, centre.Y, static_cast<float>(world.BallRadius + BumperRadius))) continue;
-        KnockOutBumper(world, services, i, centre);
+        KnockOutBumper(world, input, services, i, centre);
         return;
-    }
-}
-
-void DrawBumpers(const World& world, render::Canvas& canvas) {
-    const std::int32_t s = PulseOf(world, 25.0f);
-    const render::Colour colour = render::RGB(150 - s, 25 - s, 25 - s);
-    for (float radius : {world.RingSize, world.RingSize - 1.0f}) {
-        for (int i = 1; i <= 6; ++i) {
-            if (world.RingFlags[i] == 0) continue;
-            const Centre centre = BumperCentre(world, i);
-            canvas.DrawCircle(centre.X, centre.Y, Rounded(radius), colour);
-        }
     }
 }
 
@@ -107,22 +74,14 @@ bool AtRespawn(float counter) {
     return Rounded(counter) == RespawnAt;
 }
 
-void StepBumperRing(World& world, Services& services, render::Canvas& canvas) {
-    GrowTowards(world.RingSize, RingLiveSize, world);
-    if (world.RingSize == RingLiveSize) HitBumpers(world, services);
-    if (world.RingSize > 1.0f) DrawBumpers(world, canvas);
+void StepBumperRing(World& world, const FrameInput& input, Services& services) {
+    GrowTowards(world.RingSize, RingLiveSize, input);
+    if (world.RingSize == RingLiveSize) HitBumpers(world, input, services);
     if (AtRespawn(world.RingSize)) {
-        world.RingX = 100 + services.Random(400);
-        world.RingY = 200 + services.Random(200);
+        world.RingX = 100 + services.RandomUpTo(400);
+        world.RingY = 200 + services.RandomUpTo(200);
         std::fill(world.RingFlags.begin() + 1, world.RingFlags.end(), 1);
     }
-}
-
-float LeftPostX(const World& world) {
-    return static_cast<float>(world.GateX) - world.GateHalfWidth;
-}
-float RightPostX(const World& world) {
-    return static_cast<float>(world.GateX) + world.GateHalfWidth;
 }
 
 void BounceOffPost(World& world, Services& services, float postX) {
@@ -130,19 +89,6 @@ void BounceOffPost(World& world, Services& services, float postX) {
     if (!BallTouches(world, Rounded(postX), world.GateY, reach)) return;
     BounceOffFixedCircle(world, postX, static_cast<float>(world.GateY));
     services.StartTone(sound::ToneEffect::Click, PostClickHz);
-}
-
-void DrawPosts(const World& world, render::Canvas& canvas, std::int32_t leftX, std::int32_t rightX) {
-    for (std::int32_t x : {leftX, rightX}) {
-        canvas.DrawCircle(x, world.GateY, Rounded(world.GatePostRadius), GateColour);
-        canvas.DrawCircle(x, world.GateY, Rounded(world.GatePostRadius - 1.0f), GateColour);
-    }
-}
-
-void DrawBeam(const World& world, render::Canvas& canvas) {
-    const std::int32_t s = PulseOf(world, 50.0f);
-    canvas.DrawLine(Rounded(LeftPostX(world) + 4.0f), world.GateY, Rounded(2.0f * world.GateHalfWidth) - 8, 0,
-                    render::RGB(50 - s, 100 - s, 200 - s));
 }
 
 // The ball's centre strictly inside the band along the beam, 20 pixels in from each post.
@@ -153,8 +99,8 @@ bool BallInGateBand(const World& world) {
 }
 
 void AddGateParticle(World& world, Services& services, std::int32_t x, float angle) {
-    const std::int32_t speed = services.Random(10);
-    const std::int32_t spin = services.Random(10);
+    const std::int32_t speed = services.RandomUpTo(10);
+    const std::int32_t spin = services.RandomUpTo(10);
     AddParticle(world, GateBurstColour, x, world.GateY, angle, 0.0f, static_cast<float>(speed) / 20.0f,
                 static_cast<float>(spin - 5));
 }
@@ -175,16 +121,13 @@ void BurstGate(World& world, Services& services) {
 }
 
 // A live gate narrows in every frame, paused or not, until it is flown through or collapses.
-void StepLiveGate(World& world, Services& services, render::Canvas& canvas) {
+void StepLiveGate(World& world, const FrameInput& input, Services& services) {
     world.GateHalfWidth -= GateNarrowing;
     BounceOffPost(world, services, LeftPostX(world));
     BounceOffPost(world, services, RightPostX(world));
-    DrawBeam(world, canvas);
-    DrawPosts(world, canvas, Rounded(LeftPostX(world)), Rounded(RightPostX(world)));
     if (BallInGateBand(world)) {
         world.GatePostRadius = GateWaitAfterFlyThrough;
-        if (world.Lives > 0) world.Score += static_cast<float>(GateReward);
-        AddAwardPopup(world, services, "1000", world.GateX, world.GateY);
+        Award(world, input, services, GateReward, world.GateX, world.GateY);
     }
     if (world.GateHalfWidth < GateCollapseWidth) world.GatePostRadius = GateWaitAfterCollapse;
     if (world.GatePostRadius == GateWaitAfterFlyThrough || world.GatePostRadius == GateWaitAfterCollapse) {
@@ -192,36 +135,44 @@ void StepLiveGate(World& world, Services& services, render::Canvas& canvas) {
     }
 }
 
-void StepGate(World& world, Services& services, render::Canvas& canvas) {
-    GrowTowards(world.GatePostRadius, GateLiveRadius, world);
-    if (world.GatePostRadius == GateLiveRadius) {
-        StepLiveGate(world, services, canvas);
-    } else if (world.GatePostRadius > 0.0f) {
-        // Growing in: the posts slide out from the centre, 15 pixels per unit of radius.
-        const std::int32_t offset = Rounded(world.GatePostRadius * 15.0f);
-        DrawPosts(world, canvas, world.GateX - offset, world.GateX + offset);
-    }
+void StepGate(World& world, const FrameInput& input, Services& services) {
+    GrowTowards(world.GatePostRadius, GateLiveRadius, input);
+    // The picture shows the gate as it stands now, also live once more in the frame it goes.
+    world.Drawn.GatePostRadius = world.GatePostRadius;
+    if (world.GatePostRadius == GateLiveRadius) StepLiveGate(world, input, services);
     if (AtRespawn(world.GatePostRadius)) {
-        world.GateX = 100 + services.Random(400);
-        world.GateY = 150 + services.Random(200);
+        world.GateX = 100 + services.RandomUpTo(400);
+        world.GateY = 150 + services.RandomUpTo(200);
         world.GateHalfWidth = GateFreshHalfWidth;
     }
 }
 
 }  // namespace
 
+Centre BumperCentre(const World& world, int i) {
+    const auto angle = static_cast<float>(60 * i);
+    return {world.RingX + Rounded(CosDeg(angle) * 20.0f), world.RingY + Rounded(SinDeg(angle) * 20.0f)};
+}
+
+float LeftPostX(const World& world) {
+    return static_cast<float>(world.GateX) - world.GateHalfWidth;
+}
+float RightPostX(const World& world) {
+    return static_cast<float>(world.GateX) + world.GateHalfWidth;
+}
+
 void StartExtras(World& world) {
     world.GateX = 300;
     world.GateY = 300;
-    world.GatePostRadius = -400.0f;
+    world.GatePostRadius = GateWaitAtStart;
     world.GateHalfWidth = GateFreshHalfWidth;
-    world.RingSize = RingWaiting;
+    world.RingSize = RingWaitAtStart;
     world.RingFlags.fill(0);
 }
 
-void StepExtras(World& world, Services& services, render::Canvas& canvas) {
-    StepBumperRing(world, services, canvas);
-    StepGate(world, services, canvas);
+void StepExtras(World& world, const FrameInput& input, Services& services) {
+    StepBumperRing(world, input, services);
+    StepGate(world, input, services);
 }
 
 void BounceOffFixedCircle(World& world, float cx, float cy) {

@@ -1,5 +1,7 @@
 #include "world/geometry.h"
 
+#include <cmath>
+
 namespace zorblet::world {
 
 float VectorLength(float vx, float vy) {

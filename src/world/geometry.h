@@ -1,20 +1,15 @@
 #pragma once
-// Angles in degrees, lengths and distances as the whole world computes them, in 32-bit floats.
+// Lengths, directions and distances as the whole world computes them, in 32-bit floats.
 
-#include <cmath>
 #include <cstdint>
 
-#include "render/numbers.h"
+#include "shared/game_math.h"
 
 namespace zorblet::world {
 
-using render::CosDeg;
-using render::DegToRad;
-using render::SinDeg;
-
 // Nearest integer, halves to even.
 inline std::int32_t Rounded(float value) {
-    return render::RoundToInt(value);
+    return RoundToInt(value);
 }
 
 float VectorLength(float vx, float vy);

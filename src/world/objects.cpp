@@ -2,7 +2,6 @@
 
 #include <utility>
 
-#include "render/game_objects.h"
 #include "world/geometry.h"
 
 namespace zorblet::world {
@@ -12,16 +11,15 @@ namespace {
 constexpr float ShotSpeed = 4.0f;
 constexpr int TargetBurstParticles = 72;
 constexpr int ContactBurstParticles = 18;
-constexpr std::int32_t TargetReward = 250;
 constexpr float TargetAfterHit = -40.0f;
 constexpr float ShotRemovedY = 700.0f;  // below the floor line: this update's floor test removes it
 
 void BurstFromTarget(World& world, Services& services) {
     for (int i = 1; i <= TargetBurstParticles; ++i) {
         const float angle = static_cast<float>(5 * i);
-        const std::int32_t r1 = services.Random(10);
-        const std::int32_t r2 = services.Random(10);
-        AddParticle(world, render::RGB(150, 150, 0), world.TargetX + Rounded(10.0f * CosDeg(angle)),
+        const std::int32_t r1 = services.RandomUpTo(10);
+        const std::int32_t r2 = services.RandomUpTo(10);
+        AddParticle(world, RGB(150, 150, 0), world.TargetX + Rounded(10.0f * CosDeg(angle)),
                     world.TargetY + Rounded(10.0f * SinDeg(angle)), angle, 0.0f, 1.0f + static_cast<float>(r1) / 20.0f,
                     static_cast<float>(r2 - 5));
     }
@@ -44,18 +42,23 @@ void AddParticle(World& world, std::int32_t colour, std::int32_t x, std::int32_t
     world.Particles.push_back({colour, static_cast<float>(x), static_cast<float>(y), angle, rot, speed, spin});
 }
 
-void AddPopup(World& world, std::string text, std::int32_t x, std::int32_t y, float angle, float speed) {
-    world.Popups.push_back({std::move(text), static_cast<float>(x), static_cast<float>(y), angle, speed});
+void AddPopup(World& world, std::string text, std::int32_t x, std::int32_t y, float angle, float speed,
+              std::int32_t halfWidth) {
+    world.Popups.push_back({std::move(text), static_cast<float>(x), static_cast<float>(y), angle, speed, halfWidth});
 }
 
 void PlaceTarget(World& world, Services& services) {
-    world.TargetX = 30 + services.Random(540);
-    world.TargetY = 30 + services.Random(340);
+    world.TargetX = 30 + services.RandomUpTo(540);
+    world.TargetY = 30 + services.RandomUpTo(340);
 }
 
-void AddAwardPopup(World& world, Services& services, std::string text, std::int32_t x, std::int32_t y) {
-    const float angle = static_cast<float>(250 + services.Random(40));
-    AddPopup(world, std::move(text), x, y, angle, 2.0f);
+void Award(World& world, const FrameInput& input, Services& services, std::int32_t points, std::int32_t x,
+           std::int32_t y) {
+    if (input.InGame) world.Score += static_cast<float>(points);
+    std::string text = DecimalText(points);
+    const std::int32_t halfWidth = services.PopupHalfWidth(text);
+    const float angle = static_cast<float>(250 + services.RandomUpTo(40));
+    AddPopup(world, std::move(text), x, y, angle, 2.0f, halfWidth);
 }
 
 void FireShot(World& world, Services& services) {
@@ -71,28 +74,27 @@ void SpawnTrailRing(World& world) {
     world.TrailToggle = 1 - world.TrailToggle;
     if (world.TrailToggle == 1) {
         AddTrailRing(world, Rounded(world.BallX), Rounded(world.BallY), 20, 1.0f,
-                     render::RGB(world.BallTintRed, world.BallTintGreen, 0));
+                     RGB(world.BallTintRed, world.BallTintGreen, 0));
     }
 }
 
 void SpawnBurstRing(World& world, Services& services) {
     if (world.Particles.size() >= ContactBurstParticleLimit) return;
-    const std::int32_t colour = render::BallColour(world.BallTintRed, world.BallTintGreen);
+    const std::int32_t colour = BallColour(world.BallTintRed, world.BallTintGreen);
     const auto radius = static_cast<float>(world.BallRadius);
     for (int i = 1; i <= ContactBurstParticles; ++i) {
         const float angle = static_cast<float>(20 * i);
-        const std::int32_t r = services.Random(2);
+        const std::int32_t r = services.RandomUpTo(2);
         AddParticle(world, colour, Rounded(world.BallX + radius * CosDeg(angle)),
                     Rounded(world.BallY + radius * SinDeg(angle)), angle, angle + 90.0f, 0.5f,
                     static_cast<float>(r - 1) / 2.0f);
     }
 }
 
-void HitTarget(World& world, Services& services, Shot& shot) {
+void HitTarget(World& world, const FrameInput& input, Services& services, Shot& shot) {
     BurstFromTarget(world, services);
     services.StartTone(sound::ToneEffect::Crackle, 1);
-    if (world.Lives > 0) world.Score += static_cast<float>(TargetReward);
-    AddAwardPopup(world, services, "250", world.TargetX, world.TargetY);
+    Award(world, input, services, TargetReward, world.TargetX, world.TargetY);
     PlaceTarget(world, services);
     shot.y = ShotRemovedY;
     world.TargetSize = TargetAfterHit;

@@ -17,12 +17,15 @@ void AddTrailRing(World& world, std::int32_t x, std::int32_t y, std::int32_t rad
 void AddShot(World& world, std::int32_t x, std::int32_t y, float angle, float speed);
 void AddParticle(World& world, std::int32_t colour, std::int32_t x, std::int32_t y, float angle, float rot, float speed,
                  float spin);
-void AddPopup(World& world, std::string text, std::int32_t x, std::int32_t y, float angle, float speed);
+void AddPopup(World& world, std::string text, std::int32_t x, std::int32_t y, float angle, float speed,
+              std::int32_t halfWidth);
 // A new random place for the yellow target.
 void PlaceTarget(World& world, Services& services);
 
-// The pop-up of an award: thrown upward from (x, y), at most 20 degrees off the vertical.
-void AddAwardPopup(World& world, Services& services, std::string text, std::int32_t x, std::int32_t y);
+// An award: its points while a game runs, and in any case its pop-up, the points thrown
+// upward from (x, y) at most 20 degrees off the vertical.
+void Award(World& world, const FrameInput& input, Services& services, std::int32_t points, std::int32_t x,
+           std::int32_t y);
 
 // A shot from the paddle's tip towards the ball, with its click.
 void FireShot(World& world, Services& services);
@@ -31,6 +34,6 @@ void SpawnTrailRing(World& world);
 // The paddle-contact burst along the ball's rim, unless 200 particles are already alive.
 void SpawnBurstRing(World& world, Services& services);
 // A shot in the full target: burst, crackle, points, pop-up, and the target moves on.
-void HitTarget(World& world, Services& services, Shot& shot);
+void HitTarget(World& world, const FrameInput& input, Services& services, Shot& shot);
 
 }  // namespace zorblet::world

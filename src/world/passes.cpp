@@ -1,6 +1,5 @@
 #include "world/passes.h"
 
-#include "render/game_objects.h"
 #include "world/geometry.h"
 #include "world/objects.h"
 
@@ -49,59 +48,54 @@ bool ShotInFullTarget(const World& world, const Shot& shot) {
 
 }  // namespace
 
-void UpdateTrailRings(World& world, render::Canvas& canvas) {
-    const bool paused = world.Paused != 0;
+void UpdateTrailRings(World& world, const FrameInput& input) {
+    world.Drawn.ExpiredRings.clear();
     WalkList(world.TrailRings, [&](TrailRing& ring) {
-        if (!paused) {
+        if (!input.Paused) {
             ring.radius -= TrailShrink;
             ring.brightness -= TrailFade;
         }
-        render::DrawTrailRing(canvas, ring.x, ring.y, ring.radius, ring.brightness, ring.colour);
-        return ring.radius > TrailEndRadius;
+        if (ring.radius > TrailEndRadius) return true;
+        world.Drawn.ExpiredRings.push_back(ring);
+        return false;
     });
 }
 
-void UpdateShots(World& world, Services& services, render::Canvas& canvas) {
-    const bool paused = world.Paused != 0;
+void UpdateShots(World& world, const FrameInput& input, Services& services) {
+    world.Drawn.HitShots.clear();
     WalkList(world.Shots, [&](Shot& shot) {
-        MoveBetweenWalls(shot, paused, WallLeft, WallRight);
-        render::DrawShot(canvas, shot.x, shot.y, shot.angle);
-        if (ShotInFullTarget(world, shot)) HitTarget(world, services, shot);
+        MoveBetweenWalls(shot, input.Paused, WallLeft, WallRight);
+        if (ShotInFullTarget(world, shot)) {
+            world.Drawn.HitShots.push_back(shot);
+            HitTarget(world, input, services, shot);
+        }
         return AboveFloor(shot.y);
     });
 }
 
-void UpdateTarget(World& world, render::Canvas& canvas) {
-    if (world.TargetSize < TargetFullSize && SimulationActive(world)) {
+void UpdateTarget(World& world, const FrameInput& input) {
+    if (world.TargetSize < TargetFullSize && input.Moving) {
         world.TargetSize += TargetGrowth;
         if (world.TargetSize > TargetFullSize) world.TargetSize = TargetFullSize;
     }
-    if (world.TargetSize >= 1.0f) {
-        render::DrawTarget(canvas, world.TargetX, world.TargetY, world.TargetSize, world.AnimAngle);
-    }
 }
 
-void UpdateParticles(World& world, render::Canvas& canvas) {
-    const bool paused = world.Paused != 0;
+void UpdateParticles(World& world, const FrameInput& input) {
     WalkList(world.Particles, [&](Particle& particle) {
-        if (!paused) particle.rot += particle.spin;
-        MoveBetweenWalls(particle, paused, WallLeft, WallRight);
-        render::DrawParticle(canvas, particle.x, particle.y, particle.rot, particle.colour);
+        if (!input.Paused) particle.rot += particle.spin;
+        MoveBetweenWalls(particle, input.Paused, WallLeft, WallRight);
         return AboveFloor(particle.y);
     });
+    world.Drawn.Particles = world.Particles.size();
 }
 
-void UpdatePopups(World& world, render::Canvas& canvas, render::Fonts& fonts) {
-    canvas.SetFont(fonts.FontBold14);
-    canvas.SetColour(render::TextColour);
-    const bool paused = world.Paused != 0;
+void UpdatePopups(World& world, const FrameInput& input) {
     WalkList(world.Popups, [&](Popup& popup) {
-        // The text stays whole on screen: its centre keeps half its width from each wall.
-        const auto h = static_cast<float>(canvas.TextWidth(popup.text) / 2);
-        MoveBetweenWalls(popup, paused, h, WallRight - h);
-        render::DrawPopup(canvas, popup.text, popup.x, popup.y);
+        const auto h = static_cast<float>(popup.halfWidth);
+        MoveBetweenWalls(popup, input.Paused, h, WallRight - h);
         return AboveFloor(popup.y);
     });
+    world.Drawn.Popups = world.Popups.size();
 }
 
 }  // namespace zorblet::world

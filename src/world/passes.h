@@ -1,21 +1,26 @@
 #pragma once
-// The per-frame passes over the small objects: each element is moved (unless paused),
-// drawn right after, and removed once it has expired.
+// The per-frame passes over the small objects: each element is moved (unless paused) and
+// removed once it has expired. What a removed element looked like in its last frame is
+// kept in world.Drawn where the picture still shows it.
 
-#include "render/canvas.h"
+#include <cstddef>
+#include <utility>
+#include <vector>
+
 #include "world/services.h"
 #include "world/world.h"
 
 namespace zorblet::world {
 
-void UpdateTrailRings(World& world, render::Canvas& canvas);
+// Rings shrink and fade; one that has shrunk to its end is drawn a last time.
+void UpdateTrailRings(World& world, const FrameInput& input);
 // Shots fly, bounce off the side walls and may hit the full target.
-void UpdateShots(World& world, Services& services, render::Canvas& canvas);
-// The target grows back while the world moves, and is drawn from size 1.
-void UpdateTarget(World& world, render::Canvas& canvas);
-void UpdateParticles(World& world, render::Canvas& canvas);
-// Pop-ups in the pop-up font, which this pass selects.
-void UpdatePopups(World& world, render::Canvas& canvas, render::Fonts& fonts);
+void UpdateShots(World& world, const FrameInput& input, Services& services);
+// The target grows back while the world moves.
+void UpdateTarget(World& world, const FrameInput& input);
+void UpdateParticles(World& world, const FrameInput& input);
+// Pop-ups keep half their text's width from each wall.
+void UpdatePopups(World& world, const FrameInput& input);
 
 // Walks the list once, oldest first: every element present at the start is visited
 // exactly once, in order, and dropped when visit returns false. visit must not add to

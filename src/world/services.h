@@ -1,7 +1,8 @@
 #pragma once
-// What the simulation reaches outside itself: random numbers, tones and the mouse.
+// What the world reaches outside itself, and what the frame tells it each tick.
 
 #include <cstdint>
+#include <string_view>
 
 #include "sound/tone_effect.h"
 
@@ -14,15 +15,23 @@ struct MouseState {
     bool LeftButton = false;
 };
 
+// The state of play as the world sees it in one frame, and the player's mouse.
+struct FrameInput {
+    bool InGame = false;  // a game runs: the mouse steers and points count
+    bool Moving = true;   // ball and paddle move, target and extras grow: no pause, no countdown
+    bool Paused = false;  // nothing moves at all, but a live gate narrows
+    MouseState Mouse;     // read in this frame when InGame and Moving
+};
+
 class Services {
 public:
     virtual ~Services() = default;
-    // A uniformly distributed integer from 0 to n inclusive.
-    virtual std::int32_t Random(std::int32_t n) = 0;
+    // A uniformly distributed integer from 0 to n, n included.
+    virtual std::int32_t RandomUpTo(std::int32_t n) = 0;
     // Starts a tone effect and returns at once.
     virtual void StartTone(sound::ToneEffect effect, std::int32_t argument) = 0;
-    // Reads the mouse, which captures it.
-    virtual MouseState ReadMouse() = 0;
+    // Half the width of a pop-up's text as it is drawn, rounded down.
+    virtual std::int32_t PopupHalfWidth(std::string_view text) = 0;
 };
 
 }  // namespace zorblet::world

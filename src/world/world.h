@@ -1,20 +1,35 @@
 #pragma once
-// The world: ball, paddle, target and the four object lists, with the game state
-// the world reads and changes. Plain data; the passes that move it live beside it.
+// The world: ball, paddle, target, the four object lists and the two extras, with the
+// score they earn. Plain data; the tick moves it, render draws it.
 
 #include <array>
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <vector>
 
+#include "shared/colour.h"
+#include "shared/playfield.h"
+
 namespace zorblet::world {
 
-inline constexpr std::int32_t PlayfieldSize = 600;
+using zorblet::PlayfieldSize;
 inline constexpr float FloorLine = 620.0f;
 inline constexpr float CeilingLine = -100.0f;
 inline constexpr float Gravity = 0.03f;
-inline constexpr std::int32_t CountdownStart = 602;
 inline constexpr float TargetFullSize = 10.0f;
+
+// The extras' life values: live at exactly these sizes, waiting while negative.
+inline constexpr float RingLiveSize = 10.0f;
+inline constexpr float GateLiveRadius = 5.0f;
+inline constexpr float RingWaitAtStart = -800.0f;  // also after its sixth bumper
+inline constexpr float GateWaitAtStart = -400.0f;
+
+// What the ball's travel and the extras earn; the pop-up shows the points.
+inline constexpr std::int32_t TargetReward = 250;
+inline constexpr std::int32_t BumperReward = 300;
+inline constexpr std::int32_t GateReward = 1000;
+inline constexpr std::int32_t ShotCost = 10;
 
 // A fading ring left behind the ball.
 struct TrailRing {
@@ -41,24 +56,33 @@ struct Particle {
     float spin = 0;  // degrees per unpaused frame
 };
 
-// A score text thrown upward; x is its centre, y its top edge.
+// A score text thrown upward; x is its centre, y its top edge. Its half width, measured
+// once when it is made, keeps it between the walls.
 struct Popup {
     std::string text;
     float x = 0, y = 0;
     float angle = 0;
     float speed = 0;
+    std::int32_t halfWidth = 0;
 };
 
-// The state of play that the world reads and changes; the frame owns the rest.
-struct GameState {
-    std::int32_t Lives = 0;  // above 0 while a game runs; 0 in the menu
-    float Score = 0.0f;
-    std::int32_t Paused = 0;
-    std::int32_t Countdown = CountdownStart;
+// What the picture shows of a frame whose later steps moved things on: the frame's order
+// draws each object right after its pass, so the ball before the paddle's contact and
+// the extras push it, and the rest as the passes left them.
+struct DrawnAsOf {
+    float BallX = 300.0f, BallY = 100.0f;
+    std::int32_t BallTintRed = 0, BallTintGreen = 200;
+    std::vector<TrailRing> ExpiredRings;  // drawn one last time at their end
+    std::vector<Shot> HitShots;           // drawn where they hit, then gone
+    std::size_t Particles = 0;            // the particles the pass reached; later ones wait a frame
+    std::size_t Popups = 0;
+    float GatePostRadius = GateWaitAtStart;  // the gate as drawn, before a fly-through or collapse
+};
+
+struct World {
+    float Score = 0.0f;          // points of the running or the last game
     std::int32_t AnimAngle = 0;  // degrees, +2 per unpaused frame, kept below 3600
-};
 
-struct World : GameState {
     float BallX = 300.0f, BallY = 100.0f;
     float BallVX = 0.0f, BallVY = 0.0f;
     std::int32_t BallRadius = 20;
@@ -84,21 +108,23 @@ struct World : GameState {
 
     // The bumper ring: six bumpers of radius RingSize around (RingX, RingY). RingSize is
     // also the ring's life: a wait while negative, growing in up to 10, live at exactly 10.
-    float RingSize = -800.0f;
+    float RingSize = RingWaitAtStart;
     std::int32_t RingX = 0, RingY = 0;
     std::array<std::int32_t, 7> RingFlags{};  // [1] to [6]: 1 while that bumper stands
 
     // The gate: two posts of radius GatePostRadius at GateHalfWidth left and right of
     // (GateX, GateY), a beam between them. The radius is the gate's life as for the ring,
     // live at exactly 5.
-    float GatePostRadius = -400.0f;
+    float GatePostRadius = GateWaitAtStart;
     float GateHalfWidth = 75.0f;
     std::int32_t GateX = 300, GateY = 300;
+
+    DrawnAsOf Drawn;
 };
 
-// The world moves only while this holds.
-inline bool SimulationActive(const GameState& state) {
-    return (state.Countdown == 0 || state.Lives == 0) && state.Paused == 0;
+// The ball's colour for its tint; a paddle contact's burst takes it too.
+constexpr Colour BallColour(std::int32_t tintRed, std::int32_t tintGreen) {
+    return RGB(tintRed + 50, tintGreen + 50, 50);
 }
 
 }  // namespace zorblet::world

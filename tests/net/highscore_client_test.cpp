@@ -16,6 +16,7 @@
 #include "fixture_boards.h"
 #include "highscore/best_of_reply.h"
 #include "highscore/check_text.h"
+#include "highscore/row_format.h"
 #include "highscore/service_urls.h"
 #include "platform/curl_http_transport.h"
 #include "platform/posix_clock.h"
@@ -60,7 +61,7 @@ TEST_F(ClientAgainstServiceTest, StartUpFetchesTheListAroundZeroThenTheBestOfTab
     EXPECT_EQ(view.ScorePlace, 4) << "0 points would come after the three";
     EXPECT_NE(view.HighscoreRows[0].find("4711"), std::string::npos);
     client.ForgetRows(0, 100);
-    client.NetworkThread(2);
+    client.RefreshBestOf();
     client.Refresh(view);
     EXPECT_EQ(view.StatusText, TransferRunning) << "from the moment it is started";
     Settle(client, view);
@@ -79,7 +80,7 @@ TEST_F(ClientAgainstServiceTest, SubmittedNameArrivesIntactAndIsInTheNextBestOfT
     HighscoreClient client(transport, clock, BaseUrl(server) + "/");
     BoardView view;
     const std::string name = "J\xFCrgen & Co #1+";
-    client.NetworkThread(1, SubmitUrl(client.Server(), 777, name, BuildCheckText(777, name)));
+    client.SubmitThenRefresh(SubmitUrl(client.Server(), 777, name, BuildCheckText(777, name)));
     Settle(client, view);
 
     EXPECT_EQ(view.Failures, 0u);
@@ -109,7 +110,7 @@ TEST_F(ClientAgainstServiceTest, TheBestOfTableShowsEachEntryOnceAndNoPlaceWitho
         auto& server = StartServer();
         HighscoreClient client(transport, clock, BaseUrl(server));
         BoardView view;
-        client.NetworkThread(2);
+        client.RefreshBestOf();
         Settle(client, view);
 
         std::vector<int> expected;
@@ -132,7 +133,7 @@ TEST_F(ClientAgainstServiceTest, AFailedFetchLeavesTheLastListReceivedAndBeforeA
     client.FetchList(0);
     Settle(client, view);
     client.ForgetRows(0, 100);
-    client.NetworkThread(2);
+    client.RefreshBestOf();
     Settle(client, view);
     EXPECT_EQ(view.Failures, 2u);
     EXPECT_EQ(view.ScorePlace, 0) << "no place is known";
@@ -144,7 +145,7 @@ TEST_F(ClientAgainstServiceTest, AFailedFetchLeavesTheLastListReceivedAndBeforeA
     server::testing::SeedBoard(Database(), server::testing::SixtyEntryBoard());
     HighscoreClient later(transport, instantRetries, BaseUrl(StartServer()));
     view = BoardView{};
-    later.NetworkThread(2);
+    later.RefreshBestOf();
     Settle(later, view);
     const std::vector<std::string> good(view.HighscoreRows.begin(), view.HighscoreRows.begin() + BestOfRowCount);
     EXPECT_EQ(good[0], "     Zorblet hat 60 HighScore-Eintr\xE4ge");
@@ -153,7 +154,7 @@ TEST_F(ClientAgainstServiceTest, AFailedFetchLeavesTheLastListReceivedAndBeforeA
     EXPECT_EQ(view.ScorePlace, 19);
     EXPECT_NE(view.HighscoreRows[12], good[12]) << "the place list wrote over the best-of rows";
     StopServer();
-    later.NetworkThread(2);
+    later.RefreshBestOf();
     Settle(later, view);
     EXPECT_EQ(view.Failures, 1u);
     EXPECT_EQ(std::vector<std::string>(view.HighscoreRows.begin(), view.HighscoreRows.begin() + BestOfRowCount), good);
@@ -164,9 +165,9 @@ TEST(HighscoreClientTest, TransfersRunOneAtATimeInOrderAndTheFrameNeverWaitsForT
     platform::PosixClock clock;
     HighscoreClient client(transport, clock, "http://scores.test/z/");
     BoardView view;
-    client.NetworkThread(2);
+    client.RefreshBestOf();
     client.FetchList(250);
-    client.NetworkThread(1, "http://scores.test/z/HighScoreSQL.php?Punkte=250&Name=A&Check=x");
+    client.SubmitThenRefresh("http://scores.test/z/HighScoreSQL.php?Punkte=250&Name=A&Check=x");
     transport.WaitForCalls(1);
 
     // The first transfer hangs in the network; the frame's refresh does not.
@@ -193,7 +194,7 @@ TEST(HighscoreClientTest, EveryFailedFetchIsCountedForTheStatusLineAndWritesNoRo
     HighscoreClient client(transport, clock, "http://scores.test/");
     BoardView view;
     client.FetchList(5);
-    client.NetworkThread(1, "http://scores.test/HighScoreSQL.php?Punkte=5&Name=B&Check=y");
+    client.SubmitThenRefresh("http://scores.test/HighScoreSQL.php?Punkte=5&Name=B&Check=y");
     Settle(client, view);
     EXPECT_EQ(view.Failures, 2u) << "the list and the best-of table";
     EXPECT_EQ(view.KeptSubmissions, 1) << "the submission waits to be sent again, its failures told when given up";
@@ -203,14 +204,36 @@ TEST(HighscoreClientTest, EveryFailedFetchIsCountedForTheStatusLineAndWritesNoRo
 }
 
 TEST(HighscoreClientTest, PlacesFarOutsideTheTableAreHandedOverSafely) {
-    for (const char* reply : {"2147483647\r\n1\t2\t3\r\n", "-5\r\n", "9998\r\n1\tA\t01.01.01\r\n"}) {
-        testing::AnsweringTransport transport(std::vector<testing::AnsweringTransport::Rule>{{"ListeSQL", reply}});
+    struct Case {
+        const char* Reply;
+        std::int32_t Place;
+        std::int32_t FirstWritten, LastWritten;  // the rows the list fills; none when first > last
+    } const cases[] = {
+        {"2147483647\r\n1\t2\t3\r\n", 2147483647, 1, 0},
+        {"-5\r\n", -5, 1, 0},
+        {"9998\r\n1\tA\t01.01.01\r\n", 9998, 9989, LastRowIndex},  // the rows past 10000 are dropped
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.Reply);
+        testing::AnsweringTransport transport(std::vector<testing::AnsweringTransport::Rule>{{"ListeSQL", c.Reply}});
         platform::PosixClock clock;
         HighscoreClient client(transport, clock, "http://scores.test/");
         BoardView view;
+        const std::vector<std::string> before = view.HighscoreRows;
         client.FetchList(1);
         Settle(client, view);
-        EXPECT_EQ(view.HighscoreRows.size(), 10001u) << reply;
+        EXPECT_EQ(view.ScorePlace, c.Place);
+        ASSERT_EQ(view.HighscoreRows.size(), before.size());
+        for (std::int32_t row = 0; row <= LastRowIndex; ++row) {
+            const auto index = static_cast<std::size_t>(row);
+            if (row < c.FirstWritten || row > c.LastWritten) {
+                ASSERT_EQ(view.HighscoreRows[index], before[index]) << "row " << row << " was not in the list";
+            } else if (row == c.FirstWritten) {
+                EXPECT_EQ(view.HighscoreRows[index], FormatPlaceRow("1", "A", "01.01.01")) << "the list's first record";
+            } else {
+                EXPECT_EQ(view.HighscoreRows[index], "") << "row " << row << ", no entry";
+            }
+        }
     }
 }
 

@@ -67,7 +67,7 @@ TEST_F(KeptSubmissionTest, DeliveredOnceTheServiceIsBackAndStoredOnce) {
     const int port = StartServer().port();
     StopServer();
     HighscoreClient client(transport, clock, Address(port), QuickResends);
-    client.NetworkThread(1, Submission(Address(port), 321, "Anna"));
+    client.SubmitThenRefresh(Submission(Address(port), 321, "Anna"));
     ASSERT_TRUE(WaitFor(client, view, [](const BoardView& v) { return v.KeptSubmissions == 1; }));
     EXPECT_EQ(view.Failures, 1u) << "only the best-of fetch after it; the kept one is not a failure yet";
 
@@ -91,7 +91,7 @@ TEST_F(KeptSubmissionTest, SentAgainWhenTheAnswerWasLostAndStoredOnlyOnce) {
                                 c.Send(testing::HttpReply(reply.status, reply.body));
                             }});
     HighscoreClient client(transport, clock, front.Url("/"), QuickResends);
-    client.NetworkThread(1, Submission(front.Url("/"), 4711, "J\xFCrgen"));
+    client.SubmitThenRefresh(Submission(front.Url("/"), 4711, "J\xFCrgen"));
     ASSERT_TRUE(WaitFor(client, view, [&](const BoardView& v) { return v.KeptSubmissions == 0 && submissions == 2; }));
     EXPECT_EQ(CountEntries(), 1) << "the service stored the repeated submission once";
     EXPECT_EQ(view.Failures, 0u);
@@ -107,7 +107,7 @@ TEST_F(KeptSubmissionTest, GivenUpAfterTheLastResendWhileTheServiceCannotStore) 
     ASSERT_EQ(refused, 1) << "the disk never filled up";
     const std::size_t before = CountInLog(service.ReadLog(), "HighScoreSQL.php");
     HighscoreClient client(transport, clock, Address(service.port()), QuickResends);
-    client.NetworkThread(1, Submission(Address(service.port()), 99, "Bert"));
+    client.SubmitThenRefresh(Submission(Address(service.port()), 99, "Bert"));
     ASSERT_TRUE(WaitFor(client, view, [](const BoardView& v) { return v.KeptSubmissions == 1; }));
     ASSERT_TRUE(WaitFor(client, view, [](const BoardView& v) { return v.KeptSubmissions == 0; }));
     EXPECT_EQ(view.Failures, 1u) << "told once, when given up";
@@ -118,8 +118,8 @@ TEST_F(KeptSubmissionTest, TwoKeptSubmissionsArriveInTheirOrder) {
     const int port = StartServer().port();
     StopServer();
     HighscoreClient client(transport, clock, Address(port), QuickResends);
-    client.NetworkThread(1, Submission(Address(port), 500, "Erste"));
-    client.NetworkThread(1, Submission(Address(port), 500, "Zweite"));
+    client.SubmitThenRefresh(Submission(Address(port), 500, "Erste"));
+    client.SubmitThenRefresh(Submission(Address(port), 500, "Zweite"));
     ASSERT_TRUE(WaitFor(client, view, [](const BoardView& v) { return v.KeptSubmissions == 2; }));
     RestartOn(port);
     ASSERT_TRUE(WaitFor(client, view, [](const BoardView& v) { return v.KeptSubmissions == 0; }));
@@ -143,7 +143,7 @@ TEST(KeptSubmission, AnswersDecideWhetherASubmissionIsSentAgain) {
         testing::FakeClock clock;
         HighscoreClient client(transport, clock, server.Url("/"), QuickResends);
         BoardView view;
-        client.NetworkThread(1, Submission(server.Url("/"), 10, "C"));
+        client.SubmitThenRefresh(Submission(server.Url("/"), 10, "C"));
         ASSERT_TRUE(WaitFor(client, view, [](const BoardView& v) { return v.KeptSubmissions == 0; })) << c.Status;
         std::this_thread::sleep_for(QuickResends.back() + 300ms);  // nothing more comes
         client.Refresh(view);

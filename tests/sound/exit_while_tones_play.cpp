@@ -1,8 +1,8 @@
-// Ends the program the way the game does, ShutDown and then _Exit(0), while twenty tone
-// threads still play. Exits with 0 when that is clean; the sanitizer builds turn any
-// report into a non-zero exit. Usage: exit_while_tones_play device|silent
+// Ends the program the way the game does, its objects going in reverse order and main
+// returning 0, while twenty long effects still play. Exits with 0 when that is clean;
+// the sanitizer builds turn any report into a non-zero exit.
+// Usage: exit_while_tones_play device|silent
 
-#include <atomic>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -11,16 +11,9 @@
 #include <thread>
 
 #include "platform/sdl_platform.h"
-#include "sound/threaded_tone_starter.h"
-#include "support/tone_fakes.h"
+#include "sound/tone_effects.h"
 
 using namespace zorblet;
-
-namespace {
-
-std::atomic<std::int32_t> SoundOn = 1;
-
-}  // namespace
 
 int main(int argc, char** argv) {
     const bool wantDevice = argc > 1 && std::strcmp(argv[1], "device") == 0;
@@ -30,22 +23,24 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "sound device %s\n", wantDevice ? "missing" : "unexpected");
         return 2;
     }
-    testing::RecordingToneGenerator played(platform->Tones);
-    sound::ThreadedToneStarter starter(SoundOn, played);
+    sound::ToneQueue queue(platform->Tones);
     constexpr sound::ToneEffect LongEffects[] = {sound::ToneEffect::GameOverTune, sound::ToneEffect::LifeLost,
                                                  sound::ToneEffect::Crackle};
-    for (int i = 0; i < 20; ++i) starter.StartTone(LongEffects[i % 3], 1);
-    if (!played.WaitForCalls(20)) {
-        std::fprintf(stderr, "the tone threads did not start\n");
+    for (int i = 0; i < 20; ++i) queue.StartTone(LongEffects[i % 3], 1);
+    if (platform->Tones.PlayingTones() != (wantDevice ? 20 : 0)) {
+        std::fprintf(stderr, "%d effects queued\n", platform->Tones.PlayingTones());
         return 3;
     }
     std::this_thread::sleep_for(std::chrono::milliseconds(50));  // deep inside their tones
-
-    platform->ShutDown();
-    // The game exits at once here. The threads go on for a while in this test, so that
-    // anything they touch after the shut-down is touched, and a sanitizer has the time
-    // to report it before _Exit ends the process.
-    std::this_thread::sleep_for(std::chrono::milliseconds(300));
-    std::fflush(nullptr);
-    std::_Exit(0);
+    if (wantDevice && platform->Tones.PlayingTones() == 0) {
+        std::fprintf(stderr, "the effects ended too soon\n");
+        return 4;
+    }
+    const auto start = std::chrono::steady_clock::now();
+    platform.reset();
+    if (std::chrono::steady_clock::now() - start > std::chrono::seconds(1)) {
+        std::fprintf(stderr, "the shut-down waited for the tones\n");
+        return 5;
+    }
+    return 0;
 }

@@ -55,9 +55,11 @@ class RecordingMouse final : public platform::Mouse {
 public:
     platform::MouseReading Next{};
     bool Captured = false;
+    int Reads = 0;
     int Releases = 0;
     platform::MouseReading Read() override {
         Captured = true;
+        ++Reads;
         return Next;
     }
     void Release() override {
@@ -79,7 +81,7 @@ public:
 class FixedRandom final : public platform::Random {
 public:
     std::int32_t Value = 0;
-    std::int32_t Next(std::int32_t n) override { return Value < n ? Value : n; }
+    std::int32_t UpTo(std::int32_t n) override { return Value < n ? Value : n; }
 };
 
 // A face of solid boxes: every character is a Width x Height block of ink,

@@ -1,9 +1,10 @@
 #pragma once
 // Stand-ins for what the world reaches outside itself: a seeded or scripted random
-// source, a tone recorder and a scripted mouse.
+// source, a tone recorder and pop-up texts measured in a fixed width per character.
 
 #include <cstdint>
 #include <deque>
+#include <string_view>
 #include <vector>
 
 #include "platform/random.h"
@@ -20,19 +21,17 @@ public:
     // Served first, one per draw (capped at the draw's n); then the seeded source.
     std::deque<std::int32_t> ScriptedRandom;
     std::vector<EffectStart> Tones;
-    world::MouseState Mouse;  // what every read reports
-    int MouseReads = 0;
+    std::int32_t PopupCharWidth = 10;
 
-    std::int32_t Random(std::int32_t n) override {
-        if (ScriptedRandom.empty()) return random_.Next(n);
+    std::int32_t RandomUpTo(std::int32_t n) override {
+        if (ScriptedRandom.empty()) return random_.UpTo(n);
         const std::int32_t value = ScriptedRandom.front();
         ScriptedRandom.pop_front();
         return value < n ? value : n;
     }
     void StartTone(sound::ToneEffect effect, std::int32_t argument) override { Tones.push_back({effect, argument}); }
-    world::MouseState ReadMouse() override {
-        ++MouseReads;
-        return Mouse;
+    std::int32_t PopupHalfWidth(std::string_view text) override {
+        return static_cast<std::int32_t>(text.size()) * PopupCharWidth / 2;
     }
 
     int CountTones(sound::ToneEffect effect, std::int32_t argument) const {

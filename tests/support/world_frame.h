@@ -1,44 +1,45 @@
 #pragma once
-// A world with a canvas and fonts to draw on, stepped as the program's frame steps it.
+// A world with a canvas and fonts to draw on, stepped and drawn as the program's frame
+// steps and draws it.
 
-#include <functional>
-
+#include "frame/game.h"
+#include "frame/play.h"
 #include "render/canvas.h"
 #include "render/font.h"
+#include "render/world_drawing.h"
 #include "support/fakes.h"
 #include "support/world_fakes.h"
-#include "world/ball_paddle.h"
 #include "world/world.h"
-#include "world/world_frame.h"
 
 namespace zorblet::testing {
 
 struct WorldBench {
-    world::World World;
+    frame::Run Run;
+    world::World& World = Run.World;
+    frame::Mode& Mode = Run.Mode;
     FakeServices Services;
+    RecordingMouse Mouse;  // what the player's reads report: Mouse.Next
+    int MouseReads = 0;
     BoxFontLoader Loader;
     render::Fonts Fonts = render::CreateFonts(Loader);
     render::Canvas Canvas;
 
-    // Called right after each simulated step, before the passes.
-    std::function<void()> AfterSimulatedStep;
     // Long runs skip clearing: drawing only overwrites pixels.
     bool ClearEachFrame = true;
 
     explicit WorldBench(std::uint32_t seed = 1) : Services(seed) {}
+    WorldBench(const WorldBench&) = delete;
 
-    // The world's part of one frame, in the frame's order: lost-ball check, the
-    // animation angle, the simulated step, the passes. True when the game ended.
+    // The world's part of one frame, in the frame's order, then its picture. True when
+    // the game ended.
     bool RunFrame() {
+        bool gameOver = false;
+        const int reads = Mouse.Reads;
+        frame::PlayFrame(Run, Services, Mouse, [&] { gameOver = true; });
+        MouseReads += Mouse.Reads - reads;
         if (ClearEachFrame) Canvas.ClearScreen(0, 0, 0);
         Canvas.BeginDrawing();
-        const bool gameOver = world::BallLostCheck(World, Services);
-        if (World.Paused == 0) world::AdvanceAnimAngle(World);
-        if (world::SimulationActive(World)) {
-            world::StepBallAndPaddle(World, Services);
-            if (AfterSimulatedStep) AfterSimulatedStep();
-        }
-        world::StepWorld(World, Services, Canvas, Fonts);
+        render::DrawWorld(World, Canvas, Fonts);
         return gameOver;
     }
     void RunFrames(int count) {
@@ -47,8 +48,28 @@ struct WorldBench {
 
     // A running game, past its countdown.
     void StartPlaying() {
-        World.Lives = 3;
-        World.Countdown = 0;
+        Mode.Now = frame::Phase::Playing;
+        Mode.Lives = 3;
+        Mode.Countdown = 0;
+    }
+    // A game in its get-ready countdown.
+    void StartCountdown() {
+        Mode.Now = frame::Phase::GetReady;
+        Mode.Lives = 3;
+        Mode.Countdown = frame::CountdownStart;
+    }
+    // The menu's demonstration.
+    void StopPlaying() {
+        Mode.Now = frame::Phase::Menu;
+        Mode.Lives = 0;
+    }
+    void Pause(bool paused) { Mode.Paused = paused; }
+
+    // What the world's passes see of the mode in this frame, with the mouse as it reads.
+    world::FrameInput Input() const {
+        world::FrameInput input = frame::WorldInput(Mode);
+        input.Mouse = {Mouse.Next.DeltaX, Mouse.Next.DeltaY, Mouse.Next.LeftButton};
+        return input;
     }
 
     int PixelsOf(render::Colour colour) const {

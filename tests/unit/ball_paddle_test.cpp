@@ -6,9 +6,11 @@
 #include <string>
 
 #include "render/game_objects.h"
+#include "render/menu.h"
 #include "support/world_frame.h"
 #include "world/ball_paddle.h"
 #include "world/geometry.h"
+#include "world/passes.h"
 
 namespace zorblet::world {
 namespace {
@@ -42,10 +44,10 @@ TEST_F(BallPaddleTest, BallFallingFromRestBouncesOffThePaddleAndItsGlowFadesIn20
     bench.RunFrames(199);
     EXPECT_EQ(w.BallTintRed, 1);
     EXPECT_EQ(w.BallTintGreen, 199);
-    w.Paused = 1;
+    bench.Pause(true);
     bench.RunFrames(50);
     EXPECT_EQ(w.BallTintRed, 1) << "no fading while paused";
-    w.Paused = 0;
+    bench.Pause(false);
     bench.RunFrame();
     EXPECT_EQ(w.BallTintRed, 0);
     EXPECT_EQ(w.BallTintGreen, 200);
@@ -61,7 +63,7 @@ TEST_F(BallPaddleTest, SideWallsReflectTheBallOntoTheWallLineWithOneClick) {
         b.World.BallX = c.x;
         b.World.BallVX = c.vx;
         b.World.BallY = 100;
-        StepBallAndPaddle(b.World, b.Services);
+        StepBallAndPaddle(b.World, b.Input(), b.Services);
         EXPECT_EQ(b.World.BallX, c.expectedX) << c.x;
         EXPECT_EQ(b.World.BallVX, c.expectedVX) << c.x;
         const int clicks = c.expectedVX == c.vx ? 0 : 1;
@@ -78,7 +80,7 @@ TEST_F(BallPaddleTest, CeilingHoldsARisingBallWithoutTouchingItsVelocityAndItSti
     float scoreOnCeiling = 0;
     while (w.BallVY < 0) {
         const float before = w.Score;
-        StepBallAndPaddle(w, services);
+        StepBallAndPaddle(w, bench.Input(), services);
         ASSERT_GE(w.BallY, CeilingLine);
         if (w.BallY == CeilingLine && w.BallVY < 0) {
             ++framesOnCeiling;
@@ -87,7 +89,7 @@ TEST_F(BallPaddleTest, CeilingHoldsARisingBallWithoutTouchingItsVelocityAndItSti
     }
     EXPECT_GT(framesOnCeiling, 50) << "it stays on the ceiling line until gravity turns it";
     EXPECT_GT(scoreOnCeiling, 1.0f) << "speed earns points even where the ball stands still";
-    StepBallAndPaddle(w, services);
+    StepBallAndPaddle(w, bench.Input(), services);
     EXPECT_GT(w.BallY, CeilingLine) << "then it falls";
 }
 
@@ -95,10 +97,10 @@ TEST_F(BallPaddleTest, DistanceScoresATenthOfTheSpeedOnlyInAGame) {
     w.BallVX = 5.0f;
     w.BallVY = -Gravity;  // level flight after this step's gravity
     bench.StartPlaying();
-    StepBallAndPaddle(w, services);
+    StepBallAndPaddle(w, bench.Input(), services);
     EXPECT_FLOAT_EQ(w.Score, 0.5f);
-    w.Lives = 0;
-    StepBallAndPaddle(w, services);
+    bench.StopPlaying();
+    StepBallAndPaddle(w, bench.Input(), services);
     EXPECT_FLOAT_EQ(w.Score, 0.5f) << "the demonstration scores nothing";
 }
 
@@ -120,13 +122,16 @@ TEST_F(BallPaddleTest, LostBallHandlingInMenuAndGame) {
     };
     for (const auto& c : cases) {
         WorldBench b;
-        b.World.Lives = c.Lives;
-        b.World.Countdown = 0;
+        if (c.Lives > 0) b.StartPlaying();
+        b.Mode.Lives = c.Lives;
         b.World.BallX = 50, b.World.BallY = c.BallY, b.World.BallVX = 3, b.World.BallVY = 2;
         b.World.PaddleX = 10, b.World.PaddleY = 20;
+        b.Mode.Countdown = 0;
         b.Services.ScriptedRandom = {1};
-        EXPECT_EQ(BallLostCheck(b.World, b.Services), c.GameOver) << c.Name;
-        EXPECT_EQ(b.World.Lives, c.LivesAfter) << c.Name;
+        bool gameOver = false;
+        frame::CatchLostBall(b.Run, b.Services, [&] { gameOver = true; });
+        EXPECT_EQ(gameOver, c.GameOver) << c.Name;
+        EXPECT_EQ(b.Mode.Lives, c.LivesAfter) << c.Name;
         EXPECT_EQ(b.Services.CountTones(ToneEffect::LifeLost, 1), c.LifeLostTones) << c.Name;
         EXPECT_EQ(b.Services.Tones.size(), static_cast<std::size_t>(c.LifeLostTones)) << c.Name;
         if (!c.Lost) {
@@ -139,7 +144,7 @@ TEST_F(BallPaddleTest, LostBallHandlingInMenuAndGame) {
         EXPECT_EQ(b.World.BallVY, 0.0f) << c.Name;
         EXPECT_EQ(b.World.PaddleX, 300) << c.Name;
         EXPECT_EQ(b.World.PaddleY, 500) << c.Name;
-        EXPECT_EQ(b.World.Countdown, c.Lives > 0 ? CountdownStart : 0) << c.Name;
+        EXPECT_EQ(b.Mode.Countdown, c.Lives > 0 ? frame::CountdownStart : 0) << c.Name;
     }
 }
 
@@ -156,7 +161,7 @@ TEST_F(BallPaddleTest, ContactStartsBelowForty) {
         WorldBench b;
         b.World.BallX = c.BallX, b.World.BallY = c.BallY;
         UpdatePaddleAngle(b.World);
-        PaddleContact(b.World, b.Services);
+        PaddleContact(b.World, b.Input(), b.Services);
         EXPECT_EQ(b.Services.CountTones(ToneEffect::Click, 1500), c.Contact ? 1 : 0) << c.BallX << "," << c.BallY;
     }
 }
@@ -176,7 +181,7 @@ TEST_F(BallPaddleTest, ContactReflectsCapsAndPushesOut) {
         WorldBench b;
         b.World.BallX = c.BallX, b.World.BallY = c.BallY, b.World.BallVX = c.BallVX, b.World.BallVY = c.BallVY;
         UpdatePaddleAngle(b.World);
-        PaddleContact(b.World, b.Services);
+        PaddleContact(b.World, b.Input(), b.Services);
         EXPECT_NEAR(b.World.BallVX, c.ExpectVX, 1e-4) << c.Name;
         EXPECT_NEAR(b.World.BallVY, c.ExpectVY, 1e-4) << c.Name;
         EXPECT_NEAR(std::hypot(b.World.BallX - 300, b.World.BallY - 500), 45.0f, 1e-3) << c.Name;
@@ -186,39 +191,39 @@ TEST_F(BallPaddleTest, ContactReflectsCapsAndPushesOut) {
 TEST_F(BallPaddleTest, InAGameThePaddlesMotionCarriesTheBallAndTiltsTheBounce) {
     bench.StartPlaying();
     w.BallX = 300, w.BallY = 458, w.BallVY = 4;
-    services.Mouse = {6, 0, false};
-    StepBallAndPaddle(w, services);  // the paddle moves 6 right, the ball falls into it
+    bench.Mouse.Next = {6, 0, false};
+    StepBallAndPaddle(w, bench.Input(), services);  // the paddle moves 6 right, the ball falls into it
     ASSERT_EQ(w.PaddleX, 306);
     UpdatePaddleAngle(w);
     const float pushedX = 306 + CosDeg(w.PaddleAngle) * 45 + 6;
-    PaddleContact(w, services);
+    PaddleContact(w, bench.Input(), services);
     EXPECT_FLOAT_EQ(w.BallX, pushedX);
     EXPECT_LT(w.BallVY, 0.0f);
     EXPECT_GT(w.BallVX, 0.5f) << "the sideways push tilts the line of centres";
 
     WorldBench menu;
-    menu.Services.Mouse = {50, 50, false};
+    menu.Mouse.Next = {50, 50, false};
     menu.World.BallX = 300, menu.World.BallY = 470;
     UpdatePaddleAngle(menu.World);
-    PaddleContact(menu.World, menu.Services);
+    PaddleContact(menu.World, menu.Input(), menu.Services);
     EXPECT_FLOAT_EQ(menu.World.BallY, 455.0f) << "no mouse motion in the demonstration";
 }
 
 TEST_F(BallPaddleTest, MouseIsReadOnlyInTheSimulatedStepOfARunningGame) {
     bench.RunFrames(10);
-    EXPECT_EQ(services.MouseReads, 0) << "menu";
-    w.Lives = 3;
+    EXPECT_EQ(bench.MouseReads, 0) << "menu";
+    frame::PressNewGame(bench.Mode);
     bench.RunFrames(10);
-    EXPECT_EQ(services.MouseReads, 0) << "countdown";
-    w.Countdown = 0;
-    w.Paused = 1;
+    EXPECT_EQ(bench.MouseReads, 0) << "countdown";
+    bench.StartPlaying();
+    bench.Pause(true);
     bench.RunFrames(10);
-    EXPECT_EQ(services.MouseReads, 0) << "pause";
-    w.Paused = 0;
+    EXPECT_EQ(bench.MouseReads, 0) << "pause";
+    bench.Pause(false);
     w.PaddleX = 300, w.PaddleY = 500;
-    services.Mouse = {3, -2, false};
+    bench.Mouse.Next = {3, -2, false};
     bench.RunFrames(10);
-    EXPECT_EQ(services.MouseReads, 10);
+    EXPECT_EQ(bench.MouseReads, 10);
     EXPECT_EQ(w.PaddleX, 330) << "one unit of motion, one pixel";
     EXPECT_EQ(w.PaddleY, 480);
 }
@@ -226,12 +231,12 @@ TEST_F(BallPaddleTest, MouseIsReadOnlyInTheSimulatedStepOfARunningGame) {
 TEST_F(BallPaddleTest, PaddleIsClampedToThePlayfield) {
     bench.StartPlaying();
     w.BallY = -50;  // stays far from the paddle
-    services.Mouse = {-1000, 2000, false};
-    StepBallAndPaddle(w, services);
+    bench.Mouse.Next = {-1000, 2000, false};
+    StepBallAndPaddle(w, bench.Input(), services);
     EXPECT_EQ(w.PaddleX, 0);
     EXPECT_EQ(w.PaddleY, 600);
-    services.Mouse = {INT32_MAX, INT32_MIN, false};
-    StepBallAndPaddle(w, services);
+    bench.Mouse.Next = {INT32_MAX, INT32_MIN, false};
+    StepBallAndPaddle(w, bench.Input(), services);
     EXPECT_EQ(w.PaddleX, 600);
     EXPECT_EQ(w.PaddleY, 0);
 }
@@ -252,7 +257,7 @@ TEST_F(BallPaddleTest, AutopilotSwaysAroundTheBallAndDriftsBetween230And570) {
         b.World.BallX = 300, b.World.BallY = 100, b.World.PaddleY = 500, b.World.BallVY = -Gravity;
         b.World.AnimAngle = c.AnimAngle;
         b.Services.ScriptedRandom = {0};
-        StepBallAndPaddle(b.World, b.Services);
+        StepBallAndPaddle(b.World, b.Input(), b.Services);
         EXPECT_EQ(b.World.PaddleX, c.PaddleX) << c.AnimAngle;
         EXPECT_EQ(b.World.PaddleY, c.PaddleY) << c.AnimAngle;
     }
@@ -280,14 +285,14 @@ int DrawnDigit(const render::Canvas& canvas) {
 
 TEST_F(BallPaddleTest, CountdownShowsThreeTwoOneZeroWithItsBeeps) {
     bench.Fonts.FontBold32 = render::Font(std::make_unique<DigitWidthGlyphs>());
-    w.Lives = 3;
+    frame::PressNewGame(bench.Mode);
     std::string digits;
     std::vector<std::pair<int, EffectStart>> beeps;
-    for (int frame = 1; w.Countdown > 0; ++frame) {
+    for (int frame = 1; bench.Mode.Countdown > 0; ++frame) {
         bench.Canvas.ClearScreen(0, 0, 0);
         bench.Canvas.SetColour(render::TextColour);
         const std::size_t tonesBefore = services.Tones.size();
-        CountdownStep(w, services, bench.Canvas, bench.Fonts);
+        render::DrawCountdownDigit(bench.Canvas, bench.Fonts, frame::CountdownFrame(bench.Mode, services));
         if (services.Tones.size() > tonesBefore) beeps.emplace_back(frame, services.Tones.back());
         const char digit = static_cast<char>('0' + DrawnDigit(bench.Canvas));
         if (digits.empty() || digits.back() != digit) digits += digit;
@@ -302,15 +307,15 @@ TEST_F(BallPaddleTest, CountdownShowsThreeTwoOneZeroWithItsBeeps) {
     }
     EXPECT_EQ(digits, "3210");
     const std::vector<std::pair<int, EffectStart>> expected = {{1, {ToneEffect::Beep, 440}},
-                                                            {101, {ToneEffect::Beep, 440}},
-                                                            {201, {ToneEffect::Beep, 440}},
-                                                            {301, {ToneEffect::Beep, 880}}};
+                                                               {101, {ToneEffect::Beep, 440}},
+                                                               {201, {ToneEffect::Beep, 440}},
+                                                               {301, {ToneEffect::Beep, 880}}};
     EXPECT_EQ(beeps, expected);
-    EXPECT_TRUE(SimulationActive(w)) << "the ball falls from the next frame on";
+    EXPECT_TRUE(frame::SimulationActive(bench.Mode)) << "the ball falls from the next frame on";
 }
 
 TEST_F(BallPaddleTest, CountdownKeepsBallAndPaddleFrozen) {
-    w.Lives = 3;
+    frame::PressNewGame(bench.Mode);
     w.BallX = 299;
     bench.RunFrames(100);
     EXPECT_EQ(w.BallX, 299.0f);
@@ -321,7 +326,7 @@ TEST_F(BallPaddleTest, CountdownKeepsBallAndPaddleFrozen) {
 
 TEST_F(BallPaddleTest, PauseFreezesTheWorldButKeepsDrawingIt) {
     bench.RunFrames(900);  // a demonstration with objects flying
-    w.Paused = 1;
+    bench.Pause(true);
     w.Shots.push_back({100, 300, -60, 3});
     w.Popups.push_back({"250", 200, 300, 260, 2});
     w.Particles.push_back({render::RGB(150, 150, 0), 400, 300, 10, 20, 1, 3});

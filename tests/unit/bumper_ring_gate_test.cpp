@@ -6,6 +6,7 @@
 
 #include <cmath>
 
+#include "render/world_drawing.h"
 #include "support/world_frame.h"
 #include "world/geometry.h"
 
@@ -18,11 +19,15 @@ using testing::WorldBench;
 constexpr render::Colour PostColour = render::RGB(50, 100, 200);
 
 // A world with the ball parked where nothing touches it.
-WorldBench QuietBench() {
-    WorldBench b;
+void MakeQuiet(WorldBench& b) {
     StartExtras(b.World);
     b.World.BallX = 30, b.World.BallY = 590;
-    return b;
+}
+
+// The extras' step of a frame, then the frame's picture.
+void StepExtrasAndDraw(WorldBench& b) {
+    StepExtras(b.World, b.Input(), b.Services);
+    render::DrawWorld(b.World, b.Canvas, b.Fonts);
 }
 
 // Steps the extras alone until the predicate holds; the number of frames taken, or -1.
@@ -31,7 +36,7 @@ WorldBench QuietBench() {
 template <typename Done>
 int FramesUntil(WorldBench& b, Done done, int limit = 20000) {
     for (int frame = 1; frame <= limit; ++frame) {
-        StepExtras(b.World, b.Services, b.Canvas);
+        StepExtras(b.World, b.Input(), b.Services);
         if (done(b.World)) return frame;
     }
     return -1;
@@ -58,7 +63,8 @@ TEST(BumperRingGate, TimersFromStartAndFromEachEnding) {
         {"ring after its sixth bumper", -800, -400, RingLive, 8100},
     };
     for (const auto& c : cases) {
-        WorldBench b = QuietBench();
+        WorldBench b;
+        MakeQuiet(b);
         b.World.RingSize = c.RingSize, b.World.GatePostRadius = c.GatePostRadius;
         const int frames = FramesUntil(b, c.Live);
         EXPECT_NEAR(frames, c.Frames, 10) << c.Name;
@@ -67,13 +73,14 @@ TEST(BumperRingGate, TimersFromStartAndFromEachEnding) {
 }
 
 TEST(BumperRingGate, RespawnDrawsNewPlacesForAboutTenFramesAndTheLastStands) {
-    WorldBench b = QuietBench();
+    WorldBench b;
+    MakeQuiet(b);
     b.World.RingSize = -301.0f;
     b.World.GatePostRadius = -301.0f;
     int ringDraws = 0;
     int x = b.World.RingX;
     for (int frame = 0; frame < 30; ++frame) {
-        StepExtras(b.World, b.Services, b.Canvas);
+        StepExtras(b.World, b.Input(), b.Services);
         if (b.World.RingX != x) ++ringDraws, x = b.World.RingX;
     }
     EXPECT_GE(ringDraws, 7) << "new centres on consecutive frames";
@@ -88,8 +95,9 @@ TEST(BumperRingGate, RespawnDrawsNewPlacesForAboutTenFramesAndTheLastStands) {
 }
 
 TEST(BumperRingGate, PauseStopsTheCountersButALiveGateNarrowsAndCollapses) {
-    WorldBench b = QuietBench();
-    b.World.Paused = 1;
+    WorldBench b;
+    MakeQuiet(b);
+    b.Pause(true);
     b.World.RingSize = -500.0f;
     b.World.GatePostRadius = -200.0f;
     FramesUntil(
@@ -99,7 +107,7 @@ TEST(BumperRingGate, PauseStopsTheCountersButALiveGateNarrowsAndCollapses) {
 
     b.World.GatePostRadius = GateLiveRadius;
     b.World.GateHalfWidth = 26.01f;
-    StepExtras(b.World, b.Services, b.Canvas);
+    StepExtras(b.World, b.Input(), b.Services);
     EXPECT_EQ(b.World.GatePostRadius, -450.0f) << "collapsed while paused";
     EXPECT_EQ(b.Services.CountTones(ToneEffect::Crackle, 1), 1);
     // 18 at each post and n - 1 along the beam, n = rounded(half width / 2)
@@ -109,7 +117,8 @@ TEST(BumperRingGate, PauseStopsTheCountersButALiveGateNarrowsAndCollapses) {
 }
 
 TEST(BumperRingGate, LiveGateCollapsesAbout2450FramesAfterItBecameLive) {
-    WorldBench b = QuietBench();
+    WorldBench b;
+    MakeQuiet(b);
     b.World.GatePostRadius = GateLiveRadius;
     b.World.GateX = 300, b.World.GateY = 200;
     const int frames = FramesUntil(b, [](const World& w) { return w.GatePostRadius < 0; });
@@ -134,12 +143,13 @@ TEST(BumperRingGate, FlyThroughBandIsStrict) {
         {"outside the right post", 405, 300, false},
     };
     for (const auto& c : cases) {
-        WorldBench b = QuietBench();
-        b.World.Lives = 3;
+        WorldBench b;
+        MakeQuiet(b);
+        b.StartCountdown();
         b.World.GatePostRadius = GateLiveRadius;
         b.World.GateHalfWidth = 75.02f;
         b.World.BallX = c.BallX, b.World.BallY = c.BallY;
-        StepExtras(b.World, b.Services, b.Canvas);
+        StepExtras(b.World, b.Input(), b.Services);
         EXPECT_EQ(b.World.Score, c.Scores ? 1000.0f : 0.0f) << c.Name;
         EXPECT_EQ(b.World.GatePostRadius, c.Scores ? -500.0f : GateLiveRadius) << c.Name;
         if (c.Scores) {
@@ -151,8 +161,9 @@ TEST(BumperRingGate, FlyThroughBandIsStrict) {
 }
 
 TEST(BumperRingGate, FastBallStepsOverTheBandWhileABallBouncedInwardOffAPostScores) {
-    WorldBench fast = QuietBench();
-    fast.World.Lives = 3, fast.World.Countdown = 0;
+    WorldBench fast;
+    MakeQuiet(fast);
+    fast.StartPlaying();
     fast.World.GatePostRadius = GateLiveRadius;
     fast.World.GateHalfWidth = 75;
     fast.World.BallX = 300, fast.World.BallY = 294, fast.World.BallVY = 11;
@@ -160,12 +171,13 @@ TEST(BumperRingGate, FastBallStepsOverTheBandWhileABallBouncedInwardOffAPostScor
     EXPECT_GT(fast.World.BallY, 305.0f) << "from above the band to below it in one step";
     EXPECT_EQ(fast.World.GatePostRadius, GateLiveRadius) << "no fly-through";
 
-    WorldBench post = QuietBench();
-    post.World.Lives = 3;
+    WorldBench post;
+    MakeQuiet(post);
+    post.StartCountdown();
     post.World.GatePostRadius = GateLiveRadius;
     post.World.GateHalfWidth = 75.02f;  // left post at 225
     post.World.BallX = 249, post.World.BallY = 302, post.World.BallVX = -2;
-    StepExtras(post.World, post.Services, post.Canvas);
+    StepExtras(post.World, post.Input(), post.Services);
     EXPECT_EQ(post.Services.CountTones(ToneEffect::Click, 1100), 1) << "touched the left post";
     EXPECT_NEAR(std::hypot(post.World.BallX - 225, post.World.BallY - 300), 30.0f, 1e-3);
     EXPECT_GT(post.World.BallVX, 0.0f) << "bounced inward";
@@ -173,14 +185,15 @@ TEST(BumperRingGate, FastBallStepsOverTheBandWhileABallBouncedInwardOffAPostScor
 }
 
 TEST(BumperRingGate, BumperKnockedOutPaysOnceAndItsNeighbourWaitsForTheNextFrame) {
-    WorldBench b = QuietBench();
-    b.World.Lives = 3;
+    WorldBench b;
+    MakeQuiet(b);
+    b.StartCountdown();
     b.World.RingSize = RingLiveSize;
     b.World.RingX = 300, b.World.RingY = 300;
     std::fill(b.World.RingFlags.begin() + 1, b.World.RingFlags.end(), 1);
     // Bumper 6 stands at (320, 300), bumper 1 at (310, 317): the ball touches both.
     b.World.BallX = 335, b.World.BallY = 312, b.World.BallVX = -1, b.World.BallVY = -1;
-    StepExtras(b.World, b.Services, b.Canvas);
+    StepExtras(b.World, b.Input(), b.Services);
     EXPECT_EQ(b.World.RingFlags[1], 0) << "the first in order is hit";
     EXPECT_EQ(b.World.RingFlags[6], 1) << "the next only in a later frame";
     EXPECT_EQ(b.World.Score, 300.0f);
@@ -188,34 +201,36 @@ TEST(BumperRingGate, BumperKnockedOutPaysOnceAndItsNeighbourWaitsForTheNextFrame
     EXPECT_EQ(b.World.Particles.size(), 36u);
     EXPECT_EQ(b.World.Popups.size(), 1u);
     EXPECT_EQ(b.World.Popups[0].text, "300");
-    StepExtras(b.World, b.Services, b.Canvas);
+    StepExtras(b.World, b.Input(), b.Services);
     EXPECT_EQ(b.World.RingFlags[6], 0) << "its neighbour in the next frame";
     EXPECT_EQ(b.World.Score, 600.0f);
 }
 
 TEST(BumperRingGate, SixthBumperSendsTheRingBackToWaiting) {
-    WorldBench b = QuietBench();
-    b.World.Lives = 3;
+    WorldBench b;
+    MakeQuiet(b);
+    b.StartCountdown();
     b.World.RingSize = RingLiveSize;
     b.World.RingX = 300, b.World.RingY = 300;
     b.World.RingFlags[3] = 1;  // the last one standing, at (280, 300)
     b.World.BallX = 280, b.World.BallY = 325;
-    StepExtras(b.World, b.Services, b.Canvas);
+    StepExtras(b.World, b.Input(), b.Services);
     EXPECT_EQ(b.World.RingSize, -800.0f);
     EXPECT_EQ(b.World.Score, 300.0f);
 }
 
 TEST(BumperRingGate, DemonstrationShowsEverythingButScoresNothing) {
-    WorldBench b = QuietBench();
+    WorldBench b;
+    MakeQuiet(b);
     b.World.RingSize = RingLiveSize;
     b.World.RingX = 300, b.World.RingY = 300;
     b.World.RingFlags[6] = 1;
     b.World.BallX = 345, b.World.BallY = 300;  // 25 from bumper 6
     b.World.GatePostRadius = GateLiveRadius;
     b.World.GateX = 300, b.World.GateY = 100, b.World.GateHalfWidth = 75;
-    StepExtras(b.World, b.Services, b.Canvas);
+    StepExtras(b.World, b.Input(), b.Services);
     b.World.BallX = 300, b.World.BallY = 100;
-    StepExtras(b.World, b.Services, b.Canvas);
+    StepExtras(b.World, b.Input(), b.Services);
     ASSERT_EQ(b.World.Popups.size(), 2u);
     EXPECT_EQ(b.World.Popups[0].text, "300");
     EXPECT_EQ(b.World.Popups[1].text, "1000");
@@ -235,7 +250,8 @@ TEST(BumperRingGate, FixedCircleBounceNeverLeavesTheBallOnTheCentre) {
 }
 
 TEST(BumperRingGate, LiveGateAndRingAsDrawn) {
-    WorldBench b = QuietBench();
+    WorldBench b;
+    MakeQuiet(b);
     b.World.GatePostRadius = GateLiveRadius;
     b.World.GateX = 300, b.World.GateY = 200, b.World.GateHalfWidth = 75.02f;  // posts at 225 and 375
     b.World.RingSize = RingLiveSize;
@@ -243,7 +259,7 @@ TEST(BumperRingGate, LiveGateAndRingAsDrawn) {
     b.World.RingFlags[6] = 1;  // at (320, 450)
     b.World.AnimAngle = 0;     // pulse 0
     b.Canvas.ClearScreen(0, 0, 0);
-    StepExtras(b.World, b.Services, b.Canvas);
+    StepExtrasAndDraw(b);
     const render::Colour beam = render::RGB(50, 100, 200);
     EXPECT_EQ(b.Canvas.PixelAt(229, 200), beam) << "the beam starts 4 right of the left post";
     EXPECT_EQ(b.Canvas.PixelAt(370, 200), beam) << "and ends 5 short of the right one";
@@ -257,17 +273,18 @@ TEST(BumperRingGate, LiveGateAndRingAsDrawn) {
 
     b.World.AnimAngle = 45;  // sin 90: the darkest pulse
     b.Canvas.ClearScreen(0, 0, 0);
-    StepExtras(b.World, b.Services, b.Canvas);
+    StepExtrasAndDraw(b);
     EXPECT_EQ(b.Canvas.PixelAt(310, 450), render::RGB(125, 0, 0));
     EXPECT_EQ(b.Canvas.PixelAt(260, 200), render::RGB(0, 50, 150));
 }
 
 TEST(BumperRingGate, GrowingGateSlidesItsPostsOutFromTheCentre) {
-    WorldBench b = QuietBench();
+    WorldBench b;
+    MakeQuiet(b);
     b.World.GatePostRadius = 2.0f;
     b.World.GateX = 300, b.World.GateY = 200;
     b.Canvas.ClearScreen(0, 0, 0);
-    StepExtras(b.World, b.Services, b.Canvas);  // grows to 2.1: posts at 300 -/+ 32
+    StepExtrasAndDraw(b);  // grows to 2.1: posts at 300 -/+ 32
     int left = 0, right = 0, between = 0;
     for (int y = 190; y < 210; ++y) {
         for (int x = 250; x < 350; ++x) {

@@ -105,17 +105,21 @@ protected:
     void Draw() {
         canvas.ClearScreen(0, 0, 0);
         canvas.BeginDrawing();
-        DrawHighscoreTable(canvas, fonts,
-                           {.HighscoreRows = rows,
-                            .ScorePlace = scorePlace,
-                            .Score = score,
-                            .NameEntryActive = nameEntryActive,
-                            .StatusTextEmpty = statusTextEmpty,
-                            .AnimAngle = animAngle,
-                            .PlayerName = playerName,
-                            .EditCursor = editCursor,
-                            .GameDate = gameDate,
-                            .TableScroll = tableScroll});
+        // As the frame does: the table moves, then it is drawn.
+        TableInputs inputs{.HighscoreRows = rows,
+                           .ScorePlace = scorePlace,
+                           .Score = score,
+                           .NameEntryActive = nameEntryActive,
+                           .StatusTextEmpty = statusTextEmpty,
+                           .AnimAngle = animAngle,
+                           .PlayerName = playerName,
+                           .EditCursor = editCursor,
+                           .GameDate = gameDate};
+        TableView view{.TableScroll = tableScroll};
+        UpdateHighscoreTable(view, inputs);
+        tableScroll = view.TableScroll;
+        inputs.TableScroll = view.DrawnScroll;
+        DrawHighscoreTable(canvas, fonts, inputs);
     }
     void LoadBestOf() {
         std::string reply = ReadFixture("bestof_60.txt");

@@ -8,7 +8,7 @@
 #include "render/help_page.h"
 #include "render/hud.h"
 #include "render/menu.h"
-#include "render/numbers.h"
+#include "shared/game_math.h"
 #include "support/fakes.h"
 
 namespace zorblet::render {

@@ -17,13 +17,10 @@
 #include <filesystem>
 #include <fstream>
 #include <string>
+#include <thread>
 #include <vector>
 
-#include "sound/threaded_tone_starter.h"
 #include "sound/tone_effects.h"
-#include "support/keep_forever.h"
-#include "support/thread_count.h"
-#include "support/tone_fakes.h"
 
 namespace zorblet::platform {
 namespace {
@@ -53,6 +50,17 @@ Span FindSound(const std::vector<float>& samples) {
 
 class SdlToneGeneratorTest : public ::testing::Test {
 protected:
+    // Lets what was queued play to its end, and a little silence after it, then closes
+    // the device so that the recording is complete.
+    void PlayOut() {
+        const auto deadline = std::chrono::steady_clock::now() + 20s;
+        while (tones.PlayingTones() > 0 && std::chrono::steady_clock::now() < deadline) {
+            std::this_thread::sleep_for(10ms);
+        }
+        std::this_thread::sleep_for(50ms);
+        tones.Close();
+    }
+
     void TearDown() override {
         tones.Close();
         SDL_Quit();
@@ -73,7 +81,7 @@ protected:
         setenv("SDL_DISKAUDIOFILE", recording.c_str(), 1);
         OpenOnDriver("disk");
         ASSERT_TRUE(tones.HasDevice()) << SDL_GetError();
-        tones.Sleep(50);  // the device is running, as it is long before the game's first tone
+        std::this_thread::sleep_for(50ms);  // the device is running, as it is long before the game's first tone
     }
     // What the device played, in the format the mixer was given: float mono at SampleRate().
     std::vector<float> ReadRecording() {
@@ -91,9 +99,9 @@ protected:
 
 TEST_F(SdlToneGeneratorTest, ABeepReachesTheDeviceWithItsPitchAndLength) {
     OpenRecording();
-    tones.Beep(440, 200);
-    tones.Sleep(100);  // Beep returns as its last buffer is due; let that one play
-    tones.Close();
+    const platform::ToneStep beep[] = {{440, 200}};
+    tones.Play(beep);
+    PlayOut();
 
     const std::vector<float> samples = ReadRecording();
     const Span tone = FindSound(samples);
@@ -107,14 +115,13 @@ TEST_F(SdlToneGeneratorTest, ABeepReachesTheDeviceWithItsPitchAndLength) {
     EXPECT_LE(*std::max_element(samples.begin(), samples.end()), ToneMixer::OutputLimit);
 }
 
-// Back to back, a crackle is one burst of about 150 ms (the mixer's tests check the
-// chaining exactly); on a loaded machine its thread may miss a buffer now and then, so
-// here only all of its sound has to come out, in one short burst.
+// Back to back, a crackle is one burst of 150 ms (the mixer's tests check the chaining
+// exactly); here all of its sound has to come out, in one short burst.
 TEST_F(SdlToneGeneratorTest, ACrackleReachesTheDeviceWhole) {
     OpenRecording();
-    sound::PlayCrackle(tones);
-    tones.Sleep(100);
-    tones.Close();
+    sound::ToneQueue queue(tones);
+    queue.StartTone(sound::ToneEffect::Crackle, 1);
+    PlayOut();
 
     const std::vector<float> samples = ReadRecording();
     const Span crackle = FindSound(samples);
@@ -127,35 +134,29 @@ TEST_F(SdlToneGeneratorTest, ACrackleReachesTheDeviceWhole) {
     EXPECT_LT(Milliseconds(crackle.Length()), 600.0) << "one burst, not tones scattered over seconds";
 }
 
-TEST_F(SdlToneGeneratorTest, WithoutADeviceATonePlaysSilentlyButTakesItsTime) {
+TEST_F(SdlToneGeneratorTest, WithoutADeviceATonePlaysSilently) {
     OpenOnDriver("nosuchdriver");
     EXPECT_FALSE(tones.HasDevice());
     EXPECT_EQ(tones.SampleRate(), 0);
-    const auto start = std::chrono::steady_clock::now();
-    tones.Beep(440, 100);
-    const auto took = std::chrono::steady_clock::now() - start;
-    EXPECT_GE(took, 100ms);
-    EXPECT_LT(took, 5s);
+    const platform::ToneStep beep[] = {{440, 100}};
+    tones.Play(beep);
+    EXPECT_EQ(tones.PlayingTones(), 0);
 }
 
-TEST(SdlToneGeneratorThreadsTest, EveryEffectPlaysThroughTheDeviceOnItsOwnSmallThread) {
-    setenv("SDL_AUDIODRIVER", "dummy", 1);
-    // As in the game, the generator outlives the effect threads that nothing joins.
-    auto& tones = testing::KeepForever<SdlToneGenerator>();
-    tones.Open();
+TEST_F(SdlToneGeneratorTest, EveryEffectIsQueuedAtOnceAndPlaysToItsEndOnTheDevicesThread) {
+    OpenOnDriver("dummy");
     ASSERT_TRUE(tones.HasDevice()) << SDL_GetError();
-    const int threadsBefore = testing::CountThreadsBeforeTest();
-    auto& soundOn = testing::KeepForever<std::atomic<std::int32_t>>(1);
-    auto& played = testing::KeepForever<testing::RecordingToneGenerator>(tones);
-    sound::ThreadedToneStarter starter(soundOn, played);
+    sound::ToneQueue queue(tones);
+    const auto start = std::chrono::steady_clock::now();
     for (sound::ToneEffect effect : {sound::ToneEffect::Crackle, sound::ToneEffect::Click, sound::ToneEffect::LifeLost,
                                      sound::ToneEffect::Beep, sound::ToneEffect::GameOverTune}) {
-        starter.StartTone(effect, 1500);
+        queue.StartTone(effect, 1500);
     }
-    ASSERT_TRUE(testing::WaitForThreadsAtMost(threadsBefore)) << "an effect thread is stuck";
-    EXPECT_EQ(played.Calls().size(), 50u + 1u + 25u + 1u + 8u);
-    tones.Close();
-    SDL_Quit();
+    EXPECT_LT(std::chrono::steady_clock::now() - start, 100ms) << "the game's thread never waits for a tone";
+    EXPECT_EQ(tones.PlayingTones(), 5);
+    const auto deadline = std::chrono::steady_clock::now() + 20s;
+    while (tones.PlayingTones() > 0 && std::chrono::steady_clock::now() < deadline) std::this_thread::sleep_for(10ms);
+    EXPECT_EQ(tones.PlayingTones(), 0) << "the 2.4 s tune has played to its end";
 }
 
 }  // namespace

@@ -5,10 +5,12 @@
 #include <cmath>
 
 #include "render/game_objects.h"
+#include "render/world_drawing.h"
 #include "support/world_frame.h"
 #include "world/geometry.h"
 #include "world/objects.h"
 #include "world/passes.h"
+#include "world/tick.h"
 
 namespace zorblet::world {
 namespace {
@@ -34,17 +36,17 @@ TEST_F(ShotsTargetEffectsTest, PlayersShotFiresOnReleaseAndCostsTenPoints) {
     bench.StartPlaying();
     w.BallX = 300, w.BallY = 100, w.BallVY = -Gravity;  // hangs in the air: no distance points
     w.PaddleY = 600;
-    services.Mouse = {0, 0, true};
+    bench.Mouse.Next = {0, 0, true};
     for (int i = 0; i < 20; ++i) {
         w.BallVY = -Gravity;
-        StepBallAndPaddle(w, services);
+        StepBallAndPaddle(w, bench.Input(), services);
     }
     ASSERT_EQ(w.Score, 0.0f);
     EXPECT_TRUE(w.Shots.empty()) << "holding the button fires nothing";
     EXPECT_EQ(w.FireLatch, 1);
-    services.Mouse.LeftButton = false;
+    bench.Mouse.Next.LeftButton = false;
     w.BallVY = -Gravity;
-    StepBallAndPaddle(w, services);
+    StepBallAndPaddle(w, bench.Input(), services);
     ASSERT_EQ(w.Shots.size(), 1u);
     EXPECT_EQ(w.Score, -10.0f) << "the score may go below zero";
     EXPECT_EQ(services.CountTones(ToneEffect::Click, 670), 1);
@@ -53,15 +55,15 @@ TEST_F(ShotsTargetEffectsTest, PlayersShotFiresOnReleaseAndCostsTenPoints) {
     EXPECT_FLOAT_EQ(w.Shots[0].angle, -90.0f);
     EXPECT_EQ(w.Shots[0].speed, 4.0f);
     w.BallVY = -Gravity;
-    StepBallAndPaddle(w, services);
+    StepBallAndPaddle(w, bench.Input(), services);
     EXPECT_EQ(w.Shots.size(), 1u) << "one press, one shot";
 }
 
 TEST_F(ShotsTargetEffectsTest, DemonstrationFiresOnOneInOneHundredAndOneWithoutPoints) {
     services.ScriptedRandom = {0, 2, 100, 1};
-    for (int i = 0; i < 3; ++i) StepBallAndPaddle(w, services);
+    for (int i = 0; i < 3; ++i) StepBallAndPaddle(w, bench.Input(), services);
     EXPECT_TRUE(w.Shots.empty());
-    StepBallAndPaddle(w, services);
+    StepBallAndPaddle(w, bench.Input(), services);
     EXPECT_EQ(w.Shots.size(), 1u);
     EXPECT_EQ(w.Score, 0.0f);
 }
@@ -71,7 +73,7 @@ TEST_F(ShotsTargetEffectsTest, ShotFiredStraightUpRisesAbout265PixelsInAbout134F
     int frames = 0;
     float highest = 480;
     while (!w.Shots.empty() && SinDeg(w.Shots[0].angle) < 0 && frames < 1000) {
-        UpdateShots(w, services, bench.Canvas);
+        UpdateShots(w, bench.Input(), services);
         highest = std::min(highest, w.Shots[0].y);
         ++frames;
     }
@@ -83,8 +85,8 @@ TEST_F(ShotsTargetEffectsTest, ShotFiredStraightUpRisesAbout265PixelsInAbout134F
 TEST_F(ShotsTargetEffectsTest, ShotsAndParticlesBounceOffTheSideWallsAtTheirSpeed) {
     AddShot(w, 2, 300, 180.0f + 30.0f, 4.0f);  // left and up
     AddParticle(w, 0, 599, 300, 0.0f, 0.0f, 3.0f, 0.0f);
-    UpdateShots(w, services, bench.Canvas);
-    UpdateParticles(w, bench.Canvas);
+    UpdateShots(w, bench.Input(), services);
+    UpdateParticles(w, bench.Input());
     const Shot& shot = w.Shots[0];
     EXPECT_EQ(shot.x, 0.0f);
     EXPECT_GT(CosDeg(shot.angle), 0.0f) << "moving right now";
@@ -100,7 +102,7 @@ TEST_F(ShotsTargetEffectsTest, OnlyTheOlderOfTwoShotsInTheFullTargetScores) {
     AddShot(w, 203, 200, -90, 0.0f);
     services.ScriptedRandom.assign(144, 5);                                        // the burst's draws
     services.ScriptedRandom.insert(services.ScriptedRandom.end(), {20, 100, 50});  // pop-up, new place
-    UpdateShots(w, services, bench.Canvas);
+    UpdateShots(w, bench.Input(), services);
     EXPECT_EQ(w.Score, 250.0f);
     ASSERT_EQ(w.Shots.size(), 1u) << "the hit shot is gone at once";
     EXPECT_NEAR(w.Shots[0].x, 203.0f, 0.01f) << "the younger one flies on";
@@ -132,11 +134,11 @@ TEST_F(ShotsTargetEffectsTest, TargetIsHitOnlyAtFullSizeAndPaysNothingInTheDemon
     };
     for (const auto& c : cases) {
         WorldBench b;
-        b.World.Lives = c.Lives;
+        if (c.Lives > 0) b.StartCountdown();
         b.World.TargetX = 200, b.World.TargetY = 200, b.World.TargetSize = c.TargetSize;
         AddShot(b.World, static_cast<std::int32_t>(c.ShotX), 200 + 1, -90, 0.0f);  // gravity pulls it back to 200
         b.World.Shots[0].y = 200 - Gravity;
-        UpdateShots(b.World, b.Services, b.Canvas);
+        UpdateShots(b.World, b.Input(), b.Services);
         EXPECT_EQ(b.World.Popups.size(), c.Hit ? 1u : 0u) << c.Name;
         EXPECT_EQ(b.World.Score, c.Hit && c.Lives > 0 ? 250.0f : 0.0f) << c.Name;
         EXPECT_EQ(b.World.Shots.size(), c.Hit ? 0u : 1u) << c.Name;
@@ -156,7 +158,8 @@ TEST_F(ShotsTargetEffectsTest, TargetIsDrawnAndHittableAfterItsGrowthSteps) {
         int firstDrawn = 0, firstFull = 0;
         for (int step = 1; step <= 300 && firstFull == 0; ++step) {
             b.Canvas.ClearScreen(0, 0, 0);
-            UpdateTarget(b.World, b.Canvas);
+            UpdateTarget(b.World, b.Input());
+            render::DrawYellowTarget(b.World, b.Canvas);
             if (firstDrawn == 0 && b.PixelsOf(TargetYellow) > 0) firstDrawn = step;
             if (b.World.TargetSize == 10.0f) firstFull = step;
         }
@@ -167,13 +170,13 @@ TEST_F(ShotsTargetEffectsTest, TargetIsDrawnAndHittableAfterItsGrowthSteps) {
 
 TEST_F(ShotsTargetEffectsTest, TargetGrowsOnlyWhileTheWorldMoves) {
     w.TargetSize = 5;
-    w.Lives = 3;  // countdown
-    UpdateTarget(w, bench.Canvas);
-    w.Lives = 0, w.Paused = 1;
-    UpdateTarget(w, bench.Canvas);
+    bench.StartCountdown();
+    UpdateTarget(w, bench.Input());
+    bench.StopPlaying(), bench.Pause(true);
+    UpdateTarget(w, bench.Input());
     EXPECT_EQ(w.TargetSize, 5.0f);
-    w.Paused = 0;
-    UpdateTarget(w, bench.Canvas);
+    bench.Pause(false);
+    UpdateTarget(w, bench.Input());
     EXPECT_FLOAT_EQ(w.TargetSize, 5.2f);
 }
 
@@ -183,14 +186,15 @@ TEST_F(ShotsTargetEffectsTest, TrailRingLivesSeventyFiveUnpausedFramesAndIsDrawn
     ASSERT_EQ(w.TrailRings.size(), 1u) << "a ring on every second step";
     for (int frame = 1; frame <= 75; ++frame) {
         Draw();
-        UpdateTrailRings(w, bench.Canvas);
+        UpdateTrailRings(w, bench.Input());
+        render::DrawTrailRings(w, bench.Canvas);
         const int r = frame == 75 ? 5 : Rounded(20.0f - 0.2f * static_cast<float>(frame));
         EXPECT_NE(bench.Canvas.PixelAt(300 + r - 1, 100), 0) << "drawn in frame " << frame;
         if (frame == 30) {
-            w.Paused = 1;
-            UpdateTrailRings(w, bench.Canvas);
-            UpdateTrailRings(w, bench.Canvas);
-            w.Paused = 0;
+            bench.Pause(true);
+            UpdateTrailRings(w, bench.Input());
+            UpdateTrailRings(w, bench.Input());
+            bench.Pause(false);
         }
         if (frame < 75) {
             ASSERT_EQ(w.TrailRings.size(), 1u) << "frame " << frame;
@@ -202,9 +206,9 @@ TEST_F(ShotsTargetEffectsTest, TrailRingLivesSeventyFiveUnpausedFramesAndIsDrawn
 TEST_F(ShotsTargetEffectsTest, PopupBouncesOffTheWallsAtHalfItsWidth) {
     auto& font = bench.Fonts.FontBold14;
     const float h = static_cast<float>(font.TextWidth("1000") / 2);
-    AddPopup(w, "1000", 20, 300, 180.0f, 2.0f);
-    AddPopup(w, "1000", 590, 300, 0.0f, 2.0f);
-    UpdatePopups(w, bench.Canvas, bench.Fonts);
+    AddPopup(w, "1000", 20, 300, 180.0f, 2.0f, static_cast<std::int32_t>(h));
+    AddPopup(w, "1000", 590, 300, 0.0f, 2.0f, static_cast<std::int32_t>(h));
+    UpdatePopups(w, bench.Input());
     EXPECT_EQ(w.Popups[0].x, h);
     EXPECT_GT(CosDeg(w.Popups[0].angle), 0.0f);
     EXPECT_EQ(w.Popups[1].x, 600.0f - h);
@@ -215,11 +219,11 @@ TEST_F(ShotsTargetEffectsTest, PopupRisesAbout60PixelsInAbout65FramesThenFallsAw
     for (std::int32_t r : {0, 20, 40}) {
         WorldBench b;
         b.Services.ScriptedRandom = {r};
-        AddAwardPopup(b.World, b.Services, "300", 300, 300);
+        Award(b.World, b.Input(), b.Services, 300, 300, 300);
         int frames = 0;
         float top = 300;
         while (SinDeg(b.World.Popups[0].angle) < 0) {  // still rising
-            UpdatePopups(b.World, b.Canvas, b.Fonts);
+            UpdatePopups(b.World, b.Input());
             top = std::min(top, b.World.Popups[0].y);
             ++frames;
         }
@@ -228,7 +232,7 @@ TEST_F(ShotsTargetEffectsTest, PopupRisesAbout60PixelsInAbout65FramesThenFallsAw
         EXPECT_GE(frames, 63) << r;
         EXPECT_LE(frames, 68) << r;
         while (!b.World.Popups.empty() && frames < 2000) {
-            UpdatePopups(b.World, b.Canvas, b.Fonts);
+            UpdatePopups(b.World, b.Input());
             ++frames;
         }
         EXPECT_TRUE(b.World.Popups.empty()) << "gone below the floor line";
@@ -242,12 +246,12 @@ TEST_F(ShotsTargetEffectsTest, ContactBurstStopsAt200ParticlesButTheTargetBurstD
     w.Particles.resize(200);
     w.BallX = 300, w.BallY = 470;
     UpdatePaddleAngle(w);
-    PaddleContact(w, services);
+    PaddleContact(w, bench.Input(), services);
     EXPECT_EQ(w.Particles.size(), 200u) << "no burst";
     EXPECT_EQ(services.CountTones(ToneEffect::Click, 1500), 1) << "but the rest of the contact";
     EXPECT_EQ(w.BallTintRed, 200);
     Shot shot{};
-    HitTarget(w, services, shot);
+    HitTarget(w, bench.Input(), services, shot);
     EXPECT_EQ(w.Particles.size(), 272u);
 }
 
@@ -274,7 +278,7 @@ TEST_F(ShotsTargetEffectsTest, ListPassVisitsEveryElementOnceWhenItsNeighbourExp
     AddShot(w, 200, 300, 0, 0.0f);
     AddShot(w, 300, 619, 90, 4.0f);
     AddShot(w, 400, 300, 0, 0.0f);
-    UpdateShots(w, services, bench.Canvas);
+    UpdateShots(w, bench.Input(), services);
     ASSERT_EQ(w.Shots.size(), 2u);
     EXPECT_EQ(w.Shots[0].x, 200.0f);
     EXPECT_FLOAT_EQ(w.Shots[0].y, 300.0f + Gravity) << "moved once";
@@ -287,9 +291,8 @@ TEST_F(ShotsTargetEffectsTest, BurstsJoinTheirPassesInFrameOrder) {
     w.TargetX = 100, w.TargetY = 100, w.TargetSize = 10;
     AddShot(w, 100, 100, 0, 0.0f);
     w.BallX = 300, w.BallY = 470, w.PaddleX = 300, w.PaddleY = 500;
-    w.Lives = 3;  // a countdown: the ball hangs, the passes go on
-    Draw();
-    StepWorld(w, services, bench.Canvas, bench.Fonts);
+    bench.StartCountdown();  // the ball hangs, the passes go on
+    TickWorld(w, bench.Input(), services);
     ASSERT_EQ(w.Particles.size(), 72u + 18u);
     EXPECT_NE(w.Particles[0].y, 100.0f + Rounded(10.0f * SinDeg(5))) << "the target burst moved already";
     EXPECT_EQ(w.Particles[72].x, static_cast<float>(Rounded(w.Particles[72].x))) << "the contact burst did not";

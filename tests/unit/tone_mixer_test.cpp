@@ -1,15 +1,12 @@
-// The mixer that turns tones into samples: pitch, length, fades, limit and blocking.
+// The mixer that turns tone effects into samples: pitch, length, fades, limit, queueing.
 
 #include "platform/tone_mixer.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <atomic>
 #include <chrono>
 #include <cmath>
-#include <functional>
-#include <thread>
 #include <vector>
 
 namespace zorblet::platform {
@@ -22,15 +19,6 @@ constexpr int Rate = 48000;
 // 90, 270, ... degrees), so those samples show its envelope times the gain directly.
 constexpr int QuarterRateHz = Rate / 4;
 constexpr float A = ToneMixer::ToneAmplitude;
-
-bool WaitUntil(const std::function<bool()>& condition) {
-    const auto deadline = std::chrono::steady_clock::now() + 20s;
-    while (!condition()) {
-        if (std::chrono::steady_clock::now() > deadline) return false;
-        std::this_thread::sleep_for(1ms);
-    }
-    return true;
-}
 
 // The largest change of the envelope between neighbouring odd samples.
 float LargestEnvelopeStep(const std::vector<float>& samples) {
@@ -49,20 +37,10 @@ float Peak(const std::vector<float>& samples, std::size_t from, std::size_t to) 
 
 class ToneMixerTest : public ::testing::Test {
 protected:
-    void TearDown() override {
-        mixer.Close();
-        for (std::thread& player : players) player.join();
-    }
-
-    // Hands a tone to the mixer from a thread of its own, as a tone thread does, and
-    // waits until the mixer has it; it starts with the next sample mixed.
-    void AddTone(int hz, int ms, std::atomic<bool>* returned = nullptr) {
-        const int before = mixer.PlayingTones();
-        players.emplace_back([=, this] {
-            mixer.PlayTone(hz, ms);
-            if (returned != nullptr) *returned = true;
-        });
-        ASSERT_TRUE(WaitUntil([&] { return mixer.PlayingTones() > before; }));
+    // An effect of one tone; it starts with the next sample mixed.
+    void AddTone(int hz, int ms) {
+        const ToneStep tone[] = {{hz, ms}};
+        mixer.Queue(tone);
     }
     // Mixes count samples in buffers of chunk, as the device asks for them.
     void Mix(int count, int chunk = 480) {
@@ -74,7 +52,6 @@ protected:
     }
 
     ToneMixer mixer{Rate};
-    std::vector<std::thread> players;
     std::vector<float> output;
 };
 
@@ -132,52 +109,47 @@ TEST_F(ToneMixerTest, TonesJoiningAndEndingNeverMakeTheOthersJump) {
     EXPECT_LT(LargestEnvelopeStep(output), 0.15f * A);
 }
 
-TEST_F(ToneMixerTest, ToneReturnsOnlyWhenItsLastBufferIsNext) {
-    std::atomic<bool> returned = false;
-    AddTone(1000, 100, &returned);  // 4800 samples, ten buffers of 480
-    Mix(8 * 480);
-    std::this_thread::sleep_for(20ms);
-    EXPECT_FALSE(returned) << "two buffers of the tone are still to come";
-    Mix(480);
-    ASSERT_TRUE(WaitUntil([&] { return returned.load(); })) << "only its last buffer is still to come";
-    EXPECT_EQ(mixer.PlayingTones(), 1) << "handed out, not given up: its last buffer still plays";
-    Mix(480);
-    EXPECT_GT(Peak(output, output.size() - 480, output.size() - 24), 0.5f * A);
+TEST_F(ToneMixerTest, StepsOfAnEffectFollowWithoutAGapAndPausesAreSilent) {
+    Mix(480);  // the device runs
+    output.clear();
+    const ToneStep steps[] = {{1000, 3}, {1000, 3}, {0, 2}, {1000, 3}};  // 144, 144, 96 and 144 samples
+    mixer.Queue(steps);
+    Mix(960);
+    for (std::size_t ms = 0; ms < 6; ++ms) EXPECT_GT(Peak(output, ms * 48, ms * 48 + 48), 0.2f * A) << "ms " << ms;
+    EXPECT_EQ(Peak(output, 288, 384), 0.0f) << "the pause";
+    EXPECT_GT(Peak(output, 384, 528), 0.5f * A) << "the tone after it";
+    EXPECT_EQ(Peak(output, 528, output.size()), 0.0f);
 }
 
-TEST_F(ToneMixerTest, TonesPlayedBackToBackByOneThreadFollowWithoutAGap) {
-    Mix(480);  // the device runs
-    players.emplace_back([this] {
-        for (int i = 0; i < 3; ++i) mixer.PlayTone(1000, 3);
-    });
-    players.back().join();  // all three end within the next buffer, so none waits
-    players.pop_back();
+TEST_F(ToneMixerTest, AnEffectStartsWithTheNextBufferWhateverTheBufferSize) {
+    Mix(1000, 1000);
+    output.clear();
+    const ToneStep click[] = {{QuarterRateHz, 20}};
+    mixer.Queue(click);
+    EXPECT_EQ(Peak(output, 0, output.size()), 0.0f);
+    Mix(100, 100);
+    EXPECT_GT(Peak(output, 0, 100), 0.5f * A) << "from its first samples on";
+}
+
+TEST_F(ToneMixerTest, QueueingNeverWaitsEvenWhenTheDeviceStalls) {
+    const auto start = std::chrono::steady_clock::now();
+    for (int i = 0; i < 1000; ++i) {
+        const ToneStep beep[] = {{440, 200}};
+        mixer.Queue(beep);  // nothing mixes
+    }
+    EXPECT_LT(std::chrono::steady_clock::now() - start, 1s);
+    EXPECT_EQ(mixer.PlayingTones(), static_cast<int>(ToneMixer::MaxVoices)) << "more at once are not heard";
+}
+
+TEST_F(ToneMixerTest, ClosingDropsWhatPlaysAndLaterEffectsAreSilent) {
+    AddTone(1000, 5000);
+    Mix(480);
+    mixer.Close();
+    EXPECT_EQ(mixer.PlayingTones(), 0);
+    AddTone(1000, 100);
     output.clear();
     Mix(480);
-    for (std::size_t ms = 0; ms < 9; ++ms) EXPECT_GT(Peak(output, ms * 48, ms * 48 + 48), 0.2f * A) << "ms " << ms;
-    EXPECT_EQ(Peak(output, 432, 480), 0.0f);
-}
-
-TEST_F(ToneMixerTest, AStalledDeviceStillLetsTheToneReturn) {
-    const auto start = std::chrono::steady_clock::now();
-    mixer.PlayTone(1000, 50);  // nothing mixes
-    EXPECT_GE(std::chrono::steady_clock::now() - start, 50ms);
-    EXPECT_EQ(mixer.PlayingTones(), 0) << "given up, not played late";
-}
-
-TEST_F(ToneMixerTest, ClosingFreesWaitingTonesAndLaterOnesOnlyTakeTheirTime) {
-    const auto start = std::chrono::steady_clock::now();
-    AddTone(1000, 5000);
-    mixer.Close();
-    players.back().join();
-    players.pop_back();
-    EXPECT_LT(std::chrono::steady_clock::now() - start, 4s) << "freed by the close, not by its bounded wait";
-
-    const auto later = std::chrono::steady_clock::now();
-    mixer.PlayTone(1000, 100);
-    EXPECT_GE(std::chrono::steady_clock::now() - later, 100ms);
     EXPECT_EQ(mixer.PlayingTones(), 0);
-    Mix(480);
     EXPECT_EQ(Peak(output, 0, output.size()), 0.0f);
 }
 

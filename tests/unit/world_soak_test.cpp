@@ -11,6 +11,7 @@
 
 #include "support/world_frame.h"
 #include "world/geometry.h"
+#include "world/tick.h"
 
 namespace zorblet::world {
 namespace {
@@ -62,24 +63,27 @@ TEST(WorldSoak, DemonstrationAndWildPlayStayFiniteAndInBounds) {
     StartWorld(w, bench.Services);
     std::mt19937 player(99);
     long ballOutside = 0, contacts = 0, crackles = 0, bumpers = 0, gates = 0;
-    bench.AfterSimulatedStep = [&] {
-        if (w.BallX < 20.0f || w.BallX > 580.0f) ++ballOutside;
+    const auto startNewGame = [&] {
+        frame::PressNewGame(bench.Mode);
+        ResetWorldForNewGame(w, bench.Services);
     };
     const long frames = SoakFrames();
     for (long frame = 0; frame < frames; ++frame) {
         // Mostly demonstration; now and then a game with a restless mouse, and pauses.
         const long phase = frame % 50000;
-        if (phase == 30000) StartNewGame(w, bench.Services);
-        if (phase == 45000) w.Lives = 0;
-        if (frame % 7919 == 0) w.Paused = 1 - w.Paused;
-        if (w.Lives > 0) {
+        if (phase == 30000) startNewGame();
+        if (phase == 45000) bench.StopPlaying();
+        if (frame % 7919 == 0) bench.Pause(!bench.Mode.Paused);
+        if (frame::InGame(bench.Mode)) {
             std::uniform_int_distribution<int> delta(-40, 40);
-            bench.Services.Mouse = {delta(player), delta(player), player() % 5 == 0};
+            bench.Mouse.Next = {delta(player), delta(player), player() % 5 == 0};
         }
         const std::size_t tones = bench.Services.Tones.size();
         const int standing = std::count(w.RingFlags.begin() + 1, w.RingFlags.end(), 1);
         const float gate = w.GatePostRadius;
-        if (bench.RunFrame()) StartNewGame(w, bench.Services);
+        if (bench.RunFrame()) startNewGame();
+        // The walls hold the ball after every simulated step, drawn right after it.
+        if (frame::SimulationActive(bench.Mode) && (w.Drawn.BallX < 20.0f || w.Drawn.BallX > 580.0f)) ++ballOutside;
         for (std::size_t i = tones; i < bench.Services.Tones.size(); ++i) {
             contacts += bench.Services.Tones[i] == testing::EffectStart{sound::ToneEffect::Click, 1500};
             crackles += bench.Services.Tones[i].Effect == sound::ToneEffect::Crackle;

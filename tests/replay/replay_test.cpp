@@ -1,0 +1,487 @@
+// A recorded game played back through the real start-up and frame loop: the picture of
+// every frame, every tone effect started, every request sent and every capture and
+// release of the mouse must come out as they were recorded.
+//
+// The input (tests/fixtures/replay/input.txt) holds the random seed, the keys held and
+// the mouse readings frame by frame; the expected output (frames.txt) one hash of the
+// presented picture per frame and the events in between. Nothing depends on wall-clock
+// time: the frame's clock is a fake one, the fonts are boxes, and every highscore request
+// waits until the frame it was sent in is presented, so a transfer always ends between
+// the same two frames.
+//
+// ZORBLET_REPLAY_RECORD=1 plays a new game with the bot below, and writes both files
+// anew; review the difference before committing it.
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <condition_variable>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <map>
+#include <mutex>
+#include <sstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "frame/main_loop.h"
+#include "platform/posix_clock.h"
+#include "platform/random.h"
+#include "support/fakes.h"
+#include "support/highscore_fixture.h"
+#include "support/tone_fakes.h"
+
+namespace zorblet::frame {
+namespace {
+
+namespace Key = platform::Key;
+
+const std::string ReplayDir = ZORBLET_REPLAY_DIR;
+
+// 64-bit FNV-1a over the pixels, a word at a time, folded to 32 bits: eight hex digits.
+std::string HashPixels(const std::uint32_t* pixels) {
+    std::uint64_t hash = 0xcbf29ce484222325ull;
+    for (int i = 0; i < platform::ScreenWidth * platform::ScreenHeight; ++i) {
+        hash ^= pixels[i];
+        hash *= 0x100000001b3ull;
+    }
+    char text[9];
+    std::snprintf(text, sizeof text, "%08x", static_cast<unsigned>((hash ^ (hash >> 32)) & 0xffffffffu));
+    return text;
+}
+
+// What a frame's inputs are, by the number of frames presented before they are read.
+struct ReplayInput {
+    std::uint32_t Seed = 0;
+    int Frames = 0;
+    std::map<int, platform::KeySnapshot> Keys;  // from this frame on, until the next entry
+    std::map<int, platform::MouseReading> Mouse;
+
+    platform::KeySnapshot KeysAt(int frame) const {
+        auto next = Keys.upper_bound(frame);
+        return next == Keys.begin() ? platform::KeySnapshot{} : std::prev(next)->second;
+    }
+    platform::MouseReading MouseAt(int frame) const {
+        const auto found = Mouse.find(frame);
+        return found == Mouse.end() ? platform::MouseReading{} : found->second;
+    }
+};
+
+ReplayInput ReadInput(const std::string& path) {
+    std::ifstream file(path);
+    EXPECT_TRUE(file) << path;
+    ReplayInput input;
+    std::string line;
+    while (std::getline(file, line)) {
+        std::istringstream fields(line);
+        std::string kind;
+        fields >> kind;
+        if (kind == "seed") {
+            fields >> input.Seed;
+        } else if (kind == "frames") {
+            fields >> input.Frames;
+        } else if (kind == "k") {
+            int frame = 0, key = 0;
+            fields >> frame;
+            platform::KeySnapshot keys{};
+            while (fields >> key) keys[key] = true;
+            input.Keys[frame] = keys;
+        } else if (kind == "m") {
+            int frame = 0;
+            fields >> frame;
+            for (std::string reading; fields >> reading; ++frame) {
+                platform::MouseReading& m = input.Mouse[frame];
+                char comma = 0;
+                int button = 0;
+                std::istringstream(reading) >> m.DeltaX >> comma >> m.DeltaY >> comma >> button;
+                m.LeftButton = button != 0;
+            }
+        }
+    }
+    return input;
+}
+
+// A line per frame with the hash of its picture, each followed by the events that
+// happened before the next picture, in their order.
+struct ReplayLog {
+    std::vector<std::string> Lines;
+    void AddPicture(const std::uint32_t* pixels) { Lines.push_back(HashPixels(pixels)); }
+    void Add(const std::string& event) { Lines.push_back("  " + event); }
+};
+
+const char* EffectName(sound::ToneEffect effect) {
+    switch (effect) {
+        case sound::ToneEffect::Crackle:
+            return "crackle";
+        case sound::ToneEffect::Click:
+            return "click";
+        case sound::ToneEffect::LifeLost:
+            return "life-lost";
+        case sound::ToneEffect::Beep:
+            return "beep";
+        case sound::ToneEffect::GameOverTune:
+            return "game-over-tune";
+    }
+    return "?";
+}
+
+// Serves the recorded replies of a board of 60 scores; every request is answered, but
+// only once the frame during which it was sent has been presented.
+class ReplayTransport final : public platform::HttpTransport {
+public:
+    ReplayTransport()
+        : bestOf_(testing::ReadFixture("bestof_60.txt")), placeList_(testing::ReadFixture("liste_60_P19.txt")) {}
+
+    platform::HttpAttempt Get(const std::string& url, int) override {
+        std::unique_lock lock(mutex_);
+        opened_.wait(lock, [&] { return open_; });
+        urls_.push_back(url);
+        if (url.find("BestOffSQL.php") != std::string::npos) return {true, 200, bestOf_, false};
+        if (url.find("ListeSQL.php") != std::string::npos) return {true, 200, placeList_, false};
+        return {true, 200, "", false};
+    }
+    void SetOpen(bool open) {
+        std::lock_guard lock(mutex_);
+        open_ = open;
+        opened_.notify_all();
+    }
+    std::vector<std::string> TakeUrls() {
+        std::lock_guard lock(mutex_);
+        return std::exchange(urls_, {});
+    }
+
+private:
+    std::string bestOf_, placeList_;
+    std::mutex mutex_;
+    std::condition_variable opened_;
+    bool open_ = true;  // start-up waits for its first list
+    std::vector<std::string> urls_;
+};
+
+// The window: hashes each presented picture, and lets the transfers of the frame end.
+class ReplayScreen final : public platform::Screen {
+public:
+    ReplayScreen(ReplayLog& log, ReplayTransport& http) : log_(log), http_(http) {}
+    highscore::HighscoreClient* Highscore = nullptr;
+    int Presents = 0;
+
+    void Open() override {}
+    void Present(const std::uint32_t* pixels) override {
+        ++Presents;
+        log_.AddPicture(pixels);
+        http_.SetOpen(true);
+        while (Highscore != nullptr && Highscore->Busy()) std::this_thread::sleep_for(std::chrono::microseconds(100));
+        http_.SetOpen(false);
+        for (const std::string& url : http_.TakeUrls()) log_.Add("get " + url);
+    }
+    // Start-up looks for a close request while it waits for the first list: the list
+    // comes at the first look, so that the wait always takes the same time.
+    bool TakeCloseRequest() override {
+        while (Presents == 0 && Highscore != nullptr && Highscore->Busy())
+            std::this_thread::sleep_for(std::chrono::microseconds(100));
+        return false;
+    }
+
+private:
+    ReplayLog& log_;
+    ReplayTransport& http_;
+};
+
+class ReplayKeyboard final : public platform::Keyboard {
+public:
+    ReplayKeyboard(const ReplayInput& input, const ReplayScreen& screen) : input_(input), screen_(screen) {}
+    void ReadSnapshot(platform::KeySnapshot& snapshot) override { snapshot = input_.KeysAt(screen_.Presents); }
+
+private:
+    const ReplayInput& input_;
+    const ReplayScreen& screen_;
+};
+
+class ReplayMouse final : public platform::Mouse {
+public:
+    ReplayMouse(const ReplayInput& input, const ReplayScreen& screen, ReplayLog& log)
+        : input_(input), screen_(screen), log_(log) {}
+    platform::MouseReading Read() override {
+        if (!captured_) log_.Add("mouse captured");
+        captured_ = true;
+        return input_.MouseAt(screen_.Presents);
+    }
+    void Release() override {
+        if (captured_) log_.Add("mouse released");
+        captured_ = false;
+    }
+
+private:
+    const ReplayInput& input_;
+    const ReplayScreen& screen_;
+    ReplayLog& log_;
+    bool captured_ = false;
+};
+
+class ReplayTones final : public sound::ToneStarter {
+public:
+    ReplayTones(const ReplayScreen& screen, ReplayLog& log) : screen_(screen), log_(log) {}
+    void StartTone(sound::ToneEffect effect, std::int32_t argument) override {
+        log_.Add(std::string("tone ") + EffectName(effect) + " " + std::to_string(argument));
+    }
+
+private:
+    const ReplayScreen& screen_;
+    ReplayLog& log_;
+};
+
+// The program's devices, replaying the input; the frame's clock is a fake one that only
+// sleeps move, so the FPS reading is the same in every run.
+struct ReplayMachine {
+    explicit ReplayMachine(const ReplayInput& input)
+        : random(input.Seed),
+          screen(log, http),
+          keyboard(input, screen),
+          mouse(input, screen, log),
+          tones(screen, log),
+          highscore(http, transferClock, "http://scores.invalid/"),
+          devices{screen, keyboard, mouse, clock, fonts, random, tones, highscore} {
+        screen.Highscore = &highscore;
+        clock.ReadCost = 1'000;  // the frame wait polls the counter at the end
+    }
+
+    // A transfer still waiting for its frame ends before the worker is stopped.
+    ~ReplayMachine() { http.SetOpen(true); }
+
+    ReplayLog log;
+    ReplayTransport http;
+    testing::FakeClock clock;
+    platform::PosixClock transferClock;
+    testing::BoxFontLoader fonts;
+    platform::SeededRandom random;
+    ReplayScreen screen;
+    ReplayKeyboard keyboard;
+    ReplayMouse mouse;
+    ReplayTones tones;
+    highscore::HighscoreClient highscore;
+    Devices devices;
+    Game game;
+};
+
+// Plays the input until the program ends (ESC in the menu, at the end of the input).
+std::vector<std::string> Replay(const ReplayInput& input) {
+    ReplayMachine machine(input);
+    EXPECT_EQ(StartUp(machine.game, machine.devices), FrameOutcome::Continue);
+    while (machine.screen.Presents <= input.Frames) {
+        if (RunFrame(machine.game, machine.devices) != FrameOutcome::Continue) {
+            machine.log.Add("end");
+            break;
+        }
+    }
+    return machine.log.Lines;
+}
+
+std::vector<std::string> ReadLines(const std::string& path) {
+    std::ifstream file(path);
+    EXPECT_TRUE(file) << path;
+    std::vector<std::string> lines;
+    for (std::string line; std::getline(file, line);) lines.push_back(line);
+    return lines;
+}
+
+void RecordReplay();
+
+TEST(Replay, RecordedGamePlaysBackPictureForPictureToneForToneRequestForRequest) {
+    if (std::getenv("ZORBLET_REPLAY_RECORD") != nullptr) RecordReplay();
+    const ReplayInput input = ReadInput(ReplayDir + "/input.txt");
+    ASSERT_GT(input.Frames, 1000);
+    const std::vector<std::string> expected = ReadLines(ReplayDir + "/frames.txt");
+    const std::vector<std::string> actual = Replay(input);
+    const auto [wrong, _] = std::mismatch(actual.begin(), actual.end(), expected.begin(), expected.end());
+    if (wrong != actual.end() || actual.size() != expected.size()) {
+        const auto at = static_cast<std::size_t>(wrong - actual.begin());
+        const auto frame = std::count_if(actual.begin(), wrong, [](const std::string& l) { return l[0] != ' '; });
+        FAIL() << "first difference in frame " << frame << ", line " << at + 1
+               << " of frames.txt:\n  expected: " << (at < expected.size() ? expected[at] : "(end)")
+               << "\n  actual:   " << (at < actual.size() ? actual[at] : "(end)");
+    }
+    // What the recording must go through, so that a new recording cannot quietly skip it.
+    const auto count = [&](const std::string& what) {
+        return std::count_if(expected.begin(), expected.end(),
+                             [&](const std::string& line) { return line.find(what) != std::string::npos; });
+    };
+    EXPECT_EQ(count("tone life-lost"), 2);
+    EXPECT_EQ(count("tone game-over-tune"), 1);
+    EXPECT_GE(count("tone beep 880"), 3) << "three countdowns ran out";
+    EXPECT_GE(count("tone crackle"), 3) << "target, bumper or gate";
+    EXPECT_EQ(count("get http://scores.invalid/HighScoreSQL.php"), 1);
+    EXPECT_GE(count("mouse released"), 2);
+    EXPECT_EQ(count("end"), 1) << "ESC in the menu ends the program";
+}
+
+// The recorder: a bot that plays through the menu, help and pause, a game with its three
+// lost balls, the gate and the bumper ring, the name entry, and a game abandoned with ESC.
+class ReplayBot {
+public:
+    explicit ReplayBot(ReplayInput& input) : input_(input) {}
+
+    // The inputs for the frame after frame, seen from the state it left.
+    void Plan(const Game& g, int frame);
+
+private:
+    void Tap(int frame, std::initializer_list<int> keys, int heldFrames = 3) {
+        platform::KeySnapshot held{};
+        for (int key : keys) held[key] = true;
+        input_.Keys[frame] = held;
+        input_.Keys[frame + heldFrames] = platform::KeySnapshot{};
+    }
+    void Steer(const Game& g, int frame);
+
+    ReplayInput& input_;
+    int step_ = 0;
+    int stepFrame_ = 0;
+    int playFrames_ = 0;
+    bool gateSeen_ = false, gateGone_ = false, ringSeen_ = false;
+    int ringLiveFrames_ = 0;
+    bool dropping_ = false;
+    int typed_ = 0;
+};
+
+void ReplayBot::Steer(const Game& g, int frame) {
+    const world::World& w = g.Run.World;
+    const Mode& m = g.Run.Mode;
+    if (m.Lives == 0 || m.Countdown != 0 || m.Paused) return;
+    ++playFrames_;
+    // Aim the ball at whatever extra is up, else sweep the field.
+    float aimX = 300.0f + 200.0f * std::sin(static_cast<float>(playFrames_) / 700.0f);
+    if (w.RingSize > 1.0f)
+        aimX = static_cast<float>(w.RingX);
+    else if (w.GatePostRadius > 0.0f)
+        aimX = static_cast<float>(w.GateX);
+    const float ballX = w.BallX + w.BallVX;
+    const float offset = std::clamp((aimX - w.BallX) / 25.0f - 2.5f * w.BallVX, -14.0f, 14.0f);
+    float wantX = ballX - offset;
+    float wantY = 480.0f + 40.0f * std::sin(static_cast<float>(playFrames_) / 97.0f);
+    if (dropping_) wantX = w.BallX < 300.0f ? 560.0f : 40.0f, wantY = 590.0f;
+    const auto move = [](float want, std::int32_t at) {
+        return static_cast<int>(std::clamp(std::lrint(want - static_cast<float>(at)), -40L, 40L));
+    };
+    platform::MouseReading reading{move(wantX, w.PaddleX), move(wantY, w.PaddleY), false};
+    // A click now and then, released four frames later: a shot.
+    reading.LeftButton = playFrames_ % 160 < 4 && !dropping_;
+    input_.Mouse[frame] = reading;
+}
+
+void ReplayBot::Plan(const Game& g, int frame) {
+    const world::World& w = g.Run.World;
+    const Mode& m = g.Run.Mode;
+    if (w.GatePostRadius == 5.0f) gateSeen_ = true;
+    if (gateSeen_ && w.GatePostRadius < 0.0f) gateGone_ = true;
+    if (w.RingSize == 10.0f) ringSeen_ = true, ++ringLiveFrames_;
+    const int since = frame - stepFrame_;
+    const auto next = [&] {
+        ++step_, stepFrame_ = frame;
+        std::fprintf(stderr, "replay bot: step %d from frame %d (lives %d)\n", step_, frame, m.Lives);
+    };
+    switch (step_) {
+        case 0:  // the menu: help on and off, pause on and off, then a game
+            if (frame == 40) Tap(frame, {Key::F1});
+            if (frame == 140) Tap(frame, {Key::F1});
+            if (frame == 200) Tap(frame, {Key::F4});
+            if (frame == 260) Tap(frame, {Key::F4});
+            if (frame == 330) Tap(frame, {Key::F2}), next();
+            break;
+        case 1:  // pause the countdown for a while
+            if (since == 60) Tap(frame, {Key::F4});
+            if (since == 120) Tap(frame, {Key::F4}), next();
+            break;
+        case 2:  // play, and the help page over the game
+            if (playFrames_ == 300) Tap(frame, {Key::F1}), next();
+            break;
+        case 3:
+            if (playFrames_ == 420) Tap(frame, {Key::F1}), next();
+            break;
+        case 4:  // a pause of a second in the middle of play
+            if (playFrames_ == 700) Tap(frame, {Key::F4}), next();
+            break;
+        case 5:
+            if (since == 120) Tap(frame, {Key::F4}), next();
+            break;
+        case 6:  // the first ball lost after a while
+            dropping_ = playFrames_ > 1800 && m.Lives == 3;
+            if (m.Lives == 2) dropping_ = false, next();
+            break;
+        case 7:  // the second ball once the first gate has come and gone
+            dropping_ = gateGone_;
+            if (m.Lives == 1) dropping_ = false, next();
+            break;
+        case 8:  // the last ball once the ring has been up for a while
+            dropping_ = ringSeen_ && (ringLiveFrames_ > 1500 || w.RingSize < 0.0f);
+            if (m.Lives == 0) dropping_ = false, next();
+            break;
+        case 9: {  // the name: "zorbleto", one wrong letter taken back, Enter
+            static constexpr int Name[] = {21, 24, 19, 48, 38, 18, 20, 24, Key::Backspace, Key::Enter};
+            if (since >= 90 && since % 8 == 0 && typed_ < 10) Tap(frame, {Name[typed_++]});
+            if (typed_ == 10 && !NameEntryOpen(m)) next();
+            break;
+        }
+        case 10:  // the new list scrolls by; a second game, abandoned during its countdown
+            if (since == 400) Tap(frame, {Key::F2});
+            if (since == 520) Tap(frame, {Key::Escape}), next();
+            break;
+        case 11:  // and ESC in the menu ends the program
+            if (since == 200) Tap(frame, {Key::Escape}, 2), next();
+            break;
+        default:
+            break;
+    }
+    Steer(g, frame);
+}
+
+void WriteInput(const ReplayInput& input, const std::string& path) {
+    std::ofstream file(path);
+    file << "# The recorded replay's input: the random seed, the number of frames, the keys held from\n"
+            "# a frame on (k FRAME SCANCODES...), and the mouse readings of consecutive frames from one\n"
+            "# on (m FRAME DX,DY ..., with \",1\" while the left button is down).\n"
+            "# Frames are counted by the pictures presented before the input is read.\n";
+    file << "seed " << input.Seed << "\nframes " << input.Frames << "\n";
+    std::map<int, std::string> lines;
+    for (const auto& [frame, keys] : input.Keys) {
+        std::string line = "k " + std::to_string(frame);
+        for (int key = 0; key < platform::KeyCount; ++key)
+            if (keys[key]) line += " " + std::to_string(key);
+        lines.emplace(frame * 2, line);
+    }
+    // Runs of up to 16 frames with a reading: "m FIRST DX,DY[,1] ..." (1: button down).
+    for (auto m = input.Mouse.begin(); m != input.Mouse.end();) {
+        const int first = m->first;
+        std::string line = "m " + std::to_string(first);
+        for (int frame = first; m != input.Mouse.end() && m->first == frame && frame < first + 16; ++m, ++frame) {
+            const platform::MouseReading& r = m->second;
+            line += " " + std::to_string(r.DeltaX) + "," + std::to_string(r.DeltaY) + (r.LeftButton ? ",1" : "");
+        }
+        lines.emplace(first * 2 + 1, line);
+    }
+    for (const auto& [_, line] : lines) file << line << "\n";
+}
+
+void RecordReplay() {
+    ReplayInput input;
+    input.Seed = 20261210;
+    input.Frames = 20'000;
+    ReplayBot bot(input);
+    {
+        ReplayMachine machine(input);
+        ASSERT_EQ(StartUp(machine.game, machine.devices), FrameOutcome::Continue);
+        while (machine.screen.Presents < input.Frames) {
+            bot.Plan(machine.game, machine.screen.Presents);
+            if (RunFrame(machine.game, machine.devices) != FrameOutcome::Continue) break;
+        }
+        input.Frames = machine.screen.Presents;
+    }
+    WriteInput(input, ReplayDir + "/input.txt");
+    const std::vector<std::string> lines = Replay(ReadInput(ReplayDir + "/input.txt"));
+    std::ofstream frames(ReplayDir + "/frames.txt");
+    for (const std::string& line : lines) frames << line << "\n";
+}
+
+}  // namespace
+}  // namespace zorblet::frame
