@@ -120,7 +120,7 @@ class PageInBrowserTest(unittest.TestCase):
         cls.directory = tempfile.mkdtemp(prefix="zorblet-browser-")
         cls.service = Service_(cls.directory)
         for i, name in enumerate(HOSTILE_NAMES):
-            cls.service.submit(900000 - i, name)
+            cls.service.submit(52000 - i * 250, name)  # the top places
         for i, name in enumerate(SEARCHED_NAMES):
             cls.service.submit(5000 + i * 1000, name)
         for i in range(ORDINARY_ENTRIES):
@@ -128,7 +128,7 @@ class PageInBrowserTest(unittest.TestCase):
         options = webdriver.ChromeOptions()
         options.binary_location = shutil.which("chromium") or "/usr/bin/chromium"
         for argument in ("--headless", "--no-sandbox", "--disable-gpu", "--disable-quic", "--no-first-run",
-                         "--disable-background-networking", "--disable-component-update", "--disable-sync",
+                         "--disable-background-networking", "--disable-component-update", "--disable-sync", "--hide-scrollbars",
                          "--user-data-dir=" + os.path.join(cls.directory, "chromium"), "--window-size=1000,1200"):
             options.add_argument(argument)
         options.set_capability("goog:loggingPrefs", {"browser": "ALL"})
