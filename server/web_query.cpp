@@ -12,6 +12,7 @@ namespace zorblet::server {
 namespace {
 
 constexpr std::int64_t LargestPlace = std::numeric_limits<std::int32_t>::max();
+constexpr std::int64_t LowestPoints = std::numeric_limits<std::int32_t>::min();
 
 enum class Language { German, English };
 
@@ -78,8 +79,15 @@ std::optional<QueryParameters> Decode(std::string_view query, Language language,
     return parameters;
 }
 
-template <typename Query>
-Checked<Query> Finish(Query query, std::string problem) {
+// Decodes the query and lets `read` fill a Query from its parameters, noting the first
+// problem it finds.
+template <typename Query, typename Read>
+Checked<Query> CheckQuery(std::string_view raw, Language language, Read read) {
+    std::string problem;
+    const std::optional<QueryParameters> parameters = Decode(raw, language, problem);
+    if (!parameters) return {std::nullopt, std::move(problem)};
+    Query query;
+    read(*parameters, query, problem);
     if (!problem.empty()) return {std::nullopt, std::move(problem)};
     return {std::move(query), {}};
 }
@@ -88,72 +96,63 @@ Checked<Query> Finish(Query query, std::string problem) {
 
 Checked<PageQuery> CheckPageQuery(std::string_view raw) {
     constexpr Language German = Language::German;
-    std::string problem;
-    const std::optional<QueryParameters> parameters = Decode(raw, German, problem);
-    if (!parameters) return {std::nullopt, problem};
-    const std::optional<std::string> ab = FindOnce(*parameters, "ab", German, problem);
-    const std::optional<std::string> punkte = FindOnce(*parameters, "punkte", German, problem);
-    std::optional<std::string> name = FindOnce(*parameters, "name", German, problem);
-    if (name && name->empty()) name.reset();  // an empty search form
-    if (ab.has_value() + punkte.has_value() + name.has_value() > 1 && problem.empty()) {
-        problem = "Bitte nur eines von „ab“, „punkte“ und „name“ angeben.";
-    }
-    PageQuery query;
-    if (ab) {
-        query.first = CheckNumber(*ab, "ab", 1, LargestPlace, German, problem).value_or(1);
-    } else if (punkte) {
-        query.view = PageView::Score;
-        query.points = static_cast<std::int32_t>(
-            CheckNumber(*punkte, "punkte", std::numeric_limits<std::int32_t>::min(), LargestPlace, German, problem)
-                .value_or(0));
-    } else if (name) {
-        query.view = PageView::Names;
-        query.name = CheckName(*name, German, problem).value_or(NameSearch{});
-    }
-    return Finish(std::move(query), std::move(problem));
+    return CheckQuery<PageQuery>(raw, German, [](const QueryParameters& parameters, PageQuery& query,
+                                                 std::string& problem) {
+        const std::optional<std::string> ab = FindOnce(parameters, "ab", German, problem);
+        const std::optional<std::string> punkte = FindOnce(parameters, "punkte", German, problem);
+        std::optional<std::string> name = FindOnce(parameters, "name", German, problem);
+        if (name && name->empty()) name.reset();  // an empty search form
+        if (ab.has_value() + punkte.has_value() + name.has_value() > 1 && problem.empty()) {
+            problem = "Bitte nur eines von „ab“, „punkte“ und „name“ angeben.";
+        }
+        if (ab) {
+            query.first = CheckNumber(*ab, "ab", 1, LargestPlace, German, problem).value_or(1);
+        } else if (punkte) {
+            query.view = PageView::Score;
+            query.points = static_cast<std::int32_t>(
+                CheckNumber(*punkte, "punkte", LowestPoints, LargestPlace, German, problem).value_or(0));
+        } else if (name) {
+            query.view = PageView::Names;
+            query.name = CheckName(*name, German, problem).value_or(NameSearch{});
+        }
+    });
 }
 
 Checked<ScoresQuery> CheckScoresQuery(std::string_view raw) {
     constexpr Language English = Language::English;
-    std::string problem;
-    const std::optional<QueryParameters> parameters = Decode(raw, English, problem);
-    if (!parameters) return {std::nullopt, problem};
-    ScoresQuery query;
-    if (const auto from = FindOnce(*parameters, "from", English, problem)) {
-        query.from = CheckNumber(*from, "from", 1, LargestPlace, English, problem).value_or(1);
-    }
-    if (const auto count = FindOnce(*parameters, "count", English, problem)) {
-        query.count = CheckNumber(*count, "count", 1, MaxScoresCount, English, problem).value_or(1);
-    }
-    return Finish(query, std::move(problem));
+    return CheckQuery<ScoresQuery>(raw, English, [](const QueryParameters& parameters, ScoresQuery& query,
+                                                    std::string& problem) {
+        if (const auto from = FindOnce(parameters, "from", English, problem)) {
+            query.from = CheckNumber(*from, "from", 1, LargestPlace, English, problem).value_or(1);
+        }
+        if (const auto count = FindOnce(parameters, "count", English, problem)) {
+            query.count = CheckNumber(*count, "count", 1, MaxScoresCount, English, problem).value_or(1);
+        }
+    });
 }
 
 Checked<PlaceQuery> CheckPlaceQuery(std::string_view raw) {
     constexpr Language English = Language::English;
-    std::string problem;
-    const std::optional<QueryParameters> parameters = Decode(raw, English, problem);
-    if (!parameters) return {std::nullopt, problem};
-    PlaceQuery query;
-    const std::optional<std::string> points = FindOnce(*parameters, "points", English, problem);
-    if (!points && problem.empty()) problem = "parameter points is missing";
-    if (points) {
-        query.points = static_cast<std::int32_t>(CheckNumber(*points, "points", std::numeric_limits<std::int32_t>::min(),
-                                                             LargestPlace, English, problem)
-                                                     .value_or(0));
-    }
-    return Finish(query, std::move(problem));
+    return CheckQuery<PlaceQuery>(raw, English, [](const QueryParameters& parameters, PlaceQuery& query,
+                                                   std::string& problem) {
+        const std::optional<std::string> points = FindOnce(parameters, "points", English, problem);
+        if (!points) {
+            if (problem.empty()) problem = "parameter points is missing";
+            return;
+        }
+        query.points = static_cast<std::int32_t>(
+            CheckNumber(*points, "points", LowestPoints, LargestPlace, English, problem).value_or(0));
+    });
 }
 
 Checked<SearchQuery> CheckSearchQuery(std::string_view raw) {
     constexpr Language English = Language::English;
-    std::string problem;
-    const std::optional<QueryParameters> parameters = Decode(raw, English, problem);
-    if (!parameters) return {std::nullopt, problem};
-    SearchQuery query;
-    const std::optional<std::string> name = FindOnce(*parameters, "name", English, problem);
-    if ((!name || name->empty()) && problem.empty()) problem = "parameter name is missing or empty";
-    if (name) query.name = CheckName(*name, English, problem).value_or(NameSearch{});
-    return Finish(std::move(query), std::move(problem));
+    return CheckQuery<SearchQuery>(raw, English, [](const QueryParameters& parameters, SearchQuery& query,
+                                                    std::string& problem) {
+        const std::optional<std::string> name = FindOnce(parameters, "name", English, problem);
+        if ((!name || name->empty()) && problem.empty()) problem = "parameter name is missing or empty";
+        if (name) query.name = CheckName(*name, English, problem).value_or(NameSearch{});
+    });
 }
 
 }  // namespace zorblet::server

@@ -39,6 +39,17 @@ std::vector<ScoreEntry> EntriesOf(const std::vector<Stored>& ranked, std::int64_
     return entries;
 }
 
+// An index built from `stored` (in id order) as the board builds it at start.
+RankIndex BuildIndex(const std::vector<Stored>& stored) {
+    RankIndex index;
+    std::vector<RankIndex::Loaded> loaded;
+    for (const Stored& s : stored) {
+        loaded.push_back({s.id, s.entry.points, index.texts().Append(s.entry.name, s.entry.date, s.id)});
+    }
+    index.Build(std::move(loaded));
+    return index;
+}
+
 // Places, ranges and the place of every key agree with a sorted list.
 void ExpectAgreement(const RankIndex& index, const std::vector<Stored>& stored) {
     const std::vector<Stored> ranked = RankNaively(stored);
@@ -91,13 +102,8 @@ TEST(RankIndex, BuildsFromEntriesInIdOrderAsInsertsWould) {
     std::mt19937 random(11);
     std::uniform_int_distribution<std::int32_t> points(-20, 20);
     std::vector<Stored> stored;
-    RankIndex index;
-    std::vector<RankIndex::Loaded> loaded;
-    for (std::int64_t id = 1; id <= 5000; ++id) {
-        stored.push_back({id, {points(random), "N" + std::to_string(id), "02.02.25"}});
-        loaded.push_back({id, stored.back().entry.points, index.texts().Append(stored.back().entry.name, "02.02.25", id)});
-    }
-    index.Build(std::move(loaded));
+    for (std::int64_t id = 1; id <= 5000; ++id) stored.push_back({id, {points(random), "N" + std::to_string(id), "02.02.25"}});
+    RankIndex index = BuildIndex(stored);
     ExpectAgreement(index, stored);
     // Inserted later, a new entry goes behind the equal points already there.
     index.Insert(5001, {20, "late", "03.02.25"}, 0);
@@ -180,14 +186,8 @@ TEST(RankIndex, FindsNamesByTheirBeginningInPlaceOrderThroughInsertsRemovalsAndB
     std::mt19937 random(23);
     std::uniform_int_distribution<std::int32_t> points(-50, 50);
     std::vector<Stored> stored;
-    RankIndex built;
-    std::vector<RankIndex::Loaded> loaded;
-    for (std::int64_t id = 1; id <= 4000; ++id) {
-        stored.push_back({id, {points(random), RandomName(random), "01.01.25"}});
-        loaded.push_back({id, stored.back().entry.points, built.texts().Append(stored.back().entry.name, "01.01.25", 0)});
-    }
-    built.Build(std::move(loaded));
-    ExpectSearchesAgree(built, stored);
+    for (std::int64_t id = 1; id <= 4000; ++id) stored.push_back({id, {points(random), RandomName(random), "01.01.25"}});
+    ExpectSearchesAgree(BuildIndex(stored), stored);
 
     RankIndex index;
     for (const Stored& s : stored) index.Insert(s.id, s.entry, 0);
