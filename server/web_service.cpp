@@ -35,7 +35,9 @@ bool IsReadMethod(std::string_view method) {
 }
 
 std::string QuoteTag(std::string_view value) {
-    return "\"" + std::string(value) + "\"";
+    std::string tag(1, '"');
+    tag.append(value).push_back('"');
+    return tag;
 }
 
 std::string VersionTag(std::uint64_t version) {
