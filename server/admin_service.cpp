@@ -7,6 +7,7 @@
 #include "admin_protocol.h"
 #include "platform/cp1252.h"
 #include "submission.h"
+#include "web_text.h"
 
 namespace zorblet::server {
 
@@ -88,10 +89,8 @@ ParsedFilter ParseEntryFilter(const QueryParameters& parameters) {
 
 // The stored date dd.MM.yy as YYYYMMDD; 0 for a date that is not of that form.
 int DayOfDate(std::string_view date) {
-    if (date.size() != 8 || date[2] != '.' || date[5] != '.') return 0;
-    const std::string iso = "20" + std::string(date.substr(6, 2)) + "-" + std::string(date.substr(3, 2)) + "-" +
-                            std::string(date.substr(0, 2));
-    return admin::ParseDay(iso).value_or(0);
+    const std::optional<std::string> iso = IsoDateOf(date);
+    return iso ? admin::ParseDay(*iso).value_or(0) : 0;
 }
 
 bool Matches(const EntryFilter& filter, std::int64_t place, const RankedEntry& entry) {

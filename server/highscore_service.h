@@ -3,6 +3,8 @@
 #include <functional>
 #include <string>
 #include <string_view>
+#include <utility>
+#include <vector>
 
 #include "score_board.h"
 #include "submit_guard.h"
@@ -13,8 +15,9 @@ class RefusedNames;
 // What became of one submission, for the metrics.
 enum class SubmissionOutcome { Stored, Duplicate, RateLimited, RefusedName, Malformed, StorageError };
 
-// Which of the game's requests a target asks for; Other for anything else.
-enum class RequestKind { BestOf, PlaceList, Submission, Other };
+// Which of the service's requests a target asks for: the game's three, the pages for
+// players, the JSON API, the files the pages load; Other for anything else.
+enum class RequestKind { BestOf, PlaceList, Submission, Page, Api, Static, Other };
 
 struct ServiceSettings {
     std::string base_path = "/";      // starts and ends with '/'
@@ -30,6 +33,7 @@ struct Reply {
     std::string body;
     std::string allow;  // the methods a 405 names
     std::string content_type = "text/plain; charset=windows-1252";
+    std::vector<std::pair<std::string, std::string>> headers = {};  // any others, name and value
 };
 
 // The three scripts the game calls under the base path: the best-of table, the list

@@ -303,7 +303,10 @@ int HttpListener::HandleCall(MHD_Connection* connection, const char* method, con
     }
     const Exchange exchange{connection, *state, method, version};
     if (state->body_too_large) return Refuse(exchange, 413);
-    const Request request{method, state->target, state->body, AddressOf(connection)};
+    const char* if_none_match =
+        MHD_lookup_connection_value(connection, MHD_HEADER_KIND, MHD_HTTP_HEADER_IF_NONE_MATCH);
+    const Request request{method, state->target, state->body, AddressOf(connection),
+                          if_none_match != nullptr ? if_none_match : ""};
     const Reply reply = handler_(request);
     const int queued = Respond(exchange, reply, ClientWantsClose(connection, version));
     if (settings_.observe) settings_.observe(request, reply, Clock::now() - state->started);
@@ -332,6 +335,7 @@ int HttpListener::Respond(const Exchange& exchange, const Reply& reply, bool clo
                                                               MHD_RESPMEM_MUST_COPY);
     if (response == nullptr) return MHD_NO;
     if (!reply.allow.empty()) MHD_add_response_header(response, MHD_HTTP_HEADER_ALLOW, reply.allow.c_str());
+    for (const auto& [name, value] : reply.headers) MHD_add_response_header(response, name.c_str(), value.c_str());
     if (close) MHD_add_response_header(response, MHD_HTTP_HEADER_CONNECTION, "close");
     MHD_add_response_header(response, MHD_HTTP_HEADER_CONTENT_TYPE, reply.content_type.c_str());
     if (!close) MHD_add_response_header(response, "Keep-Alive", KeepAliveValue);

@@ -23,6 +23,7 @@
 #include "refused_names.h"
 #include "server_options.h"
 #include "sqlite_score_board.h"
+#include "web_service.h"
 
 namespace {
 
@@ -105,22 +106,31 @@ void AwaitStop(const sigset_t& signals, RefusedNames* refused_names) {
     while (sigwait(&signals, &received) == 0 && received == SIGHUP) ReloadRefusedNames(refused_names);
 }
 
-// The game's requests go to the service.
-RequestHandler MakeGameHandler(HighscoreService& service) {
-    return [&service](const Request& request) {
+// The pages, the API and their files go to the web service, everything else to the
+// game's service, which answers 404 for what is none of its three requests.
+RequestHandler MakeGameHandler(HighscoreService& service, const WebService& web) {
+    return [&service, &web](const Request& request) {
+        if (std::optional<Reply> reply = web.Answer(request)) return std::move(*reply);
         return service.Answer(request.method, request.target, request.address);
     };
 }
 
-// The game's listener: capped connections, and every answer timed and counted.
+RequestKind ClassifyRequest(const HighscoreService& service, const WebService& web, std::string_view target) {
+    const RequestKind kind = service.ClassifyRequest(target);
+    return kind == RequestKind::Other ? web.ClassifyRequest(target) : kind;
+}
+
+// The game's listener, which serves the pages too: capped connections, and every answer
+// timed and counted.
 ListenerSettings GameListenerSettings(const ServerOptions& options, ConnectionRegistry& registry,
-                                      ServiceMetrics& metrics, const HighscoreService& service) {
+                                      ServiceMetrics& metrics, const HighscoreService& service,
+                                      const WebService& web) {
     ListenerSettings settings;
     settings.threads = options.threads;
     settings.registry = &registry;
-    settings.observe = [&metrics, &service](const Request& request, const Reply& reply,
-                                            std::chrono::nanoseconds duration) {
-        metrics.CountRequest(service.ClassifyRequest(request.target), reply.status, duration);
+    settings.observe = [&metrics, &service, &web](const Request& request, const Reply& reply,
+                                                  std::chrono::nanoseconds duration) {
+        metrics.CountRequest(ClassifyRequest(service, web, request.target), reply.status, duration);
     };
     return settings;
 }
@@ -147,6 +157,7 @@ int Serve(const ServerOptions& options, const sigset_t& handled_signals) {
     ServiceMetrics metrics;
     HighscoreService service(board, {options.base_path, options.submissions_per_minute, refused_names.get(),
                                      [&metrics](SubmissionOutcome outcome) { metrics.CountSubmission(outcome); }});
+    const WebService web(board, options.base_path);
     ConnectionRegistry registry(FindConnectionSlots(), options.connections_per_address);
     const OperatorSources sources{metrics, board, registry};
     const TcpListening listening = ListenOnTcp(options.bind_address, options.port);
@@ -155,8 +166,8 @@ int Serve(const ServerOptions& options, const sigset_t& handled_signals) {
                      options.port);
         return 1;
     }
-    HttpListener game(listening.socket, MakeGameHandler(service),
-                      GameListenerSettings(options, registry, metrics, service));
+    HttpListener game(listening.socket, MakeGameHandler(service, web),
+                      GameListenerSettings(options, registry, metrics, service, web));
     std::unique_ptr<HttpListener> metrics_listener;
     if (options.metrics_bind) metrics_listener = StartMetricsListener(*options.metrics_bind, sources);
     AdminService admin(board, database);  // outlives the listener that calls it

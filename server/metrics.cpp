@@ -12,7 +12,8 @@ namespace zorblet::server {
 
 namespace {
 
-constexpr std::array<std::string_view, 4> KindNames{"best_of", "place_list", "submission", "other"};
+constexpr std::array<std::string_view, 7> KindNames{"best_of", "place_list", "submission", "page",
+                                                   "api",     "static",     "other"};
 constexpr std::array<std::string_view, 6> OutcomeNames{"stored",    "duplicate", "rate_limited",
                                                        "refused_name", "malformed", "storage_error"};
 

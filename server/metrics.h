@@ -29,7 +29,7 @@ public:
                                                             0.025,  0.05,    0.1,    0.25,  0.5,    1,     5};
 
 private:
-    static constexpr std::size_t Kinds = 4;
+    static constexpr std::size_t Kinds = 7;
     static constexpr std::size_t Outcomes = 6;
     static constexpr int LowestStatus = 100;
     static constexpr std::size_t Statuses = 500;  // 100..599

@@ -32,6 +32,9 @@ public:
     using std::runtime_error::runtime_error;
 };
 
+// How many of the entries stored last a view shows.
+constexpr std::size_t NewestEntriesKept = 10;
+
 // A consistent, read-only view of the ranked list of listed (not removed) entries. More
 // points rank higher; among equal points the earlier entry ranks higher. Ranks count from 1.
 class RankedView {
@@ -50,6 +53,18 @@ public:
     // The place of the entry with these points and id, listed or not: 1 + the listed
     // entries that rank before it.
     virtual std::int64_t PlaceOf(std::int32_t points, std::int64_t id) const = 0;
+    // Moves on whenever an entry is stored, removed or restored, and is not one an earlier
+    // run of the service gave out: what caches of pages and replies are checked against.
+    virtual std::uint64_t Version() const = 0;
+    // Visits the listed entries stored last, newest first, at most NewestEntriesKept, each
+    // with its place, while `visit` returns true.
+    virtual void VisitNewest(const PlaceVisitor& visit) const = 0;
+    // The listed entries whose names begin with `prefix` (Windows-1252), ignoring case as
+    // LowerCp1252 does: visits the first `limit` of them in place order and returns how
+    // many there are in all. No name is longer than 24 characters, so a longer prefix
+    // matches nothing.
+    virtual std::int64_t VisitNamesStartingWith(std::string_view prefix, std::size_t limit,
+                                                const PlaceVisitor& visit) const = 0;
 };
 
 // Where accepted scores live. The SQLite board serves one machine; a shared database

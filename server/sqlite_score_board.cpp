@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <ctime>
+#include <random>
 #include <unordered_set>
 
 namespace zorblet::server {
@@ -71,6 +72,13 @@ std::size_t EstimateEntries(sqlite3* connection) {
     const std::int64_t highest = select.Step() ? select.ColumnInt64(0) : 0;
     select.Reset();
     return static_cast<std::size_t>(std::clamp<std::int64_t>(highest, 0, std::int64_t{1} << 28));
+}
+
+// A list read at start gets a version no earlier run gave out, so that a page cached
+// before a restart is never taken for the list as it is now.
+std::uint64_t ChooseFirstVersion() {
+    std::random_device random;
+    return (static_cast<std::uint64_t>(random()) << 32) ^ random();
 }
 
 std::string JoinIds(const std::vector<std::int64_t>& ids) {
@@ -144,6 +152,7 @@ void SqliteScoreBoard::LoadIndex() {
                                                            select.ColumnInt64(4))});
     }
     index.Build(std::move(loaded));
+    index.StartVersionAt(ChooseFirstVersion());
     index_ = std::move(index);
 }
 
@@ -234,7 +243,7 @@ ModerationOutcome SqliteScoreBoard::Moderate(std::span<const std::int64_t> ids, 
     }
     if (!outcome.unknown.empty() || outcome.changed.empty()) return outcome;
     CommitModeration(outcome, remove, reason);
-    ApplyToIndex(outcome.changed, remove);
+    ApplyToIndex(outcome.changed, remove, ReadNewestKeys());
     const auto changed = static_cast<std::int64_t>(outcome.changed.size());
     removed_entries_ += remove ? changed : -changed;
     return outcome;
@@ -259,7 +268,18 @@ void SqliteScoreBoard::CommitModeration(const ModerationOutcome& outcome, bool r
     transaction.Commit();
 }
 
-void SqliteScoreBoard::ApplyToIndex(const std::vector<std::int64_t>& ids, bool remove) {
+// Ids count up in storage order: the newest listed entries are the highest ids not removed.
+std::vector<RankKey> SqliteScoreBoard::ReadNewestKeys() {
+    SqliteStatement select(writer_.get(),
+                           "SELECT points, id FROM scores WHERE id NOT IN (SELECT id FROM removed_scores) "
+                           "ORDER BY id DESC LIMIT ?");
+    select.BindInt64(1, static_cast<std::int64_t>(NewestEntriesKept));
+    std::vector<RankKey> newest;
+    while (select.Step()) newest.push_back({static_cast<std::int32_t>(select.ColumnInt64(0)), select.ColumnInt64(1)});
+    return newest;
+}
+
+void SqliteScoreBoard::ApplyToIndex(const std::vector<std::int64_t>& ids, bool remove, std::vector<RankKey> newest) {
     SqliteStatement select(writer_.get(), "SELECT points, name, date, stored_at FROM scores WHERE id = ?");
     std::unique_lock index_lock(index_mutex_);
     for (std::int64_t id : ids) {
@@ -274,6 +294,7 @@ void SqliteScoreBoard::ApplyToIndex(const std::vector<std::int64_t>& ids, bool r
         }
         select.Reset();
     }
+    index_.SetNewest(std::move(newest));
 }
 
 std::vector<ModerationRecord> SqliteScoreBoard::ReadModerationLog() const {

@@ -81,7 +81,9 @@ private:
     void LoadIndex();
     ModerationOutcome Moderate(std::span<const std::int64_t> ids, bool remove, std::string_view reason);
     void CommitModeration(const ModerationOutcome& outcome, bool remove, std::string_view reason);
-    void ApplyToIndex(const std::vector<std::int64_t>& ids, bool remove);
+    std::vector<RankKey> ReadNewestKeys();
+    // Changes the index under its lock, the newest entries as read after the change included.
+    void ApplyToIndex(const std::vector<std::int64_t>& ids, bool remove, std::vector<RankKey> newest);
 
     const std::filesystem::path file_;
     ExclusiveFileLock owner_lock_;

@@ -13,12 +13,14 @@ ZORBLET_BUILD_PACKAGES=(
 ZORBLET_BENCH_PACKAGES=(wrk sqlite3)
 # What the tests need on top: GoogleTest, an X server to play in, tools to drive and look at
 # it, clang with its libFuzzer runtime for the fuzzer, the validators of the desktop
-# entry, the AppStream file and the manual pages, and the Prometheus client library whose
-# parser reads the service's metrics.
+# entry, the AppStream file and the manual pages, the Prometheus client library whose
+# parser reads the service's metrics, a JSON parser for the API's replies, and Chromium
+# with its driver and Selenium for the list's page in a real browser.
 ZORBLET_TEST_PACKAGES=(
   libgtest-dev libx11-dev xvfb xdotool imagemagick x11-utils sox
   clang libclang-rt-14-dev
   desktop-file-utils appstream man-db python3-prometheus-client
+  nlohmann-json3-dev chromium chromium-driver python3-selenium
 )
 # What scripts/package needs on top: Debian's build flags and library dependencies, the
 # package checker, systemd's unit checker (with man, for the unit's Documentation=), and

@@ -92,6 +92,14 @@ std::optional<std::string> Utf8ToCp1252(std::string_view text) {
     return out;
 }
 
+std::optional<std::size_t> CountUtf8Characters(std::string_view text) {
+    std::size_t characters = 0;
+    for (std::size_t at = 0; at < text.size(); ++characters) {
+        if (!DecodeUtf8(text, at)) return std::nullopt;
+    }
+    return characters;
+}
+
 char LowerCp1252(char byte) {
     const auto code = static_cast<std::uint8_t>(byte);
     if (code >= 'A' && code <= 'Z') return static_cast<char>(code + 0x20);

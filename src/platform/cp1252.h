@@ -23,6 +23,10 @@ std::string Cp1252ToUtf8(std::string_view text);
 // lacks.
 std::optional<std::string> Utf8ToCp1252(std::string_view text);
 
+// How many characters well-formed UTF-8 holds; nothing when it is not well formed (as
+// Utf8ToCp1252 judges it).
+std::optional<std::size_t> CountUtf8Characters(std::string_view text);
+
 // The lower-case form of a Windows-1252 letter (A-Z, the accented capitals, Š, Œ, Ž, Ÿ);
 // every other byte as it is. Case only: ä and Ä are one letter, a and ä are not.
 char LowerCp1252(char byte);

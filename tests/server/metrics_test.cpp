@@ -40,7 +40,8 @@ TEST_F(MetricsTest, CountersFollowTheRequestsAndTheTextPassesThePrometheusParser
     StartServer({"--submit-rate", "2", "--metrics-bind", "127.0.0.1:0"});
     ASSERT_GT(FindMetricsPort(*server_), 0) << server_->ReadLog();
     for (const std::string target : {"/BestOffSQL.php", "/BestOffSQL.php", "/ListeSQL.php?Punkte=5",
-                                     "/ListeSQL.php?Punkte=x", "/favicon.ico"}) {
+                                     "/ListeSQL.php?Punkte=x", "/favicon.ico", "/", "/?ab=0", "/api/v1/scores",
+                                     "/api/v1/place?points=x", "/zorblet.css"}) {
         server_->Get(target);
     }
     EXPECT_EQ(server_->Get(SubmitTarget(10, "Anna")).status, 200);
@@ -56,6 +57,12 @@ TEST_F(MetricsTest, CountersFollowTheRequestsAndTheTextPassesThePrometheusParser
         {R"(zorblet_requests_total{code="200",request="place_list"})", 1},
         {R"(zorblet_requests_total{code="400",request="place_list"})", 1},
         {R"(zorblet_requests_total{code="404",request="other"})", 1},
+        {R"(zorblet_requests_total{code="200",request="page"})", 1},
+        {R"(zorblet_requests_total{code="400",request="page"})", 1},
+        {R"(zorblet_requests_total{code="200",request="api"})", 1},
+        {R"(zorblet_requests_total{code="400",request="api"})", 1},
+        {R"(zorblet_requests_total{code="200",request="static"})", 1},
+        {R"(zorblet_request_duration_seconds_count{request="page"})", 2},
         {R"(zorblet_requests_total{code="200",request="submission"})", 2},
         {R"(zorblet_requests_total{code="429",request="submission"})", 1},
         {R"(zorblet_request_duration_seconds_count{request="best_of"})", 2},

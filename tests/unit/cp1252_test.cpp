@@ -44,6 +44,13 @@ TEST(Cp1252Test, RefusesUtf8ThatIsMalformedOrOutsideTheCodePage) {
         "\xF0\x9F\x98\x80",  // an emoji
     };
     for (const char* text : refused) EXPECT_EQ(Utf8ToCp1252(text), std::nullopt) << text;
+    // Malformed text has no count of characters; well-formed text outside the code page has.
+    for (std::size_t i = 0; i < std::size(refused) - 2; ++i) {
+        EXPECT_EQ(CountUtf8Characters(refused[i]), std::nullopt) << refused[i];
+    }
+    EXPECT_EQ(CountUtf8Characters("a\xE4\xB8\xAD\xF0\x9F\x98\x80"), 3u);
+    EXPECT_EQ(CountUtf8Characters("J\xC3\xB6rg \xE2\x82\xAC"), 6u);  // Jörg €
+    EXPECT_EQ(CountUtf8Characters(""), 0u);
 }
 
 TEST(Cp1252Test, FoldsCaseOfLettersOnly) {
