@@ -35,6 +35,17 @@ local function take_allowance(key, per_minute)
   return true
 end
 
+-- The first key that is not of its kind (a number counts as a 'string'), or nil. A
+-- script checks before it writes, since Redis undoes nothing a failing script wrote.
+local function find_damaged(kinds)
+  for key, kind in pairs(kinds) do
+    local found = redis.call('TYPE', key)['ok']
+    if found ~= 'none' and found ~= kind then return key end
+    if found == 'string' and not string.match(redis.call('GET', key), '^%-?%d+$') then return key end
+  end
+  return nil
+end
+
 -- A list met for the first time starts at a random version, so that a page cached before
 -- the list was emptied and filled again is never taken for the list as it is now.
 local function move_version(key, seed)
@@ -46,6 +57,9 @@ end
 // KEYS: next-id, ranks, names, entries, version, allowance ('' for none), recent ('' for
 // none). ARGV: points, folded name padded, encoded entry, allowance per minute, seed.
 constexpr const char* SubmitLua = R"lua(
+local damaged = find_damaged({[KEYS[1]] = 'string', [KEYS[2]] = 'zset', [KEYS[3]] = 'zset', [KEYS[4]] = 'hash',
+                              [KEYS[5]] = 'string'})
+if damaged then return redis.error_reply('the key ' .. damaged .. ' is not what this list keeps there') end
 if not take_allowance(KEYS[6], tonumber(ARGV[4])) then return 'limit' end
 if KEYS[7] ~= '' and not redis.call('SET', KEYS[7], '1', 'NX', 'PX', 60000) then return 'repeat' end
 local id = redis.call('INCR', KEYS[1])
@@ -200,6 +214,9 @@ return reply
 // reason, seed, then for each id: id, rank member, name member. Replies {unknown ids,
 // unchanged ids, changed ids}; changes nothing unless every id is known.
 constexpr const char* ModerateLua = R"lua(
+local damaged = find_damaged({[KEYS[1]] = 'zset', [KEYS[2]] = 'zset', [KEYS[3]] = 'hash', [KEYS[4]] = 'hash',
+                              [KEYS[5]] = 'list', [KEYS[6]] = 'string'})
+if damaged then return redis.error_reply('the key ' .. damaged .. ' is not what this list keeps there') end
 local remove = ARGV[1] == 'remove'
 local unknown, unchanged, changed = {}, {}, {}
 for i = 5, #ARGV, 3 do
