@@ -112,10 +112,16 @@ std::string ErrorText(const redisReply& reply) {
 
 std::string RedisAddress::Describe() const {
     if (!socket_path.empty()) {
-        return "redis+unix://" + socket_path + (database != 0 ? "?db=" + std::to_string(database) : "");
+        std::string described = "redis+unix://";
+        described.append(socket_path);
+        if (database != 0) described.append("?db=").append(std::to_string(database));
+        return described;
     }
-    const std::string shown = host.find(':') != std::string::npos ? "[" + host + "]" : host;
-    return "redis://" + shown + ":" + std::to_string(port) + (database != 0 ? "/" + std::to_string(database) : "");
+    std::string described = "redis://";
+    const bool ipv6 = host.find(':') != std::string::npos;
+    described.append(ipv6 ? "[" : "").append(host).append(ipv6 ? "]:" : ":").append(std::to_string(port));
+    if (database != 0) described.append("/").append(std::to_string(database));
+    return described;
 }
 
 std::optional<RedisAddress> ParseRedisAddress(std::string_view text, std::string& problem) {
