@@ -50,7 +50,8 @@ protected:
         highscore =
             std::make_unique<highscore::HighscoreClient>(transport, transferClock, "http://scores.invalid/", resends);
         devices = std::make_unique<Devices>(
-            Devices{platform->Screen, keyboard, mouse, platform->Clock, *platform->Fonts, random, tones, *highscore});
+            Devices{platform->Screen, keyboard, mouse, platform->Clock, *platform->Fonts, random, tones, *highscore,
+                    settings});
     }
     void TearDown() override {
         game.reset();
@@ -86,6 +87,7 @@ protected:
     testing::ScriptedKeyboard keyboard;
     testing::RecordingMouse mouse;
     testing::FixedRandom random;
+    testing::RecordingSettings settings;
     testing::RecordingToneStarter tones;
     testing::AnsweringTransport http;
     std::unique_ptr<highscore::HighscoreClient> highscore;
