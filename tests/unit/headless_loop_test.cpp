@@ -210,6 +210,38 @@ TEST_F(HeadlessLoopTest, F3SilencesTheEffectsStartedAfterItUntilItIsPressedAgain
     EXPECT_EQ(tones.Starts.back(), (EffectStart{ToneEffect::Beep, 440})) << "the next countdown is heard";
 }
 
+TEST_F(HeadlessLoopTest, TheLastRunsChoicesStartThisOneAndItsOwnAreRemembered) {
+    StartUp(*game, *devices, &observer, {.SoundOn = 0, .PlayerName = "J\xF6rg"});
+    EXPECT_EQ(game->Run.SoundOn, 0) << "sound off, as remembered";
+    EXPECT_EQ(settings.Writes, 0) << "starting writes nothing";
+    TapKey(Key::F3);
+    EXPECT_EQ(settings.SoundOn, 1);
+    TapKey(Key::F11);
+    EXPECT_EQ(settings.Fullscreen, 1);
+    TapKey(Key::F11);
+    EXPECT_EQ(settings.Fullscreen, 0);
+
+    TapKey(Key::F2);
+    game->Run.Mode.Lives = 1;
+    game->Run.Mode.Countdown = 0;
+    game->Run.Mode.Now = Phase::Playing;
+    game->Run.World.BallY = 700.0f;
+    RunFrames(1);
+    ASSERT_TRUE(NameEntryOpen(game->Run.Mode));
+    EXPECT_EQ(game->Screen.Names.Input.EditText, "J\xF6rg") << "the name entry starts with the remembered name";
+    TapKey(Key::F11);  // in the name entry too, without typing anything
+    EXPECT_EQ(settings.Fullscreen, 1);
+    EXPECT_EQ(game->Screen.Names.Input.EditText, "J\xF6rg");
+    TapKey(30);  // a
+    EXPECT_EQ(settings.Name, "") << "nothing is remembered before Enter";
+    TapKey(Key::Enter);
+    EXPECT_FALSE(NameEntryOpen(game->Run.Mode));
+    EXPECT_EQ(settings.Name, "J\xF6rga");
+    EXPECT_EQ(settings.Writes, 5);
+    RunFrames(5);
+    for (int frame = 0; frame < 10 * FrameRate && devices->Highscore.Busy(); ++frame) RunFrames(1);
+}
+
 TEST_F(HeadlessLoopTest, ClosingTheWindowDuringTheFirstFetchEndsTheProgramAtOnce) {
     testing::HeldTransport held;
     UseHighscoreService(held, platform->Clock);
