@@ -17,7 +17,7 @@ ZORBLET_BENCH_PACKAGES=(wrk sqlite3)
 # parser reads the service's metrics, a JSON parser for the API's replies, and Chromium
 # with its driver and Selenium for the list's page in a real browser.
 ZORBLET_TEST_PACKAGES=(
-  libgtest-dev libx11-dev xvfb xdotool imagemagick x11-utils sox
+  libgtest-dev libx11-dev xvfb xdotool imagemagick x11-utils sox openbox
   clang libclang-rt-14-dev
   desktop-file-utils appstream man-db python3-prometheus-client
   nlohmann-json3-dev chromium chromium-driver python3-selenium
