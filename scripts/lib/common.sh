@@ -11,8 +11,8 @@ ZORBLET_BUILD_PACKAGES=(
 )
 # What scripts/bench-server needs on top: the HTTP load generator, and sqlite3 to check a backup.
 ZORBLET_BENCH_PACKAGES=(wrk sqlite3)
-# What the tests need on top: GoogleTest, an X server to play in, tools to drive and look at
-# it, clang with its libFuzzer runtime for the fuzzer, the validators of the desktop
+# What the tests need on top: GoogleTest, an X server to play in, a window manager for its
+# fullscreen, tools to drive and look at it, clang with its libFuzzer runtime for the fuzzer, the validators of the desktop
 # entry, the AppStream file and the manual pages, the Prometheus client library whose
 # parser reads the service's metrics, a JSON parser for the API's replies, and Chromium
 # with its driver and Selenium for the list's page in a real browser.
