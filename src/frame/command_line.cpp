@@ -33,14 +33,6 @@ CommandLine Refuse(std::string_view problem) {
     return {std::nullopt, std::string(Program) + ": " + std::string(problem) + std::string(HelpHint) + "\n", 2};
 }
 
-std::optional<int> ParseScale(std::string_view text) {
-    int value = 0;
-    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
-    if (error != std::errc() || end != text.data() + text.size()) return std::nullopt;
-    if (value < SmallestScale || value > LargestScale) return std::nullopt;
-    return value;
-}
-
 // Applies an option that takes a value; returns a problem text, empty on success.
 std::string ApplyValue(RunOptions& options, std::string_view name, std::string_view value) {
     if (name == "--server") {
@@ -56,6 +48,14 @@ std::string ApplyValue(RunOptions& options, std::string_view name, std::string_v
 }
 
 }  // namespace
+
+std::optional<int> ParseScale(std::string_view text) {
+    int value = 0;
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (error != std::errc() || end != text.data() + text.size()) return std::nullopt;
+    if (value < SmallestScale || value > LargestScale) return std::nullopt;
+    return value;
+}
 
 bool IsServerAddress(std::string_view address) {
     std::string_view rest;

@@ -29,6 +29,9 @@ struct CommandLine {
 // arguments without the program's name; compiledServer is named in the help text.
 CommandLine ParseCommandLine(std::span<const char* const> arguments, std::string_view compiledServer);
 
+// A whole number from 1 to 4, as --scale and the settings file take it.
+std::optional<int> ParseScale(std::string_view text);
+
 // An http:// or https:// address with a host.
 bool IsServerAddress(std::string_view address);
 

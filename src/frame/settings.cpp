@@ -1,7 +1,6 @@
 #include "frame/settings.h"
 
 #include <algorithm>
-#include <charconv>
 
 #include "frame/command_line.h"
 #include "highscore/key_map.h"
@@ -72,14 +71,6 @@ std::optional<std::string> ParseName(std::string_view utf8) {
     return name;
 }
 
-std::optional<int> ParseScaleValue(std::string_view value) {
-    int scale = 0;
-    const auto [end, error] = std::from_chars(value.data(), value.data() + value.size(), scale);
-    if (error != std::errc() || end != value.data() + value.size()) return std::nullopt;
-    if (scale < SmallestScale || scale > LargestScale) return std::nullopt;
-    return scale;
-}
-
 // Applies one key's value; returns the problem, empty when it was taken.
 std::string ApplySetting(Settings& settings, std::string_view key, std::string_view value) {
     if (key == "server") {
@@ -95,7 +86,7 @@ std::string ApplySetting(Settings& settings, std::string_view key, std::string_v
         if (!name) return "name: mehr als 24 Zeichen oder Zeichen, die die Namenseingabe nicht kennt";
         settings.Name = std::move(name);
     } else if (key == "scale") {
-        const auto scale = ParseScaleValue(value);
+        const auto scale = ParseScale(value);
         if (!scale) return "scale: nur 1 bis 4";
         settings.Scale = scale;
     } else if (key == "fullscreen") {
