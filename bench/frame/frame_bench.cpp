@@ -6,7 +6,8 @@
 // service (it must run for the whole measurement).
 // With SDL's disk audio driver it also reports what the sound device wrote.
 // Needs a display (scripts/bench-frame, scripts/bench-game, scripts/bench-slow-service).
-// Usage: frame_bench [--play | --slow-service] PROBE [SECONDS]
+// Usage: frame_bench [--play | --slow-service] PROBE [SECONDS] [-- GAME_OPTION...]
+// (the game's options, such as --scale 2 or --fullscreen, go to the program in the probe)
 
 #include <fcntl.h>
 #include <signal.h>
@@ -169,6 +170,7 @@ struct Options {
     Mode Measured = Mode::Menu;
     const char* Probe = nullptr;
     double Seconds = 10.0;
+    std::vector<char*> GameOptions;
 };
 
 bool ParseOptions(int argc, char** argv, Options& options) {
@@ -182,8 +184,9 @@ bool ParseOptions(int argc, char** argv, Options& options) {
     }
     if (next >= argc) return false;
     options.Probe = argv[next++];
-    if (next < argc) options.Seconds = std::atof(argv[next++]);
-    return next == argc && options.Seconds > 0;
+    if (next < argc && std::string_view(argv[next]) != "--") options.Seconds = std::atof(argv[next++]);
+    if (next < argc && std::string_view(argv[next]) == "--") options.GameOptions.assign(argv + next + 1, argv + argc);
+    return options.Seconds > 0 && (next == argc || std::string_view(argv[next]) == "--");
 }
 
 bool ProbeEnded(pid_t pid) {
@@ -367,7 +370,7 @@ const char* MeasuredWhat(Mode mode) {
 int main(int argc, char** argv) {
     Options options;
     if (!ParseOptions(argc, argv, options)) {
-        std::fprintf(stderr, "usage: frame_bench [--play | --slow-service] PROBE [SECONDS]\n");
+        std::fprintf(stderr, "usage: frame_bench [--play | --slow-service] PROBE [SECONDS] [-- GAME_OPTION...]\n");
         return 2;
     }
     const bool play = options.Measured == Mode::Play;
@@ -380,11 +383,15 @@ int main(int argc, char** argv) {
     }
 
     char playArgument[] = "play";
-    char* childArgs[] = {const_cast<char*>(options.Probe), const_cast<char*>(logPath.c_str()),
-                         play ? playArgument : nullptr, nullptr};
+    char optionsFollow[] = "--";
+    std::vector<char*> childArgs = {const_cast<char*>(options.Probe), const_cast<char*>(logPath.c_str())};
+    if (play) childArgs.push_back(playArgument);
+    childArgs.push_back(optionsFollow);
+    childArgs.insert(childArgs.end(), options.GameOptions.begin(), options.GameOptions.end());
+    childArgs.push_back(nullptr);
     const std::uint64_t spawnedAt = NowNs();
     pid_t pid = 0;
-    if (posix_spawn(&pid, options.Probe, nullptr, nullptr, childArgs, environ) != 0) {
+    if (posix_spawn(&pid, options.Probe, nullptr, nullptr, childArgs.data(), environ) != 0) {
         std::perror("frame_bench: spawn");
         return 1;
     }

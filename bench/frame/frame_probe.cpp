@@ -1,6 +1,7 @@
 // The real program with a stopwatch on its frames; frame_bench reads the times. With
 // "play" a bot starts a game and plays it, standing in for the keyboard and the mouse.
-// Usage: zorblet-frame-probe LOG_FILE [play]   (the log is made by frame_bench, sized for the run)
+// Usage: zorblet-frame-probe LOG_FILE [play] [-- GAME_OPTION...]
+// (the log is made by frame_bench, sized for the run; the game's options follow "--")
 
 #include <fcntl.h>
 #include <sys/mman.h>
@@ -9,6 +10,7 @@
 
 #include <chrono>
 #include <cstdio>
+#include <span>
 #include <string_view>
 
 #include "frame/frame_record.h"
@@ -73,26 +75,34 @@ FrameLog* MapLog(const char* path) {
     return memory == MAP_FAILED ? nullptr : static_cast<FrameLog*>(memory);
 }
 
-int RunMenu(FrameLog& log) {
+using GameOptions = std::span<const char* const>;
+
+int RunMenu(FrameLog& log, GameOptions options) {
     FrameRecorder recorder(log, nullptr);
-    return zorblet::frame::RunProgram(&recorder);
+    return zorblet::frame::RunProgram(options, &recorder);
 }
 
-int RunPlayedGame(FrameLog& log) {
+int RunPlayedGame(FrameLog& log, GameOptions options) {
     zorblet::bench::StartingKeyboard keyboard;
     zorblet::bench::SteeringBot bot;
     FrameRecorder recorder(log, &bot);
-    return zorblet::frame::RunProgram(&recorder, {&keyboard, &bot});
+    return zorblet::frame::RunProgram(options, &recorder, {&keyboard, &bot});
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
-    const bool play = argc == 3 && std::string_view(argv[2]) == "play";
-    FrameLog* log = argc == 2 || play ? MapLog(argv[1]) : nullptr;
+    int next = 2;
+    const bool play = next < argc && std::string_view(argv[next]) == "play";
+    if (play) ++next;
+    const bool optionsFollow = next < argc && std::string_view(argv[next]) == "--";
+    if (optionsFollow) ++next;
+    FrameLog* log = argc >= 2 && (next == argc || optionsFollow) ? MapLog(argv[1]) : nullptr;
     if (log == nullptr) {
-        std::fprintf(stderr, "usage: zorblet-frame-probe LOG_FILE [play] (a log made by frame_bench)\n");
+        std::fprintf(stderr,
+                     "usage: zorblet-frame-probe LOG_FILE [play] [-- GAME_OPTION...] (a log made by frame_bench)\n");
         return 2;
     }
-    return play ? RunPlayedGame(*log) : RunMenu(*log);
+    const GameOptions options(argv + next, argv + argc);
+    return play ? RunPlayedGame(*log, options) : RunMenu(*log, options);
 }

@@ -7,6 +7,7 @@
 #include "platform/mouse.h"
 #include "platform/random.h"
 #include "platform/screen.h"
+#include "platform/settings_store.h"
 #include "sound/tone_effect.h"
 
 namespace zorblet::frame {
@@ -21,6 +22,7 @@ struct Devices {
     platform::Random& Random;
     sound::ToneStarter& Tones;
     highscore::HighscoreClient& Highscore;
+    platform::SettingsStore& Settings;
 };
 
 }  // namespace zorblet::frame

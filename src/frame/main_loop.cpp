@@ -57,12 +57,23 @@ void RunNameEntry(Game& game, Devices& devices) {
     if (!submitUrl) return;
     ConfirmName(game.Run.Mode);
     devices.Highscore.SubmitThenRefresh(*submitUrl);
+    devices.Settings.RememberName(game.Screen.PlayerName);
+}
+
+// F11 in any phase, after the other function keys.
+void HandleFullscreenKey(Game& game, Devices& devices) {
+    if (game.Machine.Keys.Released(platform::Key::F11)) {
+        devices.Settings.RememberFullscreen(devices.Screen.ToggleFullscreen());
+    }
 }
 
 // Input first: the keys of this frame, the function keys, the name field.
 FrameOutcome ReadKeys(Game& game, Devices& devices, world::Services& services) {
     game.Machine.Keys.Renew(devices.Keyboard);
+    const std::int32_t soundBefore = game.Run.SoundOn;
     if (HandleFunctionKeys(game, devices.Mouse, services) == FrameOutcome::EndProgram) return FrameOutcome::EndProgram;
+    if (game.Run.SoundOn != soundBefore) devices.Settings.RememberSound(game.Run.SoundOn != 0);
+    HandleFullscreenKey(game, devices);
     if (NameEntryOpen(game.Run.Mode)) RunNameEntry(game, devices);
     return FrameOutcome::Continue;
 }
@@ -158,10 +169,10 @@ FrameOutcome FetchFirstList(Devices& devices) {
 
 }  // namespace
 
-FrameOutcome StartUp(Game& game, Devices& devices, FrameObserver* observer) {
+FrameOutcome StartUp(Game& game, Devices& devices, FrameObserver* observer, const Remembered& remembered) {
     game.Screen.Names.Keys = highscore::BuildKeyMap();
     game.Machine.Fonts = render::CreateFonts(devices.Fonts);
-    game.Run.SoundOn = 1;
+    game.Run.SoundOn = remembered.SoundOn;
     game.Screen.Highscore = highscore::BoardView{};
     game.Machine.Fps.FpsStartTick = devices.Clock.Ticks();
     devices.Screen.Open();
@@ -174,7 +185,7 @@ FrameOutcome StartUp(Game& game, Devices& devices, FrameObserver* observer) {
     devices.Mouse.Read();
     game.Machine.Canvas.ClearScreen(0, 0, 0);
     PresentFrame(game, devices, observer);
-    game.Screen.PlayerName.clear();
+    game.Screen.PlayerName = remembered.PlayerName;
     devices.Clock.SleepMs(StartUpPauseMs);
     devices.Mouse.Release();
     devices.Highscore.RefreshBestOf();

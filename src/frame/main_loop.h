@@ -16,9 +16,16 @@ public:
     virtual void FrameWaitEnded() {}
 };
 
+// What the last run left for this one to start with.
+struct Remembered {
+    std::int32_t SoundOn = 1;
+    std::string PlayerName;  // Windows-1252; the text the first name entry starts with
+};
+
 // From the fonts to the first black frame: everything before the first frame of the loop.
 // Ends early, with EndProgram, when the window is closed while the first list is fetched.
-FrameOutcome StartUp(Game& game, Devices& devices, FrameObserver* observer = nullptr);
+FrameOutcome StartUp(Game& game, Devices& devices, FrameObserver* observer = nullptr,
+                     const Remembered& remembered = {});
 
 // One pass of the main loop.
 FrameOutcome RunFrame(Game& game, Devices& devices, FrameObserver* observer = nullptr);

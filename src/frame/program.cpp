@@ -1,32 +1,78 @@
 #include "frame/program.h"
 
 #include <cstdio>
+#include <cstdlib>
 #include <memory>
 
+#include "frame/command_line.h"
+#include "frame/settings_file.h"
 #include "highscore/highscore_client.h"
 #include "platform/curl_http_transport.h"
 #include "platform/platform_error.h"
 #include "platform/random.h"
 #include "platform/sdl_platform.h"
+#include "platform/small_file.h"
 #include "sound/tone_effects.h"
 
 namespace zorblet::frame {
 
-int RunProgram(FrameObserver* observer, const InputOverrides& overrides) {
+namespace {
+
+// What this run starts with, from the command line, the environment and the settings.
+struct StartChoices {
+    std::string Server;
+    platform::WindowShape Shape;
+    Remembered Last;
+};
+
+StartChoices ChooseStart(const RunOptions& options, const Settings& settings, std::string server) {
+    StartChoices choices;
+    choices.Server = std::move(server);
+    choices.Shape.Scale = options.Scale.value_or(settings.Scale.value_or(1));
+    choices.Shape.Fullscreen = options.Fullscreen || settings.Fullscreen.value_or(false);
+    choices.Last.SoundOn = settings.SoundOn.value_or(true) ? 1 : 0;
+    choices.Last.PlayerName = settings.Name.value_or("");
+    return choices;
+}
+
+int Play(const StartChoices& choices, SettingsFile& settings, FrameObserver* observer,
+         const InputOverrides& overrides) {
+    // Made in this order, undone in the reverse: the transfers stop before the network
+    // goes, and the platform shuts down last.
+    std::unique_ptr<platform::SdlPlatform> platform = platform::StartSdlPlatform(choices.Shape);
+    platform::SeededRandom random(platform->Clock.Ticks());
+    auto game = std::make_unique<Game>();
+    sound::ToneQueue tones(platform->Tones);
+    platform::Keyboard& keyboard = overrides.Keyboard != nullptr ? *overrides.Keyboard : platform->Keyboard;
+    platform::Mouse& mouse = overrides.Mouse != nullptr ? *overrides.Mouse : platform->Mouse;
+    platform::CurlHttpTransport http;
+    highscore::HighscoreClient highscore(http, platform->Clock, choices.Server);
+    Devices devices{platform->Screen, keyboard, mouse,      platform->Clock, *platform->Fonts,
+                    random,           tones,    highscore, settings};
+    if (StartUp(*game, devices, observer, choices.Last) == FrameOutcome::Continue) {
+        RunMainLoop(*game, devices, observer);
+    }
+    return 0;
+}
+
+}  // namespace
+
+int RunProgram(std::span<const char* const> arguments, FrameObserver* observer, const InputOverrides& overrides) {
+    const CommandLine commandLine = ParseCommandLine(arguments, ZORBLET_HIGHSCORE_SERVER);
+    if (!commandLine.Options) {
+        std::fputs(commandLine.Text.c_str(), commandLine.ExitCode == 0 ? stdout : stderr);
+        return commandLine.ExitCode;
+    }
+    SettingsFile settings(platform::SettingsFilePath(std::getenv("XDG_CONFIG_HOME"), std::getenv("HOME")));
+    const ServerChoice server = ChooseServer(commandLine.Options->Server, std::getenv("ZORBLET_HIGHSCORE_SERVER"),
+                                             settings.Values().Server, ZORBLET_HIGHSCORE_SERVER);
+    if (!server.Problem.empty()) {
+        std::fputs(server.Problem.c_str(), stderr);
+        return 2;
+    }
     try {
-        // Made in this order, undone in the reverse: the transfers stop before the network
-        // goes, and the platform shuts down last.
-        std::unique_ptr<platform::SdlPlatform> platform = platform::StartSdlPlatform();
-        platform::SeededRandom random(platform->Clock.Ticks());
-        auto game = std::make_unique<Game>();
-        sound::ToneQueue tones(platform->Tones);
-        platform::Keyboard& keyboard = overrides.Keyboard != nullptr ? *overrides.Keyboard : platform->Keyboard;
-        platform::Mouse& mouse = overrides.Mouse != nullptr ? *overrides.Mouse : platform->Mouse;
-        platform::CurlHttpTransport http;
-        highscore::HighscoreClient highscore(http, platform->Clock, ZORBLET_HIGHSCORE_SERVER);
-        Devices devices{platform->Screen, keyboard, mouse, platform->Clock, *platform->Fonts, random, tones, highscore};
-        if (StartUp(*game, devices, observer) == FrameOutcome::Continue) RunMainLoop(*game, devices, observer);
-        return 0;
+        return Play(ChooseStart(*commandLine.Options, settings.Values(), server.Address), settings, observer,
+                    overrides);
     } catch (const platform::PlatformError& error) {
         std::fprintf(stderr, "Zorblet: %s\n", error.what());
         return 1;

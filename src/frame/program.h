@@ -1,5 +1,7 @@
 #pragma once
 
+#include <span>
+
 #include "frame/main_loop.h"
 #include "platform/keyboard.h"
 #include "platform/mouse.h"
@@ -13,9 +15,12 @@ struct InputOverrides {
     platform::Mouse* Mouse = nullptr;
 };
 
-// The whole program on the machine's platform: start-up, the main loop, the end.
-// Returns the exit code: 0 when the program was ended, 1 when the platform cannot be
-// set up.
-int RunProgram(FrameObserver* observer = nullptr, const InputOverrides& overrides = {});
+// The whole program on the machine's platform: the command line and the settings file,
+// start-up, the main loop, the end. arguments leaves out the program's name.
+// Returns the exit code: 0 when the program was ended (or --help or --version answered),
+// 1 when the platform cannot be set up, 2 for bad input on the command line or in the
+// environment (told before any window opens).
+int RunProgram(std::span<const char* const> arguments, FrameObserver* observer = nullptr,
+               const InputOverrides& overrides = {});
 
 }  // namespace zorblet::frame

@@ -18,6 +18,7 @@ inline constexpr int F1 = 59;
 inline constexpr int F2 = 60;
 inline constexpr int F3 = 61;
 inline constexpr int F4 = 62;
+inline constexpr int F11 = 87;
 inline constexpr int KeypadEnter = 156;
 inline constexpr int Home = 199;
 inline constexpr int Left = 203;

@@ -19,6 +19,8 @@ public:
     virtual void Present(const std::uint32_t* pixels) = 0;
     // Takes the window's pending events; true when the user asked to close the window.
     virtual bool TakeCloseRequest() = 0;
+    // Switches between the window and desktop fullscreen; true when in fullscreen after it.
+    virtual bool ToggleFullscreen() = 0;
 };
 
 }  // namespace zorblet::platform

@@ -3,9 +3,11 @@
 #include <SDL2/SDL.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <cstring>
 #include <string>
 
+#include "platform/picture_scaling.h"
 #include "platform/platform_error.h"
 #include "platform/scan_codes.h"
 #include "platform/ttf_fonts.h"
@@ -35,6 +37,38 @@ bool HasVisibleDisplay() {
 
 bool IsCloseRequest(const SDL_Event& event) {
     return event.type == SDL_QUIT || (event.type == SDL_WINDOWEVENT && event.window.event == SDL_WINDOWEVENT_CLOSE);
+}
+
+// The window was uncovered or changed its size: what lies around the picture is drawn again.
+bool AsksForRepaint(const SDL_Event& event) {
+    return event.type == SDL_WINDOWEVENT &&
+           (event.window.event == SDL_WINDOWEVENT_EXPOSED || event.window.event == SDL_WINDOWEVENT_SIZE_CHANGED);
+}
+
+bool IsThirtyTwoBit(Uint32 format) {
+    return format == SDL_PIXELFORMAT_RGB888 || format == SDL_PIXELFORMAT_ARGB8888;
+}
+
+// Where the window may go: the display's usable area, else all of it; 0 x 0 when unknown.
+SDL_Rect UsableArea() {
+    SDL_Rect area{};
+    if (SDL_GetDisplayUsableBounds(0, &area) == 0 && area.w > 0 && area.h > 0) return area;
+    SDL_DisplayMode desktop{};
+    if (SDL_GetDesktopDisplayMode(0, &desktop) != 0) return {};
+    return {0, 0, desktop.w, desktop.h};
+}
+
+// The scale asked for, lowered with a warning when its window does not fit the screen.
+int ScaleThatFits(int wanted) {
+    if (wanted <= 1) return 1;
+    const SDL_Rect area = UsableArea();
+    if (area.w == 0) return wanted;
+    const int scale = FittingScale(wanted, area.w, area.h);
+    if (scale < wanted) {
+        std::fprintf(stderr, "Zorblet: ein %d-mal so großes Fenster passt nicht auf den Bildschirm (%dx%d); es wird %d-mal so groß.\n",
+                     wanted, area.w, area.h, scale);
+    }
+    return scale;
 }
 
 void CopyRows(const std::uint32_t* pixels, SDL_Surface* surface) {
@@ -76,9 +110,13 @@ SdlScreen::~SdlScreen() {
 void SdlScreen::Open() {
     SDL_DisplayMode desktop{};
     if (SDL_GetDesktopDisplayMode(0, &desktop) != 0) desktop.w = desktop.h = 0;
-    const int x = (desktop.w >> 1) - ScreenWidth / 2;
-    const int y = (desktop.h >> 1) - ScreenHeight / 2;
-    window_ = SDL_CreateWindow("Zorblet 1.00", x, y, ScreenWidth, ScreenHeight, SDL_WINDOW_SHOWN);
+    shape_.Scale = ScaleThatFits(shape_.Scale);
+    const int width = ScreenWidth * shape_.Scale;
+    const int height = ScreenHeight * shape_.Scale;
+    const int x = (desktop.w >> 1) - width / 2;
+    const int y = (desktop.h >> 1) - height / 2;
+    const Uint32 flags = SDL_WINDOW_SHOWN | (shape_.Fullscreen ? SDL_WINDOW_FULLSCREEN_DESKTOP : 0);
+    window_ = SDL_CreateWindow("Zorblet 1.00", x, y, width, height, flags);
     if (window_ == nullptr) {
         throw PlatformError(std::string("Das Fenster lässt sich nicht öffnen: ") + SDL_GetError());
     }
@@ -89,9 +127,41 @@ void SdlScreen::Present(const std::uint32_t* pixels) {
     SDL_Surface* surface = SDL_GetWindowSurface(window_);
     if (surface == nullptr) return;
     if (SDL_MUSTLOCK(surface) && SDL_LockSurface(surface) != 0) return;
-    CopyRows(pixels, surface);
+    // The window of scale 1 takes the picture as it always has.
+    const bool plain = surface->w == ScreenWidth && surface->h == ScreenHeight;
+    if (plain || !IsThirtyTwoBit(surface->format->format)) {
+        CopyRows(pixels, surface);
+        if (SDL_MUSTLOCK(surface)) SDL_UnlockSurface(surface);
+        SDL_UpdateWindowSurface(window_);
+        return;
+    }
+    PresentEnlarged(pixels, surface);
+}
+
+void SdlScreen::PresentEnlarged(const std::uint32_t* pixels, SDL_Surface* surface) {
+    const Placement placement = PlacePicture(surface->w, surface->h);
+    const bool whole = repaintAll_ || surface != enlargedSurface_;
+    if (whole) std::memset(surface->pixels, 0, static_cast<std::size_t>(surface->pitch) * surface->h);
+    DrawEnlarged(pixels, placement, static_cast<std::uint8_t*>(surface->pixels), surface->pitch);
     if (SDL_MUSTLOCK(surface)) SDL_UnlockSurface(surface);
-    SDL_UpdateWindowSurface(window_);
+    // Once the black around it is on screen, only the picture changes.
+    const SDL_Rect picture{placement.Left, placement.Top, ScreenWidth * placement.Factor,
+                           ScreenHeight * placement.Factor};
+    if (whole) {
+        SDL_UpdateWindowSurface(window_);
+    } else {
+        SDL_UpdateWindowSurfaceRects(window_, &picture, 1);
+    }
+    enlargedSurface_ = surface;
+    repaintAll_ = false;
+}
+
+bool SdlScreen::ToggleFullscreen() {
+    if (window_ == nullptr) return false;
+    const bool fullscreen = (SDL_GetWindowFlags(window_) & SDL_WINDOW_FULLSCREEN_DESKTOP) == SDL_WINDOW_FULLSCREEN_DESKTOP;
+    if (SDL_SetWindowFullscreen(window_, fullscreen ? 0 : SDL_WINDOW_FULLSCREEN_DESKTOP) != 0) return fullscreen;
+    repaintAll_ = true;
+    return !fullscreen;
 }
 
 bool SdlScreen::TakeCloseRequest() {
@@ -100,6 +170,7 @@ bool SdlScreen::TakeCloseRequest() {
     SDL_Event event;
     while (SDL_PeepEvents(&event, 1, SDL_GETEVENT, SDL_FIRSTEVENT, SDL_LASTEVENT) > 0) {
         closeRequested = closeRequested || IsCloseRequest(event);
+        repaintAll_ = repaintAll_ || AsksForRepaint(event);
     }
     return closeRequested;
 }
@@ -157,8 +228,9 @@ void SdlPlatform::ShutDown() {
     SDL_Quit();
 }
 
-std::unique_ptr<SdlPlatform> StartSdlPlatform() {
+std::unique_ptr<SdlPlatform> StartSdlPlatform(const WindowShape& shape) {
     auto platform = std::make_unique<SdlPlatform>();
+    platform->Screen.SetShape(shape);
     platform->Fonts = std::make_unique<TtfFontLoader>();
     platform->Tones.Open();
     return platform;

@@ -12,8 +12,16 @@
 #include "platform/sdl_tone_generator.h"
 
 struct SDL_Window;
+struct SDL_Surface;
 
 namespace zorblet::platform {
+
+// How the window opens: its scale (1 to 4; lowered to fit the screen) and whether it
+// starts in desktop fullscreen.
+struct WindowShape {
+    int Scale = 1;
+    bool Fullscreen = false;
+};
 
 class SdlScreen final : public Screen {
 public:
@@ -22,15 +30,26 @@ public:
     SdlScreen(const SdlScreen&) = delete;
     SdlScreen& operator=(const SdlScreen&) = delete;
 
+    // Takes effect at Open.
+    void SetShape(const WindowShape& shape) { shape_ = shape; }
     void Open() override;
     void Present(const std::uint32_t* pixels) override;
     bool TakeCloseRequest() override;
+    bool ToggleFullscreen() override;
 
     bool HasInputFocus() const;
     void Close();
 
 private:
+    // The picture on a window or screen larger than it, the rest black.
+    void PresentEnlarged(const std::uint32_t* pixels, SDL_Surface* surface);
+
     SDL_Window* window_ = nullptr;
+    WindowShape shape_;
+    // The surface last drawn into enlarged, and whether all of it must be drawn again
+    // (black around the picture) because it is new or the window was uncovered.
+    SDL_Surface* enlargedSurface_ = nullptr;
+    bool repaintAll_ = true;
 };
 
 class SdlKeyboard final : public Keyboard {
@@ -77,6 +96,6 @@ private:
 // Initialises SDL's video and event layers, the font layer and the sound device (silent
 // when there is none); the window opens later.
 // Throws PlatformError with a message for the player when something is missing.
-std::unique_ptr<SdlPlatform> StartSdlPlatform();
+std::unique_ptr<SdlPlatform> StartSdlPlatform(const WindowShape& shape = {});
 
 }  // namespace zorblet::platform

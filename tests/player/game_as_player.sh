@@ -2,7 +2,8 @@
 # Plays one game of the real program under Xvfb as a player would: starts it with F2,
 # watches the countdown and the falling ball, steers the paddle with the mouse, fires a
 # shot, lets three balls drop, types a name for the highscore list on the physical keys
-# of a German keyboard, finds it in the real service's list, and ends the program.
+# of a German keyboard, finds it in the real service's list, and ends the program; then
+# finds the name waiting in the next run's name entry.
 # Usage: game_as_player.sh ZORBLET WINDOW_PIXELS
 set -euo pipefail
 
@@ -229,13 +230,16 @@ moved=$((paddle_after - paddle_before))
 
 # With the paddle kept at the left wall the balls drop past it until the menu comes back;
 # the HUD has counted the lives 0, 3, 2, 1, 0.
-deadline=$((SECONDS + 60))
-until menu_shown; do
-    xdotool mousemove_relative -- -150 0
-    look_and_count_lives
-    game_runs || fail "the game ended during play: $(cat "$work/game.err")"
-    [ "$SECONDS" -lt "$deadline" ] || fail "no game over with the paddle out of the ball's way"
-done
+lose_every_ball() {
+    local deadline=$((SECONDS + 60))
+    until menu_shown; do
+        xdotool mousemove_relative -- -150 0
+        look_and_count_lives
+        game_runs || fail "the game ended during play: $(cat "$work/game.err")"
+        [ "$SECONDS" -lt "$deadline" ] || fail "no game over with the paddle out of the ball's way"
+    done
+}
+lose_every_ball
 wait_until "the lives in the HUD to read as before the game" lives_back_to_first
 lives_noted 5 || fail "the lives in the HUD went through ${#lives_seen[@]} figures, not 0, 3, 2, 1, 0"
 countdown_shown && fail "a countdown digit over the menu"
@@ -349,6 +353,16 @@ wait_until "the name J\xF6rg in the service's best-of table" name_stored
 look
 menu_shown || fail "the menu vanished after the game over"
 [ -n "$(ball_centre)" ] || fail "no ball in the demonstration after the game"
+end_with_escape
+
+# The confirmed name is remembered, in UTF-8, and the next run's name entry starts with it.
+grep -qx 'name = Jörg' "$settings_file" || fail "the name is not in the settings file: $(cat "$settings_file")"
+start_game
+wait_until "the menu of the next run" menu_shown
+tap_until F2 "the countdown of the next run's game" countdown_looked_at
+lose_every_ball
+wait_until "the player's row of the next name entry" player_row_shown
+name_cells_are 4 || fail "the next name entry does not start with J\xF6rg: $(name_cells) cells"
 end_with_escape
 
 echo "player game test passed"

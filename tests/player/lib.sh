@@ -6,6 +6,9 @@
 TEXT_COLOUR='#9B37FF'
 work=$(mktemp -d)
 pids=()
+# The game keeps its settings here, not in the home folder of whoever runs the tests.
+export XDG_CONFIG_HOME="$work/config"
+settings_file="$XDG_CONFIG_HOME/zorblet/zorblet.conf"
 
 # shellcheck source=../../scripts/lib/local_service.sh
 source "$(dirname "${BASH_SOURCE[0]}")/../../scripts/lib/local_service.sh"
@@ -26,8 +29,8 @@ fail() {
     exit 1
 }
 
-start_display() {
-    Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp -noreset 3>"$work/display" 2>/dev/null &
+start_display() {  # [screen size, 1280x1024 unless given]
+    Xvfb -displayfd 3 -screen 0 "${1:-1280x1024}x24" -nolisten tcp -noreset 3>"$work/display" 2>/dev/null &
     pids+=($!)
     for _ in $(seq 100); do [ -s "$work/display" ] && break; sleep 0.1; done
     [ -s "$work/display" ] || fail "Xvfb did not start"
@@ -45,8 +48,8 @@ start_highscore_service() {
     fail "the highscore service did not start at $ZORBLET_TEST_SERVER_URL (is the port taken?): $(cat "$work/service.log")"
 }
 
-start_game() {
-    SDL_AUDIODRIVER=dummy "$GAME" 2>"$work/game.err" &
+start_game() {  # [game option...]
+    SDL_AUDIODRIVER=dummy "$GAME" "$@" 2>"$work/game.err" &
     game_pid=$!
     pids+=("$game_pid")
     window=$(timeout 30 xdotool search --sync --name '^Zorblet 1\.00$' | head -1) || fail "no window appeared"
@@ -112,9 +115,10 @@ end_with_escape() {
     expect_exit_code 0
 }
 
-screenshot() {
+screenshot() {  # [size of the window's picture, 600 unless given]
+    local size=${1:-600}
     import -window root "$work/root.png"
-    convert "$work/root.png" -crop "600x600+$win_x+$win_y" +repage "$work/window.png"
+    convert "$work/root.png" -crop "${size}x$size+$win_x+$win_y" +repage "$work/window.png"
 }
 
 # The text colour's pixels in rows top..top+height-1 (and columns left..left+width-1,
@@ -145,4 +149,16 @@ expect_text() {  # band top, height, what it is
 
 expect_no_text() {
     no_text_shown "$1" "$2" || fail "text where $3 should not be (rows $1+$2)"
+}
+
+# The width of the text in a band of the window's last screenshot, 0 when there is none.
+text_width() {  # band top, height
+    local count min max
+    read -r count min max < <(text_in_band "$1" "$2")
+    [ "$count" -gt 0 ] && echo $((max - min)) || echo 0
+}
+
+# A free TCP port on the loopback address.
+free_port() {
+    python3 -c 'import socket; s = socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])'
 }

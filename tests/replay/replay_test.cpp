@@ -184,6 +184,10 @@ public:
             std::this_thread::sleep_for(std::chrono::microseconds(100));
         return false;
     }
+    bool ToggleFullscreen() override {
+        log_.Add("fullscreen");
+        return false;
+    }
 
 private:
     ReplayLog& log_;
@@ -243,7 +247,7 @@ struct ReplayMachine {
           mouse(input, screen, log),
           tones(screen, log),
           highscore(http, transferClock, "http://scores.invalid/"),
-          devices{screen, keyboard, mouse, clock, fonts, random, tones, highscore} {
+          devices{screen, keyboard, mouse, clock, fonts, random, tones, highscore, settings} {
         screen.Highscore = &highscore;
         clock.ReadCost = 1'000;  // the frame wait polls the counter at the end
     }
@@ -262,6 +266,7 @@ struct ReplayMachine {
     ReplayMouse mouse;
     ReplayTones tones;
     highscore::HighscoreClient highscore;
+    testing::RecordingSettings settings;
     Devices devices;
     Game game;
 };

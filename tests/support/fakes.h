@@ -3,6 +3,8 @@
 
 #include <cstdint>
 #include <memory>
+#include <string>
+#include <string_view>
 #include <vector>
 
 #include "platform/clock.h"
@@ -11,6 +13,7 @@
 #include "platform/mouse.h"
 #include "platform/random.h"
 #include "platform/screen.h"
+#include "platform/settings_store.h"
 
 namespace zorblet::testing {
 
@@ -73,9 +76,32 @@ public:
     bool Opened = false;
     int Presents = 0;
     bool CloseRequested = false;
+    bool Fullscreen = false;
     void Open() override { Opened = true; }
     void Present(const std::uint32_t*) override { ++Presents; }
     bool TakeCloseRequest() override { return CloseRequested; }
+    bool ToggleFullscreen() override { return Fullscreen = !Fullscreen; }
+};
+
+// Keeps the last remembered choices, as a settings file would for the next run.
+class RecordingSettings final : public platform::SettingsStore {
+public:
+    std::string Name;  // Windows-1252
+    int SoundOn = -1;  // -1: never remembered
+    int Fullscreen = -1;
+    int Writes = 0;
+    void RememberName(std::string_view name) override {
+        Name = name;
+        ++Writes;
+    }
+    void RememberSound(bool on) override {
+        SoundOn = on ? 1 : 0;
+        ++Writes;
+    }
+    void RememberFullscreen(bool on) override {
+        Fullscreen = on ? 1 : 0;
+        ++Writes;
+    }
 };
 
 class FixedRandom final : public platform::Random {

@@ -93,14 +93,14 @@ TEST_F(FramePacerTest, WaitsEndMoreThanOnePeriodApartWithoutPollingThePeriod) {
         clock.Reads = 0;
         clock.SleepTargets.clear();
         pacer.WaitForFramePeriod(clock);
-        // One sleep, ending a quarter millisecond before the deadline; the rest is polled.
+        // One sleep, ending a tenth of a millisecond before the deadline; the rest is polled.
         const std::uint64_t deadline = previousEnd + pacer.Period() + 1;
-        EXPECT_EQ(clock.SleepTargets, std::vector<std::uint64_t>{deadline - 250'000}) << frame;
+        EXPECT_EQ(clock.SleepTargets, std::vector<std::uint64_t>{deadline - 100'000}) << frame;
         const std::uint64_t spacing = clock.Now - previousEnd;
         EXPECT_GT(spacing, pacer.Period()) << frame;
         EXPECT_LT(spacing, pacer.Period() + 20'000) << "ends within 20 us of the deadline, frame " << frame;
-        // Only the last quarter millisecond is polled, at 1 us a read: not the 4 ms left.
-        EXPECT_LT(clock.Reads, 400) << frame;
+        // Only the last tenth of a millisecond is polled, at 1 us a read: not the 4 ms left.
+        EXPECT_LT(clock.Reads, 150) << frame;
         previousEnd = clock.Now;
     }
 }

@@ -50,7 +50,8 @@ protected:
         highscore =
             std::make_unique<highscore::HighscoreClient>(transport, transferClock, "http://scores.invalid/", resends);
         devices = std::make_unique<Devices>(
-            Devices{platform->Screen, keyboard, mouse, platform->Clock, *platform->Fonts, random, tones, *highscore});
+            Devices{platform->Screen, keyboard, mouse, platform->Clock, *platform->Fonts, random, tones, *highscore,
+                    settings});
     }
     void TearDown() override {
         game.reset();
@@ -86,6 +87,7 @@ protected:
     testing::ScriptedKeyboard keyboard;
     testing::RecordingMouse mouse;
     testing::FixedRandom random;
+    testing::RecordingSettings settings;
     testing::RecordingToneStarter tones;
     testing::AnsweringTransport http;
     std::unique_ptr<highscore::HighscoreClient> highscore;
@@ -206,6 +208,38 @@ TEST_F(HeadlessLoopTest, F3SilencesTheEffectsStartedAfterItUntilItIsPressedAgain
     TapKey(Key::F3);
     TapKey(Key::F2);
     EXPECT_EQ(tones.Starts.back(), (EffectStart{ToneEffect::Beep, 440})) << "the next countdown is heard";
+}
+
+TEST_F(HeadlessLoopTest, TheLastRunsChoicesStartThisOneAndItsOwnAreRemembered) {
+    StartUp(*game, *devices, &observer, {.SoundOn = 0, .PlayerName = "J\xF6rg"});
+    EXPECT_EQ(game->Run.SoundOn, 0) << "sound off, as remembered";
+    EXPECT_EQ(settings.Writes, 0) << "starting writes nothing";
+    TapKey(Key::F3);
+    EXPECT_EQ(settings.SoundOn, 1);
+    TapKey(Key::F11);
+    EXPECT_EQ(settings.Fullscreen, 1);
+    TapKey(Key::F11);
+    EXPECT_EQ(settings.Fullscreen, 0);
+
+    TapKey(Key::F2);
+    game->Run.Mode.Lives = 1;
+    game->Run.Mode.Countdown = 0;
+    game->Run.Mode.Now = Phase::Playing;
+    game->Run.World.BallY = 700.0f;
+    RunFrames(1);
+    ASSERT_TRUE(NameEntryOpen(game->Run.Mode));
+    EXPECT_EQ(game->Screen.Names.Input.EditText, "J\xF6rg") << "the name entry starts with the remembered name";
+    TapKey(Key::F11);  // in the name entry too, without typing anything
+    EXPECT_EQ(settings.Fullscreen, 1);
+    EXPECT_EQ(game->Screen.Names.Input.EditText, "J\xF6rg");
+    TapKey(30);  // a
+    EXPECT_EQ(settings.Name, "") << "nothing is remembered before Enter";
+    TapKey(Key::Enter);
+    EXPECT_FALSE(NameEntryOpen(game->Run.Mode));
+    EXPECT_EQ(settings.Name, "J\xF6rga");
+    EXPECT_EQ(settings.Writes, 5);
+    RunFrames(5);
+    for (int frame = 0; frame < 10 * FrameRate && devices->Highscore.Busy(); ++frame) RunFrames(1);
 }
 
 TEST_F(HeadlessLoopTest, ClosingTheWindowDuringTheFirstFetchEndsTheProgramAtOnce) {

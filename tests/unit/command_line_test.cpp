@@ -1,0 +1,132 @@
+// The command line: every option, every bad input with its exit code, and the order in
+// which the highscore address is chosen.
+
+#include "frame/command_line.h"
+
+#include <gtest/gtest.h>
+
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace zorblet::frame {
+namespace {
+
+constexpr std::string_view Compiled = "http://127.0.0.1:8080/";
+
+CommandLine Parse(std::vector<const char*> arguments) {
+    return ParseCommandLine(arguments, Compiled);
+}
+
+struct RunCase {
+    std::vector<const char*> Arguments;
+    std::optional<std::string> Server;
+    std::optional<int> Scale;
+    bool Fullscreen;
+};
+
+TEST(CommandLine, OptionsToRunWith) {
+    const RunCase cases[] = {
+        {{}, std::nullopt, std::nullopt, false},
+        {{"--server", "http://scores.example/zorblet/"}, "http://scores.example/zorblet/", std::nullopt, false},
+        {{"--server=https://scores.example"}, "https://scores.example", std::nullopt, false},
+        {{"--server", "http://[::1]:8080"}, "http://[::1]:8080", std::nullopt, false},
+        {{"--server", "http://user@host:1/x?y"}, "http://user@host:1/x?y", std::nullopt, false},
+        {{"--scale", "1"}, std::nullopt, 1, false},
+        {{"--scale=4", "--fullscreen"}, std::nullopt, 4, true},
+        {{"--fullscreen", "--scale", "2", "--server", "http://a", "--scale", "3"}, "http://a", 3, true},
+    };
+    for (const RunCase& c : cases) {
+        const CommandLine line = Parse(c.Arguments);
+        ASSERT_TRUE(line.Options) << line.Text;
+        EXPECT_EQ(line.Options->Server, c.Server);
+        EXPECT_EQ(line.Options->Scale, c.Scale);
+        EXPECT_EQ(line.Options->Fullscreen, c.Fullscreen);
+        EXPECT_EQ(line.ExitCode, 0);
+    }
+}
+
+TEST(CommandLine, HelpAndVersionAnswerOnStdoutWithExitCodeZero) {
+    const CommandLine help = Parse({"--scale", "2", "--help", "--bogus"});
+    EXPECT_FALSE(help.Options);
+    EXPECT_EQ(help.ExitCode, 0);
+    for (const char* option : {"--server URL", "--scale N", "--fullscreen", "--version", "--help"}) {
+        EXPECT_NE(help.Text.find(std::string("  ") + option), std::string::npos) << option;
+    }
+    EXPECT_NE(help.Text.find("Aufruf: zorblet"), std::string::npos);
+    EXPECT_NE(help.Text.find(Compiled), std::string::npos) << "the address compiled in";
+    EXPECT_NE(help.Text.find("zorblet.conf"), std::string::npos);
+
+    const CommandLine version = Parse({"--version"});
+    EXPECT_FALSE(version.Options);
+    EXPECT_EQ(version.Text, "Zorblet 1.00\n");
+    EXPECT_EQ(version.ExitCode, 0);
+}
+
+struct BadCase {
+    std::vector<const char*> Arguments;
+    std::string Says;  // a part of the message
+};
+
+TEST(CommandLine, BadInputGetsOneGermanLineAndExitCodeTwo) {
+    const BadCase cases[] = {
+        {{"--sound"}, "unbekannte Option „--sound“"},
+        {{"-h"}, "unbekannte Option „-h“"},
+        {{"spiel"}, "unbekannte Option „spiel“"},
+        {{"--fullscreen=yes"}, "unbekannte Option"},
+        {{"--server"}, "der Option --server fehlt ihr Wert"},
+        {{"--scale"}, "der Option --scale fehlt ihr Wert"},
+        {{"--server", "ftp://scores.example/"}, "„ftp://scores.example/“ ist keine Adresse"},
+        {{"--server", "scores.example"}, "keine Adresse"},
+        {{"--server", "http://"}, "keine Adresse"},
+        {{"--server", "https:///list/"}, "keine Adresse"},
+        {{"--server", "http://:8080/"}, "keine Adresse"},
+        {{"--server", "http://a b/"}, "keine Adresse"},
+        {{"--server="}, "keine Adresse"},
+        {{"--scale", "0"}, "die Vergrößerung „0“"},
+        {{"--scale", "5"}, "die Vergrößerung „5“"},
+        {{"--scale", "-1"}, "die Vergrößerung"},
+        {{"--scale", "2x"}, "die Vergrößerung"},
+        {{"--scale="}, "die Vergrößerung"},
+    };
+    for (const BadCase& c : cases) {
+        const CommandLine line = Parse(c.Arguments);
+        EXPECT_FALSE(line.Options) << c.Says;
+        EXPECT_EQ(line.ExitCode, 2) << c.Says;
+        EXPECT_NE(line.Text.find(c.Says), std::string::npos) << line.Text;
+        EXPECT_TRUE(line.Text.starts_with("zorblet: ")) << line.Text;
+        EXPECT_EQ(line.Text.find('\n'), line.Text.size() - 1) << "one line: " << line.Text;
+    }
+}
+
+struct AddressCase {
+    std::string Name;
+    std::optional<std::string> CommandLine;
+    const char* Environment;
+    std::optional<std::string> Settings;
+    std::string Chosen;  // empty: refused
+};
+
+TEST(CommandLine, TheAddressComesFromTheCommandLineTheEnvironmentTheSettingsThenTheBuild) {
+    const AddressCase cases[] = {
+        {"all four: the command line", "http://cli/", "http://env/", "http://file/", "http://cli/"},
+        {"no option: the environment", std::nullopt, "http://env/", "http://file/", "http://env/"},
+        {"an empty variable counts as unset", std::nullopt, "", "http://file/", "http://file/"},
+        {"only the file", std::nullopt, nullptr, "http://file/", "http://file/"},
+        {"nothing given: the build's", std::nullopt, nullptr, std::nullopt, std::string(Compiled)},
+        {"a bad variable is refused", std::nullopt, "file:///etc/passwd", "http://file/", ""},
+        {"the option wins over a bad variable", "https://cli/", "nonsense", std::nullopt, "https://cli/"},
+    };
+    for (const AddressCase& c : cases) {
+        const ServerChoice choice = ChooseServer(c.CommandLine, c.Environment, c.Settings, Compiled);
+        EXPECT_EQ(choice.Address, c.Chosen) << c.Name;
+        if (c.Chosen.empty()) {
+            EXPECT_NE(choice.Problem.find("ZORBLET_HIGHSCORE_SERVER"), std::string::npos) << c.Name;
+        } else {
+            EXPECT_EQ(choice.Problem, "") << c.Name;
+        }
+    }
+}
+
+}  // namespace
+}  // namespace zorblet::frame
