@@ -131,7 +131,7 @@ void WriteEntries(const std::vector<const CopiedEntry*>& entries, const Snapshot
             records.push_back(std::to_string(copied.id));
             records.push_back(redis::EncodeEntry(copied.entry));
             if (snapshot.removed.contains(copied.id)) continue;
-            ranks.insert(ranks.end(), {"0", redis::RankMember(copied.entry.points, copied.id)});
+            ranks.insert(ranks.end(), {"0", redis::ListedMember(copied.id, copied.entry)});
             names.insert(names.end(), {"0", redis::NameMember(copied.entry.name, copied.entry.points, copied.id)});
         }
         std::vector<std::vector<std::string>> commands{records};

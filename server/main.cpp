@@ -89,10 +89,16 @@ OpenedList OpenSqliteList(const ServerOptions& options) {
 }
 
 // The password stays off the command line, where every user of the machine could read it.
-RedisLink::Settings ConnectionTo(const RedisAddress& address) {
+// A serving instance gives Redis a second, so that a stalled Redis is answered 503 soon.
+RedisLink::Settings ConnectionTo(const RedisAddress& address,
+                                 std::chrono::milliseconds timeout = std::chrono::milliseconds(1000)) {
     const char* password = std::getenv("ZORBLET_REDIS_PASSWORD");
-    return {address, password != nullptr ? password : "", std::chrono::milliseconds(1000)};
+    return {address, password != nullptr ? password : "", timeout};
 }
+
+// A copy writes its batches with every write synced to disk: on a busy machine one batch
+// may take Redis longer than the second a serving instance allows.
+constexpr std::chrono::milliseconds CopyTimeout{30000};
 
 OpenedList OpenRedisList(const ServerOptions& options) {
     auto board = std::make_unique<RedisScoreBoard>(
@@ -119,7 +125,7 @@ void AnnounceStart(const ServerOptions& options, int port, const OpenedList& lis
 
 int CopyToRedis(const ServerOptions& options) {
     const std::filesystem::path database = options.database.empty() ? FindDefaultDatabase() : options.database;
-    RedisLink link(ConnectionTo(*options.copy_to), {});
+    RedisLink link(ConnectionTo(*options.copy_to, CopyTimeout), {});
     if (!link.Serves()) throw StorageError("Redis at " + options.copy_to->Describe() + " does not answer");
     const CopyReport report = CopyListToRedis(database, link);
     std::fprintf(stderr, "zorblet-highscore-server: %s: %lld entries, %lld removed, %lld log lines from %s\n",

@@ -3,6 +3,7 @@
 #include <hiredis/hiredis.h>
 
 #include <algorithm>
+#include <limits>
 
 #include "name_index.h"
 #include "redis_score_board.h"
@@ -37,6 +38,13 @@ redis::MemberKey DecodeMember(const redisReply& member) {
     return *key;
 }
 
+// The ZRANGE ... BYLEX bound just past the entries with at least `points`: the first 8
+// characters of the members of `points - 1`; none come after the lowest points.
+std::string BoundBelow(std::int32_t points) {
+    if (points == std::numeric_limits<std::int32_t>::min()) return "+";
+    return "(" + redis::RankMember(points - 1, 0).substr(0, 8);
+}
+
 }  // namespace
 
 struct RedisRankedView::Answer {
@@ -44,24 +52,31 @@ struct RedisRankedView::Answer {
     const redisReply& Result(std::size_t index) const { return ArrayElement(*reply, 2 + index); }
 };
 
-RedisRankedView::Answer RedisRankedView::Ask(std::vector<std::string> operations) const {
-    Answer answer{board_.Read(operations)};
+RedisRankedView::Answer RedisRankedView::Keep(RedisReply reply) const {
+    Answer answer{std::move(reply)};
     if (!count_) {
+        const redisReply& version = ArrayElement(*answer.reply, 1);
         count_ = IntegerOf(ArrayElement(*answer.reply, 0));
-        version_ = static_cast<std::uint64_t>(IntegerOf(ArrayElement(*answer.reply, 1)));
+        version_ = IsNil(version) ? 0 : static_cast<std::uint64_t>(IntegerOf(version));
     }
     return answer;
 }
 
-// {first, member, entry, ...}: ranks from first on.
-void RedisRankedView::KeepRows(const redisReply& rows, std::size_t from) const {
-    const std::size_t size = ArraySize(rows);
-    if (size < from + 1 || (size - from - 1) % 2 != 0) ThrowMalformed();
-    std::int64_t rank = IntegerOf(ArrayElement(rows, from));
-    for (std::size_t i = from + 1; i < size; i += 2, ++rank) {
-        const redis::MemberKey key = DecodeMember(ArrayElement(rows, i));
-        redis::StoredEntry entry = DecodeRecord(ArrayElement(rows, i + 1));
-        ranks_[rank] = Row{key.id, key.points, std::move(entry.name), std::move(entry.date), entry.stored_at};
+RedisRankedView::Answer RedisRankedView::Ask(std::vector<std::string> operations) const {
+    return Keep(board_.Read(operations));
+}
+
+RedisRankedView::Answer RedisRankedView::AskAtOnce(const std::vector<std::vector<std::string>>& reads) const {
+    return Keep(board_.ReadAtOnce(reads));
+}
+
+void RedisRankedView::KeepRows(const redisReply& members, std::int64_t first, std::int64_t step) const {
+    std::int64_t rank = first;
+    for (std::size_t i = 0; i < ArraySize(members); ++i, rank += step) {
+        std::optional<redis::ListedEntry> listed = redis::ParseListedMember(TextOf(ArrayElement(members, i)));
+        if (!listed) ThrowMalformed();
+        redis::StoredEntry& entry = listed->entry;
+        ranks_[rank] = Row{listed->key.id, entry.points, std::move(entry.name), std::move(entry.date), entry.stored_at};
     }
 }
 
@@ -77,14 +92,18 @@ void RedisRankedView::VisitPlaced(const redisReply& triples, std::size_t from, c
 }
 
 void RedisRankedView::LoadHead() const {
-    const Answer answer = Ask({"R", "1", std::to_string(HeadRanks), "T", std::to_string(TailRanks)});
-    KeepRows(answer.Result(0), 0);
-    KeepRows(answer.Result(1), 0);
+    const std::string& ranks = board_.keys().ranks;
+    const Answer answer = AskAtOnce({{"ZRANGE", ranks, "0", std::to_string(HeadRanks - 1)},
+                                     {"ZRANGE", ranks, std::to_string(-TailRanks), "-1"}});
+    const auto tail = static_cast<std::int64_t>(ArraySize(answer.Result(1)));
+    if (tail > *count_) ThrowMalformed();
+    KeepRows(answer.Result(0), 1);
+    KeepRows(answer.Result(1), *count_ - tail + 1);
 }
 
 void RedisRankedView::LoadRanks(std::int64_t first, std::int64_t last) const {
-    const Answer answer = Ask({"R", std::to_string(first), std::to_string(last)});
-    KeepRows(answer.Result(0), 0);
+    const Answer answer = AskAtOnce({{"ZRANGE", board_.keys().ranks, std::to_string(first - 1), std::to_string(last - 1)}});
+    KeepRows(answer.Result(0), first);
 }
 
 std::int64_t RedisRankedView::CountEntries() const {
@@ -97,13 +116,19 @@ std::uint64_t RedisRankedView::Version() const {
     return version_;
 }
 
+// The place and the rows before and after it, as of one moment.
 std::int64_t RedisRankedView::FindPlace(std::int32_t points) const {
     if (const auto known = places_.find(points); known != places_.end()) return known->second;
-    const Answer answer = Ask({"P", std::to_string(points), std::to_string(RanksAroundPlace),
-                               std::to_string(RanksAroundPlace)});
-    const redisReply& result = answer.Result(0);
-    const std::int64_t place = IntegerOf(ArrayElement(result, 0));
-    KeepRows(result, 1);
+    const std::string& ranks = board_.keys().ranks;
+    const std::string bound = BoundBelow(points);
+    const Answer answer = AskAtOnce({{"ZLEXCOUNT", ranks, "-", bound},
+                                     {"ZRANGE", ranks, bound, "-", "BYLEX", "REV", "LIMIT", "0",
+                                      std::to_string(RanksAroundPlace)},
+                                     {"ZRANGE", ranks, bound, "+", "BYLEX", "LIMIT", "0",
+                                      std::to_string(RanksAroundPlace + 1)}});
+    const std::int64_t place = IntegerOf(answer.Result(0)) + 1;
+    KeepRows(answer.Result(1), place - 1, -1);
+    KeepRows(answer.Result(2), place);
     places_[points] = place;
     return place;
 }

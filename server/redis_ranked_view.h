@@ -6,17 +6,17 @@
 #include <string>
 #include <vector>
 
+#include "redis_link.h"
 #include "score_board.h"
 
-struct redisReply;
 
 namespace zorblet::server {
 
 class RedisScoreBoard;
 
-// The list in Redis as one request sees it. Each call asks the read script for what it
-// needs and for the rows a request usually wants next (the top, the bottom, the rows
-// around a place), and keeps what came back: the game's two reads take one round trip.
+// The list in Redis as one request sees it. Each call asks for what it needs and for the
+// rows a request usually wants next (the top, the bottom, the rows around a place), and
+// keeps what came back: the game's two reads take one round trip of native commands.
 // Calls after the first may see entries stored meanwhile. Throws StorageError.
 class RedisRankedView final : public RankedView {
 public:
@@ -44,12 +44,16 @@ private:
         RankedEntry Describe() const { return {id, points, name, date, stored_at}; }
     };
 
-    // Runs the operations; the reply's results follow the count and the version.
+    // A reply of the read script or of ReadAtOnce: its results follow the count and the
+    // version, which the first answer sets for the whole view.
     struct Answer;
     Answer Ask(std::vector<std::string> operations) const;
+    Answer AskAtOnce(const std::vector<std::vector<std::string>>& reads) const;
+    Answer Keep(RedisReply reply) const;
     void LoadHead() const;
     void LoadRanks(std::int64_t first, std::int64_t last) const;
-    void KeepRows(const redisReply& rows, std::size_t from) const;
+    // Keeps the ranks set's members as the rows of ranks first, first + step, ...
+    void KeepRows(const redisReply& members, std::int64_t first, std::int64_t step = 1) const;
     // Visits {place, member, entry} triples from `from` on while `visit` returns true.
     static void VisitPlaced(const redisReply& triples, std::size_t from, const PlaceVisitor& visit);
 

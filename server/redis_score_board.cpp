@@ -76,6 +76,20 @@ RedisReply RedisScoreBoard::Read(std::span<const std::string> operations) const 
     return reply;
 }
 
+RedisReply RedisScoreBoard::ReadAtOnce(std::span<const std::vector<std::string>> reads) const {
+    std::vector<std::vector<std::string>> commands{{"MULTI"}, {"ZCARD", keys_.ranks}, {"GET", keys_.version}};
+    commands.insert(commands.end(), reads.begin(), reads.end());
+    commands.push_back({"EXEC"});
+    RedisReply reply = std::move(link_.Pipeline(commands).back());
+    // A command that fails inside EXEC (a key of another type) answers an error in its place.
+    if (ArraySize(*reply) != reads.size() + 2) throw StorageError("unexpected reply from Redis: a transaction cut short");
+    for (std::size_t i = 0; i < reply->elements; ++i) {
+        const redisReply& each = ArrayElement(*reply, i);
+        if (each.type == REDIS_REPLY_ERROR) throw StorageError("Redis refuses a read: " + std::string(each.str, each.len));
+    }
+    return reply;
+}
+
 void RedisScoreBoard::ReadRanking(const ViewReader& read) const {
     const RedisRankedView view(*this);
     read(view);

@@ -16,8 +16,9 @@ namespace zorblet::server {
 // The list in one Redis server, shared by every instance of the service that uses it:
 // the ranked entries, the removals and their log, the version, the allowances and the
 // recent submissions. A submission's checks and its store are one script, so two
-// instances decide exactly as one would; each read is one script call (a page, which
-// asks for places that depend on other places, takes a few).
+// instances decide exactly as one would; each read is one round trip: the game's reads
+// and the rows of a range are native commands in one MULTI/EXEC, the rest one script call
+// (a page, which asks for places that depend on other places, takes a few).
 class RedisScoreBoard final : public ScoreBoard, public ListModeration {
 public:
     struct Settings {
@@ -46,6 +47,10 @@ public:
 
     // One call of the read script with these operations (see redis_scripts.cpp).
     RedisReply Read(std::span<const std::string> operations) const;
+    // The count, the version and the replies of these commands, as one snapshot
+    // (MULTI/EXEC) in one round trip, laid out as the read script's reply. Native commands
+    // cost Redis a fraction of a script call.
+    RedisReply ReadAtOnce(std::span<const std::vector<std::string>> reads) const;
     RedisLink& link() const { return link_; }
     const redis::Keys& keys() const { return keys_; }
 

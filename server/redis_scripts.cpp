@@ -64,7 +64,7 @@ if not take_allowance(KEYS[6], tonumber(ARGV[4])) then return 'limit' end
 if KEYS[7] ~= '' and not redis.call('SET', KEYS[7], '1', 'NX', 'PX', 60000) then return 'repeat' end
 local id = redis.call('INCR', KEYS[1])
 local member = rank_member(tonumber(ARGV[1]), id)
-redis.call('ZADD', KEYS[2], 0, member)
+redis.call('ZADD', KEYS[2], 0, member .. ARGV[3])
 redis.call('ZADD', KEYS[3], 0, ARGV[2] .. member)
 redis.call('HSET', KEYS[4], id, ARGV[3])
 move_version(KEYS[5], ARGV[5])
@@ -78,7 +78,10 @@ return 0
 )lua";
 
 // KEYS: ranks, names, entries, removed, next-id, version. ARGV: operations, each a letter
-// and its numbers. Replies {count, version, result of each operation}.
+// and its numbers. Replies {count, version, result of each operation}. The rows of the
+// game's two reads come with native commands instead (RedisScoreBoard::ReadAtOnce); a
+// member of the ranks set sorts after its first 20 characters, so ZLEXCOUNT up to
+// rank_member(points, id) counts exactly the entries ranked before that one.
 constexpr const char* ReadLua = R"lua(
 local ranks, names, entries, removed = KEYS[1], KEYS[2], KEYS[3], KEYS[4]
 local count = redis.call('ZCARD', ranks)
@@ -88,23 +91,6 @@ local function place_of_points(points)
   local key = 2147483647 - points
   if key >= 4294967295 then return count + 1 end
   return redis.call('ZLEXCOUNT', ranks, '-', '(' .. string.format('%08x', key + 1)) + 1
-end
-
--- {first, member, entry, member, entry, ...} for ranks first..last.
-local function rows(first, last)
-  if first < 1 then first = 1 end
-  if last > count then last = count end
-  local out = {first}
-  if last < first then return out end
-  local members = redis.call('ZRANGE', ranks, first - 1, last - 1)
-  local ids = {}
-  for i, member in ipairs(members) do ids[i] = tonumber(string.sub(member, 9), 16) end
-  local records = redis.call('HMGET', entries, unpack(ids))
-  for i, member in ipairs(members) do
-    out[#out + 1] = member
-    out[#out + 1] = records[i]
-  end
-  return out
 end
 
 -- Appends place, member and entry of the entry with this id and record.
@@ -172,19 +158,7 @@ local reply = {count, redis.call('GET', KEYS[6]) or '0'}
 local i = 1
 while i <= #ARGV do
   local op = ARGV[i]
-  if op == 'R' then
-    reply[#reply + 1] = rows(tonumber(ARGV[i + 1]), tonumber(ARGV[i + 2]))
-    i = i + 3
-  elseif op == 'T' then
-    reply[#reply + 1] = rows(count - tonumber(ARGV[i + 1]) + 1, count)
-    i = i + 2
-  elseif op == 'P' then
-    local place = place_of_points(tonumber(ARGV[i + 1]))
-    local around = rows(place - tonumber(ARGV[i + 2]), place + tonumber(ARGV[i + 3]))
-    table.insert(around, 1, place)
-    reply[#reply + 1] = around
-    i = i + 4
-  elseif op == 'C' then
+  if op == 'C' then
     local places = {}
     local n = tonumber(ARGV[i + 1])
     for k = 1, n do places[k] = place_of_points(tonumber(ARGV[i + 1 + k])) end
@@ -211,8 +185,9 @@ return reply
 )lua";
 
 // KEYS: ranks, names, entries, removed, log, version. ARGV: 'remove' or 'restore', now,
-// reason, seed, then for each id: id, rank member, name member. Replies {unknown ids,
-// unchanged ids, changed ids}; changes nothing unless every id is known.
+// reason, seed, then for each id: id, RankMember, name member. Replies {unknown ids,
+// unchanged ids, changed ids}; changes nothing unless every id is known. The ranks
+// member is completed here with the entry's record, as the submission wrote it.
 constexpr const char* ModerateLua = R"lua(
 local damaged = find_damaged({[KEYS[1]] = 'zset', [KEYS[2]] = 'zset', [KEYS[3]] = 'hash', [KEYS[4]] = 'hash',
                               [KEYS[5]] = 'list', [KEYS[6]] = 'string'})
@@ -233,12 +208,13 @@ local changed_ids = {}
 for k, i in ipairs(changed) do changed_ids[k] = ARGV[i] end
 if #unknown > 0 or #changed == 0 then return {unknown, unchanged, changed_ids} end
 for _, i in ipairs(changed) do
+  local member = ARGV[i + 1] .. redis.call('HGET', KEYS[3], ARGV[i])
   if remove then
-    redis.call('ZREM', KEYS[1], ARGV[i + 1])
+    redis.call('ZREM', KEYS[1], member)
     redis.call('ZREM', KEYS[2], ARGV[i + 2])
     redis.call('HSET', KEYS[4], ARGV[i], ARGV[2])
   else
-    redis.call('ZADD', KEYS[1], 0, ARGV[i + 1])
+    redis.call('ZADD', KEYS[1], 0, member)
     redis.call('ZADD', KEYS[2], 0, ARGV[i + 2])
     redis.call('HDEL', KEYS[4], ARGV[i])
   end
@@ -312,6 +288,18 @@ std::optional<StoredEntry> DecodeEntry(std::string_view text) {
     if (!points || !stored_at || !date_length || *date_length > text.size()) return std::nullopt;
     return StoredEntry{*points, *stored_at, std::string(text.substr(0, *date_length)),
                        std::string(text.substr(*date_length))};
+}
+
+std::string ListedMember(std::int64_t id, const StoredEntry& entry) {
+    return RankMember(entry.points, id) + EncodeEntry(entry);
+}
+
+std::optional<ListedEntry> ParseListedMember(std::string_view member) {
+    if (member.size() < RankMemberLength) return std::nullopt;
+    const std::optional<MemberKey> key = ParseRankMember(member.substr(0, RankMemberLength));
+    std::optional<StoredEntry> entry = DecodeEntry(member.substr(RankMemberLength));
+    if (!key || !entry || entry->points != key->points) return std::nullopt;
+    return ListedEntry{*key, std::move(*entry)};
 }
 
 std::string EncodeLogLine(std::int64_t at, std::string_view action, std::string_view ids, std::string_view reason) {

@@ -9,13 +9,16 @@
 namespace zorblet::server::redis {
 
 // The keys of one list. Entries are ranked in a sorted set whose members all have the
-// score 0 and so sort by their bytes: RankMember(points, id), fixed width, so that more
-// points come first and among equal points the smaller id, however many entries there
-// are (a double score would run out of exact digits). A second such set ranks the
-// folded names for the search; the entries themselves are a hash by id.
+// score 0 and so sort by their bytes: ListedMember, which begins with RankMember(points,
+// id), fixed width, so that more points come first and among equal points the smaller id,
+// however many entries there are (a double score would run out of exact digits). The ids
+// are unique, so the entry's record after it never decides the order; it is there so that
+// the rows of a place or of the best-of reply come with native commands in one round trip,
+// without a script or a second look-up. A second such set ranks the folded names for the
+// search; the entries themselves are a hash by id, listed or not.
 struct Keys {
     std::string next_id = "zorblet:next-id";    // the last id given out
-    std::string ranks = "zorblet:ranks";        // listed entries: RankMember
+    std::string ranks = "zorblet:ranks";        // listed entries: ListedMember
     std::string names = "zorblet:names";        // listed entries: folded name + RankMember
     std::string entries = "zorblet:entries";    // id -> EncodeEntry, listed or not
     std::string removed = "zorblet:removed";    // id -> Unix time of the removal
@@ -49,6 +52,15 @@ struct StoredEntry {
 };
 std::string EncodeEntry(const StoredEntry& entry);
 std::optional<StoredEntry> DecodeEntry(std::string_view text);
+
+// A member of the ranks set: RankMember(entry.points, id) followed by EncodeEntry(entry).
+std::string ListedMember(std::int64_t id, const StoredEntry& entry);
+struct ListedEntry {
+    MemberKey key;
+    StoredEntry entry;
+};
+// Nullopt unless both parts can be read and agree on the points.
+std::optional<ListedEntry> ParseListedMember(std::string_view member);
 
 // A line of the moderation log: "AT\tACTION\tIDS\tREASON" (the reason is one line).
 std::string EncodeLogLine(std::int64_t at, std::string_view action, std::string_view ids, std::string_view reason);

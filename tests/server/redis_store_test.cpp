@@ -207,21 +207,33 @@ TEST_F(RedisStoreTest, RepliesOfAnUnexpectedTypeOrSizeAreAStorageError) {
     RedisProcess& redis = StartRedis();
     ServerProcess& server = StartInstance({"--submit-rate", "0", "--metrics-bind", "127.0.0.1:0"});
     ASSERT_EQ(GetFrom(server, "127.0.0.2", SubmitTarget(300, "Anna")).body, "OK");
-    const std::vector<std::vector<std::string>> damages{
-        {"HSET", "zorblet:entries", "1", "not an entry"},
-        {"HSET", "zorblet:entries", "1", "300 1 99 short"},
-        {"ZADD", "zorblet:ranks", "0", "zz"},
-        {"SET", "zorblet:version", "many"},
+    const std::string saved_entry = "300 1700000000 8 01.01.24Anna";
+    const std::string member = redis::RankMember(300, 1);
+    const std::vector<const char*> every_read{"/BestOffSQL.php", "/ListeSQL.php?Punkte=300", "/api/v1/scores", "/"};
+    struct Damage {
+        std::vector<std::string> command;
+        std::vector<const char*> targets;  // the requests that meet it
+    };
+    const std::vector<Damage> damages{
+        // The ranks set's members carry the records the game's reads answer with.
+        {{"ZADD", "zorblet:ranks", "0", member + "not an entry"}, every_read},
+        {{"ZADD", "zorblet:ranks", "0", member + "300 1 99 short"}, every_read},
+        {{"ZADD", "zorblet:ranks", "0", member + "299 1700000000 8 01.01.24Anna"}, every_read},
+        {{"ZADD", "zorblet:ranks", "0", member}, every_read},
+        {{"ZADD", "zorblet:ranks", "0", "zz"}, every_read},
+        {{"SET", "zorblet:version", "many"}, every_read},
+        // The hash is read for the newest entries on the page.
+        {{"HSET", "zorblet:entries", "1", "not an entry"}, {"/"}},
+        {{"HSET", "zorblet:entries", "1", "300 1 99 short"}, {"/"}},
     };
     for (const auto& damage : damages) {
-        SCOPED_TRACE(damage[1] + " " + damage.back());
-        const std::string saved_entry = "300 1700000000 8 01.01.24Anna";
+        SCOPED_TRACE(damage.command[1] + " " + damage.command.back());
         std::vector<std::vector<std::string>> reset{{"DEL", "zorblet:ranks", "zorblet:version"},
-                                                    {"ZADD", "zorblet:ranks", "0", redis::RankMember(300, 1)},
+                                                    {"ZADD", "zorblet:ranks", "0", member + saved_entry},
                                                     {"HSET", "zorblet:entries", "1", saved_entry},
-                                                    damage};
+                                                    damage.command};
         redis.link().Pipeline(reset);
-        for (const char* target : {"/BestOffSQL.php", "/ListeSQL.php?Punkte=300", "/api/v1/scores", "/"}) {
+        for (const char* target : damage.targets) {
             EXPECT_EQ(GetFrom(server, "127.0.0.2", target).status, 503) << target;
         }
     }
