@@ -123,7 +123,7 @@ void AppendEntryLine(std::string& out, std::int64_t place, const RankedEntry& en
 }
 
 // One page of the listed entries: from the filter's cursor on, within its places.
-std::string ListListedEntries(const SqliteScoreBoard& board, const EntryFilter& filter) {
+std::string ListListedEntries(const ScoreBoard& board, const EntryFilter& filter) {
     std::string lines;
     std::optional<RankKey> next;
     board.ReadRanking([&](const RankedView& view) {
@@ -153,7 +153,7 @@ std::string ListListedEntries(const SqliteScoreBoard& board, const EntryFilter& 
 }
 
 // The removed entries are few: one page.
-std::string ListRemovedEntries(const SqliteScoreBoard& board, const EntryFilter& filter) {
+std::string ListRemovedEntries(const ListModeration& board, const EntryFilter& filter) {
     std::string lines = "end\n";
     board.VisitRemovedEntries([&](std::int64_t place, const RankedEntry& entry) {
         if (Matches(filter, place, entry)) AppendEntryLine(lines, place, entry);
@@ -186,7 +186,16 @@ Reply RefuseMethod(std::string_view allowed) {
 }  // namespace
 
 AdminService::AdminService(SqliteScoreBoard& board, std::filesystem::path database)
-    : board_(board), backups_(board, std::move(database)), started_(std::chrono::steady_clock::now()) {}
+    : board_(board),
+      moderation_(board),
+      backups_(std::make_unique<BackupCopies>(board, std::move(database))),
+      started_(std::chrono::steady_clock::now()) {}
+
+AdminService::AdminService(const ScoreBoard& board, ListModeration& moderation, std::string backup_advice)
+    : board_(board),
+      moderation_(moderation),
+      backup_advice_(std::move(backup_advice)),
+      started_(std::chrono::steady_clock::now()) {}
 
 Reply AdminService::Answer(const Request& request) {
     Reply reply = Route(request);
@@ -224,7 +233,7 @@ Reply AdminService::AnswerEntries(const QueryParameters& parameters) {
     if (!parsed.problem.empty()) return RefuseRequest(400, parsed.problem);
     if (!parsed.filter) return {200, "end\n", {}};
     const EntryFilter& filter = *parsed.filter;
-    return {200, filter.removed ? ListRemovedEntries(board_, filter) : ListListedEntries(board_, filter), {}};
+    return {200, filter.removed ? ListRemovedEntries(moderation_, filter) : ListListedEntries(board_, filter), {}};
 }
 
 Reply AdminService::AnswerModeration(bool remove, const QueryParameters& parameters) {
@@ -237,7 +246,7 @@ Reply AdminService::AnswerModeration(bool remove, const QueryParameters& paramet
     if (ids_text.value && !ids) problem = "ids must be entry ids from 1 on, separated by commas";
     if (reason.size() > MaxReasonBytes) problem = "the reason is longer than " + std::to_string(MaxReasonBytes) + " bytes";
     if (!problem.empty()) return RefuseRequest(400, problem);
-    const ModerationOutcome outcome = remove ? board_.RemoveEntries(*ids, CleanReason(reason)) : board_.RestoreEntries(*ids);
+    const ModerationOutcome outcome = remove ? moderation_.RemoveEntries(*ids, CleanReason(reason)) : moderation_.RestoreEntries(*ids);
     if (!outcome.unknown.empty()) {
         const bool one = outcome.unknown.size() == 1;
         return RefuseRequest(404, (one ? "no entry has the id " : "no entries have the ids ") + JoinIds(outcome.unknown) +
@@ -252,7 +261,7 @@ Reply AdminService::AnswerModeration(bool remove, const QueryParameters& paramet
 
 Reply AdminService::AnswerLog() {
     std::string lines;
-    for (const ModerationRecord& record : board_.ReadModerationLog()) {
+    for (const ModerationRecord& record : moderation_.ReadModerationLog()) {
         lines += FormatTime(record.at) + '\t' + record.action + '\t' + record.ids + '\t';
         AppendPrintable(lines, record.reason);
         lines += '\n';
@@ -262,7 +271,7 @@ Reply AdminService::AnswerLog() {
 
 Reply AdminService::AnswerStats() {
     const std::int64_t now = std::time(nullptr);
-    const BoardFigures figures = board_.ReadFigures(now);
+    const BoardFigures figures = moderation_.ReadFigures(now);
     const auto uptime =
         std::chrono::duration_cast<std::chrono::seconds>(std::chrono::steady_clock::now() - started_).count();
     const std::pair<const char*, std::int64_t> lines[] = {
@@ -279,17 +288,18 @@ Reply AdminService::AnswerStats() {
 }
 
 Reply AdminService::AnswerBackup(std::string_view method, std::string_view token, const QueryParameters& parameters) {
+    if (!backups_) return RefuseRequest(501, backup_advice_);
     if (method == "POST") {
-        const BackupCopies::Started started = backups_.Start();
+        const BackupCopies::Started started = backups_->Start();
         return {200, started.token + ' ' + std::to_string(started.size) + '\n', {}};
     }
     const std::string key(token);
-    if (method == "DELETE") return backups_.Drop(key) ? Reply{200, "", {}} : RefuseRequest(404, "no such backup");
+    if (method == "DELETE") return backups_->Drop(key) ? Reply{200, "", {}} : RefuseRequest(404, "no such backup");
     const SingleValue offset_text = FindSingleValue(parameters, "offset");
     if (!offset_text.value) return RefuseRequest(400, offset_text.problem);
     const auto offset = admin::ParseByteOffset(*offset_text.value);
     if (!offset) return RefuseRequest(400, "offset must be a whole number from 0 on");
-    std::optional<std::string> bytes = backups_.Read(key, *offset, admin::BackupChunkBytes);
+    std::optional<std::string> bytes = backups_->Read(key, *offset, admin::BackupChunkBytes);
     if (!bytes) return RefuseRequest(404, "no such backup");
     Reply piece{200, std::move(*bytes), {}};
     piece.content_type = "application/octet-stream";

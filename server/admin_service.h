@@ -2,6 +2,7 @@
 
 #include <chrono>
 #include <filesystem>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -9,6 +10,7 @@
 #include "backup_copies.h"
 #include "query.h"
 #include "request.h"
+#include "list_moderation.h"
 #include "sqlite_score_board.h"
 
 namespace zorblet::server {
@@ -18,7 +20,11 @@ namespace zorblet::server {
 // Replies are UTF-8 text, one item a line, fields separated by TAB; refusals are one line.
 class AdminService {
 public:
+    // For a list in one SQLite file: backups are copies of the file.
     AdminService(SqliteScoreBoard& board, std::filesystem::path database);
+    // For a list whose store keeps its own copies (Redis): a backup request is refused
+    // with `backup_advice`, which tells the operator how to take one there.
+    AdminService(const ScoreBoard& board, ListModeration& moderation, std::string backup_advice);
 
     Reply Answer(const Request& request);
 
@@ -30,8 +36,10 @@ private:
     Reply AnswerStats();
     Reply AnswerBackup(std::string_view method, std::string_view token, const QueryParameters& parameters);
 
-    SqliteScoreBoard& board_;
-    BackupCopies backups_;
+    const ScoreBoard& board_;
+    ListModeration& moderation_;
+    std::unique_ptr<BackupCopies> backups_;  // none: backup_advice_ answers
+    const std::string backup_advice_;
     const std::chrono::steady_clock::time_point started_;
 };
 

@@ -9,6 +9,7 @@
 #include "refused_names.h"
 #include "replies.h"
 #include "submission.h"
+#include "submit_guard.h"
 
 namespace zorblet::server {
 
@@ -20,6 +21,11 @@ bool IsReadMethod(std::string_view method) {
     return method == "GET" || method == "HEAD";
 }
 
+Reply RefuseUnreadable(const StorageError& error) {
+    std::fprintf(stderr, "zorblet-highscore-server: reading the list failed: %s\n", error.what());
+    return RefuseRequest(503, "the highscore list cannot be read right now");
+}
+
 }  // namespace
 
 Reply RefuseRequest(int status, std::string_view reason) {
@@ -29,11 +35,16 @@ Reply RefuseRequest(int status, std::string_view reason) {
 }
 
 HighscoreService::HighscoreService(ScoreBoard& board, ServiceSettings settings)
+    : HighscoreService(board, *new LocalSubmitGate(board, settings.submissions_per_minute), std::move(settings)) {
+    own_gate_.reset(&gate_);
+}
+
+HighscoreService::HighscoreService(ScoreBoard& board, SubmitGate& gate, ServiceSettings settings)
     : board_(board),
       best_of_path_(settings.base_path + "BestOffSQL.php"),
       place_list_path_(settings.base_path + "ListeSQL.php"),
       submission_path_(settings.base_path + "HighScoreSQL.php"),
-      guard_(settings.submissions_per_minute),
+      gate_(gate),
       refused_names_(settings.refused_names),
       report_submission_(std::move(settings.report_submission)) {}
 
@@ -66,7 +77,11 @@ Reply HighscoreService::Answer(std::string_view method, std::string_view target,
 
 Reply HighscoreService::AnswerBestOf() {
     Reply reply;
-    board_.ReadRanking([&](const RankedView& view) { reply.body = FormatBestOfReply(view); });
+    try {
+        board_.ReadRanking([&](const RankedView& view) { reply.body = FormatBestOfReply(view); });
+    } catch (const StorageError& error) {
+        return RefuseUnreadable(error);
+    }
     return reply;
 }
 
@@ -78,45 +93,59 @@ Reply HighscoreService::AnswerPlaceList(std::string_view query) {
     const std::optional<std::int32_t> points = ParsePoints(*points_text.value);
     if (!points) return RefuseRequest(400, PointsProblem);
     Reply reply;
-    board_.ReadRanking([&](const RankedView& view) { reply.body = FormatPlaceListReply(view, *points); });
+    try {
+        board_.ReadRanking([&](const RankedView& view) { reply.body = FormatPlaceListReply(view, *points); });
+    } catch (const StorageError& error) {
+        return RefuseUnreadable(error);
+    }
     return reply;
 }
 
 Reply HighscoreService::AnswerSubmission(std::string_view query, const std::string& address) {
-    // Every attempt counts against the allowance, refused ones too: guessing check values
-    // costs as much as submitting.
-    if (!guard_.TakeAllowance(address, SubmitGuard::Clock::now())) {
-        Report(SubmissionOutcome::RateLimited);
-        return RefuseRequest(429, "too many submissions from this address, try again later");
-    }
     const std::optional<QueryParameters> parameters = ParseQuery(query);
     const ValidatedSubmission validated =
         parameters ? ValidateSubmission(*parameters) : ValidatedSubmission{std::nullopt, std::string(MalformedQuery)};
-    if (!validated.submission) {
-        Report(SubmissionOutcome::Malformed);
-        return RefuseRequest(400, validated.problem);
-    }
+    if (!validated.submission) return RefuseSubmission(address, SubmissionOutcome::Malformed, validated.problem);
     if (refused_names_ != nullptr && refused_names_->Refuses(validated.submission->name)) {
-        Report(SubmissionOutcome::RefusedName);
-        return RefuseRequest(400, "Name contains a word this list does not take");
+        return RefuseSubmission(address, SubmissionOutcome::RefusedName, "Name contains a word this list does not take");
     }
     return StoreSubmission(*validated.submission, address);
 }
 
-Reply HighscoreService::StoreSubmission(const Submission& submission, const std::string& address) {
-    if (!guard_.ClaimFirst(address, submission, SubmitGuard::Clock::now())) {
-        Report(SubmissionOutcome::Duplicate);
-        return {200, "OK", {}};  // already stored a moment ago
-    }
+// Every attempt counts against the allowance, refused ones too: guessing check values
+// costs as much as submitting. A used-up allowance is what the client hears first.
+Reply HighscoreService::RefuseSubmission(const std::string& address, SubmissionOutcome outcome,
+                                         std::string_view problem) {
     try {
-        board_.AddEntry({submission.points, submission.name, highscore::FormatDate()});
+        if (!gate_.TakeAllowance(address)) return RefuseOverLimit();
     } catch (const StorageError& error) {
-        std::fprintf(stderr, "zorblet-highscore-server: storing a score failed: %s\n", error.what());
-        guard_.ReleaseClaim(address, submission);
-        Report(SubmissionOutcome::StorageError);
-        return RefuseRequest(503, "the highscore list cannot store scores right now");
+        return RefuseUnstored(error);
     }
-    Report(SubmissionOutcome::Stored);
+    Report(outcome);
+    return RefuseRequest(400, problem);
+}
+
+Reply HighscoreService::RefuseOverLimit() const {
+    Report(SubmissionOutcome::RateLimited);
+    return RefuseRequest(429, "too many submissions from this address, try again later");
+}
+
+Reply HighscoreService::RefuseUnstored(const StorageError& error) const {
+    std::fprintf(stderr, "zorblet-highscore-server: storing a score failed: %s\n", error.what());
+    Report(SubmissionOutcome::StorageError);
+    return RefuseRequest(503, "the highscore list cannot store scores right now");
+}
+
+Reply HighscoreService::StoreSubmission(const Submission& submission, const std::string& address) {
+    GateResult result = GateResult::Stored;
+    try {
+        result = gate_.Submit(address, submission, highscore::FormatDate());
+    } catch (const StorageError& error) {
+        return RefuseUnstored(error);
+    }
+    if (result == GateResult::OverLimit) return RefuseOverLimit();
+    // A repeat was stored a moment ago: the client hears what it heard then.
+    Report(result == GateResult::Stored ? SubmissionOutcome::Stored : SubmissionOutcome::Duplicate);
     return {200, "OK", {}};
 }
 

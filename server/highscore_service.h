@@ -1,13 +1,14 @@
 #pragma once
 
 #include <functional>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <utility>
 #include <vector>
 
 #include "score_board.h"
-#include "submit_guard.h"
+#include "submit_gate.h"
 
 namespace zorblet::server {
 
@@ -40,7 +41,11 @@ struct Reply {
 // around a score's place, and the submission of a score.
 class HighscoreService {
 public:
+    // Alone on `board`: the allowance and the repeat check kept in this process.
     HighscoreService(ScoreBoard& board, ServiceSettings settings);
+    // Sharing the list with other instances through `gate`, which stores into `board`;
+    // the settings' allowance is the gate's.
+    HighscoreService(ScoreBoard& board, SubmitGate& gate, ServiceSettings settings);
 
     // Answers one request; `target` is the request target exactly as sent.
     Reply Answer(std::string_view method, std::string_view target, const std::string& address);
@@ -51,6 +56,9 @@ private:
     Reply AnswerBestOf();
     Reply AnswerPlaceList(std::string_view query);
     Reply AnswerSubmission(std::string_view query, const std::string& address);
+    Reply RefuseSubmission(const std::string& address, SubmissionOutcome outcome, std::string_view problem);
+    Reply RefuseOverLimit() const;
+    Reply RefuseUnstored(const StorageError& error) const;
     Reply StoreSubmission(const Submission& submission, const std::string& address);
     void Report(SubmissionOutcome outcome) const;
 
@@ -58,7 +66,8 @@ private:
     const std::string best_of_path_;
     const std::string place_list_path_;
     const std::string submission_path_;
-    SubmitGuard guard_;
+    std::unique_ptr<SubmitGate> own_gate_;
+    SubmitGate& gate_;
     const RefusedNames* const refused_names_;
     const std::function<void(SubmissionOutcome)> report_submission_;
 };

@@ -5,6 +5,8 @@
 #include <sys/resource.h>
 
 #include <algorithm>
+#include <chrono>
+#include <cstdlib>
 #include <cstdio>
 #include <exception>
 #include <filesystem>
@@ -22,7 +24,10 @@
 #include "operator_pages.h"
 #include "refused_names.h"
 #include "server_options.h"
+#include "copy_to_redis.h"
+#include "redis_score_board.h"
 #include "sqlite_score_board.h"
+#include "submit_guard.h"
 #include "web_service.h"
 
 namespace {
@@ -59,13 +64,69 @@ std::string DescribeAddress(const ServerOptions& options, int port) {
     return "http://" + host + ":" + std::to_string(port) + options.base_path;
 }
 
-void AnnounceStart(const ServerOptions& options, int port, const std::filesystem::path& database,
-                   const ScoreBoard& board) {
-    std::int64_t entries = 0;
-    board.ReadRanking([&](const RankedView& view) { entries = view.CountEntries(); });
+// The list the service answers from, and what goes with its store: where submissions
+// pass, and the operators' requests.
+struct OpenedList {
+    std::unique_ptr<ScoreBoard> board;
+    std::unique_ptr<SubmitGate> gate;
+    std::unique_ptr<AdminService> admin;
+    std::string description;  // the file or the address, for the start line
+};
+
+constexpr const char* RedisBackupAdvice =
+    "this list lives in Redis, which keeps its own copies: back it up there (BGSAVE, then copy dump.rdb, "
+    "or copy the append-only files)";
+
+OpenedList OpenSqliteList(const ServerOptions& options) {
+    const std::filesystem::path database = PrepareDatabasePath(options);
+    auto board = std::make_unique<SqliteScoreBoard>(database);
+    OpenedList list;
+    list.gate = std::make_unique<LocalSubmitGate>(*board, options.submissions_per_minute);
+    list.admin = std::make_unique<AdminService>(*board, database);
+    list.description = database.string();
+    list.board = std::move(board);
+    return list;
+}
+
+// The password stays off the command line, where every user of the machine could read it.
+RedisLink::Settings ConnectionTo(const RedisAddress& address) {
+    const char* password = std::getenv("ZORBLET_REDIS_PASSWORD");
+    return {address, password != nullptr ? password : "", std::chrono::milliseconds(1000)};
+}
+
+OpenedList OpenRedisList(const ServerOptions& options) {
+    auto board = std::make_unique<RedisScoreBoard>(
+        RedisScoreBoard::Settings{ConnectionTo(*options.store), options.redis_wait_replicas});
+    OpenedList list;
+    list.gate = std::make_unique<RedisSubmitGate>(*board, options.submissions_per_minute);
+    list.admin = std::make_unique<AdminService>(*board, *board, RedisBackupAdvice);
+    list.description = options.store->Describe();
+    list.board = std::move(board);
+    return list;
+}
+
+void AnnounceStart(const ServerOptions& options, int port, const OpenedList& list) {
+    std::string entries = "entries unknown yet";
+    try {
+        list.board->ReadRanking([&](const RankedView& view) { entries = std::to_string(view.CountEntries()) + " entries"; });
+    } catch (const StorageError&) {
+        // Told when the store answers.
+    }
     const std::string program(DescribeProgram());
-    std::fprintf(stderr, "%s: listening on %s (%lld entries in %s)\n", program.c_str(),
-                 DescribeAddress(options, port).c_str(), static_cast<long long>(entries), database.c_str());
+    std::fprintf(stderr, "%s: listening on %s (%s in %s)\n", program.c_str(), DescribeAddress(options, port).c_str(),
+                 entries.c_str(), list.description.c_str());
+}
+
+int CopyToRedis(const ServerOptions& options) {
+    const std::filesystem::path database = options.database.empty() ? FindDefaultDatabase() : options.database;
+    RedisLink link(ConnectionTo(*options.copy_to), {});
+    if (!link.Serves()) throw StorageError("Redis at " + options.copy_to->Describe() + " does not answer");
+    const CopyReport report = CopyListToRedis(database, link);
+    std::fprintf(stderr, "zorblet-highscore-server: %s: %lld entries, %lld removed, %lld log lines from %s\n",
+                 report.already_there ? "the Redis list holds this list already, nothing written" : "copied",
+                 static_cast<long long>(report.entries), static_cast<long long>(report.removed),
+                 static_cast<long long>(report.log_lines), database.c_str());
+    return 0;
 }
 
 // Each connection holds a descriptor: the slots stay below the process's limit of open
@@ -152,11 +213,12 @@ int Serve(const ServerOptions& options, const sigset_t& handled_signals) {
     std::unique_ptr<UnixSocketFile> admin_socket;
     if (!options.admin_socket.empty()) admin_socket = std::make_unique<UnixSocketFile>(options.admin_socket);
     const std::unique_ptr<RefusedNames> refused_names = ReadRefusedNames(options);
-    const std::filesystem::path database = PrepareDatabasePath(options);
-    SqliteScoreBoard board(database);
+    const OpenedList list = options.store ? OpenRedisList(options) : OpenSqliteList(options);
+    ScoreBoard& board = *list.board;
     ServiceMetrics metrics;
-    HighscoreService service(board, {options.base_path, options.submissions_per_minute, refused_names.get(),
-                                     [&metrics](SubmissionOutcome outcome) { metrics.CountSubmission(outcome); }});
+    HighscoreService service(board, *list.gate,
+                             {options.base_path, options.submissions_per_minute, refused_names.get(),
+                              [&metrics](SubmissionOutcome outcome) { metrics.CountSubmission(outcome); }});
     const WebService web(board, options.base_path);
     ConnectionRegistry registry(FindConnectionSlots(), options.connections_per_address);
     const OperatorSources sources{metrics, board, registry};
@@ -170,13 +232,13 @@ int Serve(const ServerOptions& options, const sigset_t& handled_signals) {
                       GameListenerSettings(options, registry, metrics, service, web));
     std::unique_ptr<HttpListener> metrics_listener;
     if (options.metrics_bind) metrics_listener = StartMetricsListener(*options.metrics_bind, sources);
-    AdminService admin(board, database);  // outlives the listener that calls it
+    AdminService& admin = *list.admin;  // outlives the listener that calls it
     std::unique_ptr<HttpListener> admin_listener;
     if (admin_socket) {
         admin_listener = StartAdminListener(*admin_socket, sources,
                                             [&admin](const Request& request) { return admin.Answer(request); });
     }
-    AnnounceStart(options, listening.port, database, board);
+    AnnounceStart(options, listening.port, list);
     const ConnectionEventLog event_log(registry);
     AwaitStop(handled_signals, refused_names.get());
     if (admin_listener) admin_listener->Stop();
@@ -196,6 +258,7 @@ int main(int argc, char** argv) {
     }
     const sigset_t handled_signals = BlockHandledSignals();
     try {
+        if (parsed.options->copy_to) return CopyToRedis(*parsed.options);
         return Serve(*parsed.options, handled_signals);
     } catch (const std::exception& error) {
         std::fprintf(stderr, "zorblet-highscore-server: %s\n", error.what());

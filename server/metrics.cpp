@@ -130,18 +130,29 @@ void ServiceMetrics::FormatSubmissions(std::string& text) const {
     }
 }
 
+// A store that does not answer leaves the list's figures out; the rest is still told.
+void ServiceMetrics::FormatListFigures(std::string& text, const ScoreBoard& board) const {
+    std::int64_t entries = 0;
+    std::int64_t removed = 0;
+    try {
+        board.ReadRanking([&](const RankedView& view) { entries = view.CountEntries(); });
+        removed = board.CountRemovedEntries();
+    } catch (const StorageError&) {
+        return;
+    }
+    AppendHeader(text, "zorblet_entries", "gauge", "Entries on the highscore list.");
+    AppendSample(text, "zorblet_entries", "", std::to_string(entries));
+    AppendHeader(text, "zorblet_removed_entries", "gauge", "Entries removed from the list by operators.");
+    AppendSample(text, "zorblet_removed_entries", "", std::to_string(removed));
+}
+
 std::string ServiceMetrics::Format(const ScoreBoard& board, const ConnectionRegistry& registry) const {
     std::string text;
     text.reserve(8192);
     FormatRequests(text);
     FormatDurations(text);
     FormatSubmissions(text);
-    std::int64_t entries = 0;
-    board.ReadRanking([&](const RankedView& view) { entries = view.CountEntries(); });
-    AppendHeader(text, "zorblet_entries", "gauge", "Entries on the highscore list.");
-    AppendSample(text, "zorblet_entries", "", std::to_string(entries));
-    AppendHeader(text, "zorblet_removed_entries", "gauge", "Entries removed from the list by operators.");
-    AppendSample(text, "zorblet_removed_entries", "", std::to_string(board.CountRemovedEntries()));
+    FormatListFigures(text, board);
     AppendHeader(text, "zorblet_open_connections", "gauge", "Open connections of players.");
     AppendSample(text, "zorblet_open_connections", "", std::to_string(registry.open()));
     AppendHeader(text, "zorblet_connections_refused_total", "counter",

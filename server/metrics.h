@@ -41,6 +41,7 @@ private:
 
     void FormatRequests(std::string& text) const;
     void FormatDurations(std::string& text) const;
+    void FormatListFigures(std::string& text, const ScoreBoard& board) const;
     void FormatSubmissions(std::string& text) const;
 
     std::array<std::array<std::atomic<std::uint64_t>, Statuses>, Kinds> requests_{};

@@ -2,9 +2,11 @@
 
 #include <cstdint>
 #include <functional>
+#include <span>
 #include <stdexcept>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace zorblet::server {
 
@@ -50,6 +52,12 @@ public:
     // Visits the entries in rank order from place `first` on while `visit` returns true.
     using PlaceVisitor = std::function<bool(std::int64_t place, const RankedEntry&)>;
     virtual void VisitFrom(std::int64_t first, const PlaceVisitor& visit) const = 0;
+    // The places new scores of these points would take, in one read of the store.
+    virtual std::vector<std::int64_t> FindPlaces(std::span<const std::int32_t> points) const {
+        std::vector<std::int64_t> places;
+        for (std::int32_t each : points) places.push_back(FindPlace(each));
+        return places;
+    }
     // The place of the entry with these points and id, listed or not: 1 + the listed
     // entries that rank before it.
     virtual std::int64_t PlaceOf(std::int32_t points, std::int64_t id) const = 0;

@@ -14,11 +14,27 @@ constexpr std::int64_t BarTop = 8;
 constexpr std::int64_t BarBottom = 168;
 constexpr std::int64_t LabelBaseline = 192;
 
-// Entries with at least `points`; any 64-bit bound.
-std::int64_t CountAtLeast(const RankedView& view, std::int64_t points) {
-    if (points > std::numeric_limits<std::int32_t>::max()) return 0;
-    if (points < std::numeric_limits<std::int32_t>::min()) return view.CountEntries();
-    return view.FindPlace(static_cast<std::int32_t>(points)) - 1;
+// Entries with at least each of `bounds` (any 64-bit numbers), asked of the view at once.
+std::vector<std::int64_t> CountAtLeast(const RankedView& view, const std::vector<std::int64_t>& bounds) {
+    std::vector<std::int32_t> asked;
+    for (std::int64_t bound : bounds) {
+        if (bound >= std::numeric_limits<std::int32_t>::min() && bound <= std::numeric_limits<std::int32_t>::max()) {
+            asked.push_back(static_cast<std::int32_t>(bound));
+        }
+    }
+    const std::vector<std::int64_t> places = view.FindPlaces(asked);
+    std::vector<std::int64_t> counts;
+    std::size_t next = 0;
+    for (std::int64_t bound : bounds) {
+        if (bound > std::numeric_limits<std::int32_t>::max()) {
+            counts.push_back(0);
+        } else if (bound < std::numeric_limits<std::int32_t>::min()) {
+            counts.push_back(view.CountEntries());
+        } else {
+            counts.push_back(places.at(next++) - 1);
+        }
+    }
+    return counts;
 }
 
 std::int64_t PointsAtPlace(const RankedView& view, std::int64_t place) {
@@ -121,16 +137,22 @@ ScoreDistribution ReadScoreDistribution(const RankedView& view) {
     const std::int64_t width = ChooseBarWidth(low, high);
     const std::int64_t first = FloorDivide(low, width);
     const std::int64_t last = FloorDivide(high, width);
+    std::vector<std::int64_t> bounds;
     for (std::int64_t k = first; k <= last; ++k) {
-        ScoreBar bar{k == first ? lowest : k * width, k == last ? highest : (k + 1) * width - 1, 0};
-        bar.entries = CountAtLeast(view, bar.low) - CountAtLeast(view, bar.high + 1);
+        const ScoreBar bar{k == first ? lowest : k * width, k == last ? highest : (k + 1) * width - 1, 0};
         distribution.bars.push_back(bar);
+        bounds.push_back(bar.low);
+        bounds.push_back(bar.high + 1);
+    }
+    const std::vector<std::int64_t> counts = CountAtLeast(view, bounds);
+    for (std::size_t b = 0; b < distribution.bars.size(); ++b) {
+        distribution.bars[b].entries = counts[2 * b] - counts[2 * b + 1];
     }
     return distribution;
 }
 
 ScoreMark MarkScore(const RankedView& view, std::int32_t points) {
-    return {points, view.CountEntries() - CountAtLeast(view, points)};
+    return {points, view.CountEntries() - (view.FindPlace(points) - 1)};
 }
 
 std::string FormatShare(std::int64_t part, std::int64_t whole) {

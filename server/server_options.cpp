@@ -16,6 +16,15 @@ constexpr const char* UsageText =
     "  --port N           TCP port (default 8080; 0 picks a free one)\n"
     "  --db FILE          SQLite database file, created when missing\n"
     "                     (default $XDG_DATA_HOME/zorblet/highscores.sqlite)\n"
+    "  --store redis://HOST:PORT[/DB] | redis+unix:///PATH[?db=N]\n"
+    "                     keep the list in Redis instead of --db, shared by every\n"
+    "                     instance given the same address; the password, if any,\n"
+    "                     comes from the environment variable ZORBLET_REDIS_PASSWORD\n"
+    "  --redis-wait-replicas N\n"
+    "                     answer a submission only once N Redis replicas hold it\n"
+    "                     (default 0)\n"
+    "  --copy-to redis://...\n"
+    "                     copy the list of --db into an empty Redis list and end\n"
     "  --base-path PATH   path the game's base address ends in (default /)\n"
     "  --submit-rate N    submissions per minute per address (default 10; 0: no limit)\n"
     "  --threads N        threads serving connections (default 1)\n"
@@ -106,6 +115,15 @@ std::string ApplyOption(ServerOptions& options, std::string_view name, std::stri
     } else if (name == "--metrics-bind") {
         options.metrics_bind = ParseListenAddress(value);
         if (!options.metrics_bind) return "--metrics-bind must be ADDRESS:PORT, e.g. 127.0.0.1:9100 or [::1]:9100";
+    } else if (name == "--store" || name == "--copy-to") {
+        std::string problem;
+        std::optional<RedisAddress> address = ParseRedisAddress(value, problem);
+        if (!address) return std::string(name) + ": " + problem;
+        (name == "--store" ? options.store : options.copy_to) = std::move(address);
+    } else if (name == "--redis-wait-replicas") {
+        const auto replicas = ParseWholeNumber(value, 0, 1000);
+        if (!replicas) return "--redis-wait-replicas must be a number from 0 to 1000";
+        options.redis_wait_replicas = static_cast<int>(*replicas);
     } else if (name == "--admin-socket") {
         if (value.empty()) return "--admin-socket needs a path";
         options.admin_socket = std::string(value);
@@ -123,6 +141,7 @@ std::string_view DescribeProgram() {
 
 ParsedOptions ParseServerOptions(std::span<const char* const> arguments) {
     ServerOptions options;
+    bool given_database = false;
     for (std::size_t i = 1; i < arguments.size(); ++i) {
         const std::string_view name = arguments[i];
         if (name == "--help" || name == "-h") return {std::nullopt, UsageText, 0};
@@ -130,7 +149,11 @@ ParsedOptions ParseServerOptions(std::span<const char* const> arguments) {
         if (i + 1 == arguments.size()) return RefuseOptions(std::string(name) + " needs a value");
         const std::string problem = ApplyOption(options, name, arguments[++i]);
         if (!problem.empty()) return RefuseOptions(problem);
+        given_database = given_database || name == "--db";
     }
+    if (options.store && given_database) return RefuseOptions("--store and --db name two lists: give one of them");
+    if (options.store && options.copy_to) return RefuseOptions("--copy-to copies the list of --db, not of --store");
+    if (options.redis_wait_replicas > 0 && !options.store) return RefuseOptions("--redis-wait-replicas needs --store");
     return {options, {}, 0};
 }
 

@@ -7,6 +7,8 @@
 #include <string>
 #include <string_view>
 
+#include "redis_link.h"
+
 namespace zorblet::server {
 
 // A TCP address to listen on: a numeric host and a port.
@@ -34,6 +36,12 @@ struct ServerOptions {
     std::optional<ListenAddress> metrics_bind;
     // The operators' Unix socket; none when empty.
     std::filesystem::path admin_socket;
+    // The list in Redis instead of the SQLite file, shared with other instances.
+    std::optional<RedisAddress> store;
+    // Replicas that must hold each write before it is answered (with a store only).
+    int redis_wait_replicas = 0;
+    // Copy the SQLite list into this Redis list and end, instead of serving.
+    std::optional<RedisAddress> copy_to;
 };
 
 // "zorblet-highscore-server VERSION", as --version prints it and the start line begins.

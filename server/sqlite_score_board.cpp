@@ -223,9 +223,7 @@ ModerationOutcome SqliteScoreBoard::RestoreEntries(std::span<const std::int64_t>
 // submission or other change comes between what was checked and what is changed.
 ModerationOutcome SqliteScoreBoard::Moderate(std::span<const std::int64_t> ids, bool remove,
                                              std::string_view reason) {
-    std::vector<std::int64_t> distinct(ids.begin(), ids.end());
-    std::sort(distinct.begin(), distinct.end());
-    distinct.erase(std::unique(distinct.begin(), distinct.end()), distinct.end());
+    const std::vector<std::int64_t> distinct = SortDistinctIds(ids);
 
     std::lock_guard write_lock(write_mutex_);
     ModerationOutcome outcome;

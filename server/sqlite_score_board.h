@@ -1,7 +1,6 @@
 #pragma once
 
 #include <atomic>
-#include <atomic>
 #include <filesystem>
 #include <mutex>
 #include <shared_mutex>
@@ -10,6 +9,7 @@
 #include <vector>
 
 #include "file_lock.h"
+#include "list_moderation.h"
 #include "rank_index.h"
 #include "score_board.h"
 #include "sqlite_handle.h"
@@ -17,36 +17,11 @@
 
 namespace zorblet::server {
 
-// What a remove or restore found: with any unknown id nothing changed at all; otherwise
-// the entries already in the state asked for stayed as they were, and the others changed.
-struct ModerationOutcome {
-    std::vector<std::int64_t> unknown;
-    std::vector<std::int64_t> unchanged;
-    std::vector<std::int64_t> changed;
-};
-
-// One line of the moderation log.
-struct ModerationRecord {
-    std::int64_t at = 0;  // Unix time
-    std::string action;   // "remove" or "restore"
-    std::string ids;      // the entries changed, separated by spaces
-    std::string reason;   // UTF-8, one line; empty when none was given
-};
-
-// What an operator wants to know about the list.
-struct BoardFigures {
-    std::int64_t listed = 0;
-    std::int64_t removed = 0;
-    std::int64_t database_bytes = 0;  // the file and its write-ahead log
-    std::int64_t stored_last_hour = 0;
-    std::int64_t stored_last_day = 0;
-};
-
 // Scores in one SQLite file (write-ahead log), ranked by an in-memory index that is built
 // from the file at start and updated right after each committed change. One server owns a
 // file at a time, since each keeps its own index. Removed entries stay in the file, listed
 // in a table of their own, and leave the index until they are restored.
-class SqliteScoreBoard final : public ScoreBoard {
+class SqliteScoreBoard final : public ScoreBoard, public ListModeration {
 public:
     // Opens or creates the file, brings an older file's tables up to date and loads the
     // listed entries; throws StorageError.
@@ -61,13 +36,12 @@ public:
 
     // Take entries out of every reply, or bring them back to their places; each change is
     // committed and logged with `reason` before the call returns. Throw StorageError.
-    ModerationOutcome RemoveEntries(std::span<const std::int64_t> ids, std::string_view reason);
-    ModerationOutcome RestoreEntries(std::span<const std::int64_t> ids);
+    ModerationOutcome RemoveEntries(std::span<const std::int64_t> ids, std::string_view reason) override;
+    ModerationOutcome RestoreEntries(std::span<const std::int64_t> ids) override;
 
-    std::vector<ModerationRecord> ReadModerationLog() const;
-    // The removed entries in rank order, each with the place a restore would give it.
-    void VisitRemovedEntries(const RankedView::PlaceVisitor& visit) const;
-    BoardFigures ReadFigures(std::int64_t now) const;
+    std::vector<ModerationRecord> ReadModerationLog() const override;
+    void VisitRemovedEntries(const RankedView::PlaceVisitor& visit) const override;
+    BoardFigures ReadFigures(std::int64_t now) const override;
     // Writes a consistent copy of the database to `target` (a new or empty file) while
     // submissions go on.
     void CopyDatabase(const std::filesystem::path& target) const;

@@ -65,4 +65,21 @@ void SubmitGuard::ForgetFullAllowances(Clock::time_point now) {
     std::erase_if(allowance_full_at_, [now](const auto& item) { return item.second <= now; });
 }
 
+bool LocalSubmitGate::TakeAllowance(const std::string& address) {
+    return guard_.TakeAllowance(address, SubmitGuard::Clock::now());
+}
+
+GateResult LocalSubmitGate::Submit(const std::string& address, const Submission& submission, std::string_view date) {
+    const SubmitGuard::Clock::time_point now = SubmitGuard::Clock::now();
+    if (!guard_.TakeAllowance(address, now)) return GateResult::OverLimit;
+    if (!guard_.ClaimFirst(address, submission, now)) return GateResult::Repeat;
+    try {
+        board_.AddEntry({submission.points, submission.name, std::string(date)});
+    } catch (const StorageError&) {
+        guard_.ReleaseClaim(address, submission);
+        throw;
+    }
+    return GateResult::Stored;
+}
+
 }  // namespace zorblet::server

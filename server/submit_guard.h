@@ -6,7 +6,9 @@
 #include <string>
 #include <unordered_map>
 
+#include "score_board.h"
 #include "submission.h"
+#include "submit_gate.h"
 
 namespace zorblet::server {
 
@@ -43,6 +45,19 @@ private:
     std::unordered_map<std::string, Clock::time_point> recent_until_;
     std::deque<std::pair<std::string, Clock::time_point>> claims_in_order_;
     Clock::time_point next_sweep_{};
+};
+
+// The gate of a service that is alone on its store: the guard in this process's memory.
+class LocalSubmitGate final : public SubmitGate {
+public:
+    LocalSubmitGate(ScoreBoard& board, int per_minute) : board_(board), guard_(per_minute) {}
+
+    bool TakeAllowance(const std::string& address) override;
+    GateResult Submit(const std::string& address, const Submission& submission, std::string_view date) override;
+
+private:
+    ScoreBoard& board_;
+    SubmitGuard guard_;
 };
 
 }  // namespace zorblet::server

@@ -6,21 +6,23 @@ ZORBLET_ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
 ZORBLET_BUILD_PACKAGES=(
   cmake g++ ninja-build pkg-config
   libsdl2-dev libsdl2-ttf-dev libfontconfig-dev fonts-liberation
-  libcurl4-openssl-dev libmicrohttpd-dev libsqlite3-dev curl
+  libcurl4-openssl-dev libmicrohttpd-dev libsqlite3-dev libhiredis-dev curl
   librsvg2-bin
 )
-# What scripts/bench-server needs on top: the HTTP load generator, and sqlite3 to check a backup.
-ZORBLET_BENCH_PACKAGES=(wrk sqlite3)
+# What scripts/bench-server needs on top: the HTTP load generator, sqlite3 to check a
+# backup, and Redis for --store redis.
+ZORBLET_BENCH_PACKAGES=(wrk sqlite3 redis-server)
 # What the tests need on top: GoogleTest, an X server to play in, tools to drive and look at
 # it, clang with its libFuzzer runtime for the fuzzer, the validators of the desktop
 # entry, the AppStream file and the manual pages, the Prometheus client library whose
 # parser reads the service's metrics, a JSON parser for the API's replies, and Chromium
-# with its driver and Selenium for the list's page in a real browser.
+# with its driver and Selenium for the list's page in a real browser, and Redis for the
+# list shared by several instances.
 ZORBLET_TEST_PACKAGES=(
   libgtest-dev libx11-dev xvfb xdotool imagemagick x11-utils sox
   clang libclang-rt-14-dev
   desktop-file-utils appstream man-db python3-prometheus-client
-  nlohmann-json3-dev chromium chromium-driver python3-selenium
+  nlohmann-json3-dev chromium chromium-driver python3-selenium redis-server
 )
 # What scripts/package needs on top: Debian's build flags and library dependencies, the
 # package checker, systemd's unit checker (with man, for the unit's Documentation=), and

@@ -56,7 +56,7 @@ check_contents() {
         grep -qE "(^|, )$library( |,|$)" <<<"$depends" || check_failed "zorblet does not depend on $library: $depends"
     done
     depends=$(dpkg-deb -f "$server" Depends)
-    for library in libsqlite3-0 libmicrohttpd12 "libstdc\+\+6" libc6; do
+    for library in libsqlite3-0 libmicrohttpd12 "libhiredis0\.14" "libstdc\+\+6" libc6; do
         grep -qE "(^|, )$library( |,|$)" <<<"$depends" ||
             check_failed "zorblet-highscore-server does not depend on $library: $depends"
     done

@@ -170,7 +170,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     static zorblet::render::Canvas canvas;
     canvas.BeginDrawing();
     const std::string playerName = reply.substr(0, std::min(nameLength, reply.size()));
-    std::int32_t scroll = tableScroll;
     TableInputs inputs{.HighscoreRows = highscoreRows,
                        .ScorePlace = placeList.ScorePlace,
                        .Score = score == 0 ? 1.0f : score,
@@ -179,17 +178,22 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                        .AnimAngle = animAngle,
                        .PlayerName = playerName,
                        .EditCursor = editCursor,
-                       .GameDate = "07.05.07",
-                       .TableScroll = scroll};
+                       .GameDate = "07.05.07"};
+    TableView view{.TableScroll = tableScroll, .DrawnScroll = tableScroll};
+    UpdateHighscoreTable(view, inputs);
+    REQUIRE(view.TableScroll == PlaceViewScroll(placeList.ScorePlace));
+    inputs.TableScroll = view.TableScroll;
     DrawHighscoreTable(canvas, DotFonts(), inputs);
-    REQUIRE(scroll == PlaceViewScroll(placeList.ScorePlace));
 
-    scroll = tableScroll;
+    view = TableView{.TableScroll = tableScroll, .DrawnScroll = tableScroll};
     inputs.NameEntryActive = 0;
-    DrawHighscoreTable(canvas, DotFonts(), inputs);
+    UpdateHighscoreTable(view, inputs);
     constexpr std::int32_t MaxScroll = std::numeric_limits<std::int32_t>::max();
     const std::int32_t stepped = tableScroll > MaxScroll - 2 ? MaxScroll : tableScroll + 2;
-    REQUIRE(scroll == stepped || scroll == 10);
+    REQUIRE(view.DrawnScroll == stepped);
+    REQUIRE(view.TableScroll == stepped || view.TableScroll == TableScrollRestart);
+    inputs.TableScroll = view.DrawnScroll;
+    DrawHighscoreTable(canvas, DotFonts(), inputs);
 
     for (const RowsUpdate* update : {&bestOf.Rows, &placeList.Rows}) {
         for (std::size_t k = 0; k < update->Rows.size(); ++k) highscoreRows[update->FirstRow + k].clear();

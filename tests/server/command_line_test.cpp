@@ -31,6 +31,20 @@ TEST(CommandLine, PrintsTheVersionTheHelpAndOptionErrorsWithoutServing) {
     for (const char* address : {"9100", "127.0.0.1", "::1:9100", "[::1]", "127.0.0.1:65536", ":9100"}) {
         refusals.push_back({{"--metrics-bind", address}, metrics_bind});
     }
+    const std::vector<std::pair<std::vector<std::string>, std::string>> store_refusals = {
+        {{"--store", "localhost:6379"}, "--store: the address must begin with redis:// or redis+unix://"},
+        {{"--store", "redis://:6379"}, "--store: the address names no host"},
+        {{"--store", "redis://host:0"}, "--store: the port must be a number from 1 to 65535"},
+        {{"--store", "redis://host:6379/x"}, "--store: the database after '/' must be a number"},
+        {{"--store", "redis://[::1:6379"}, "--store: an IPv6 host must end in ']'"},
+        {{"--copy-to", "redis+unix://run/redis.sock"}, "--copy-to: the socket's path must be absolute"},
+        {{"--store", "redis+unix:///run/redis.sock?database=1"}, "--store: the only parameter is db=N"},
+        {{"--store", "redis://host:6379", "--db", "x.sqlite"}, "--store and --db name two lists"},
+        {{"--store", "redis://host:6379", "--copy-to", "redis://host:6380"}, "--copy-to copies the list of --db"},
+        {{"--redis-wait-replicas", "1"}, "--redis-wait-replicas needs --store"},
+        {{"--store", "redis://host", "--redis-wait-replicas", "-1"}, "--redis-wait-replicas must be a number"},
+    };
+    refusals.insert(refusals.end(), store_refusals.begin(), store_refusals.end());
     for (const auto& [arguments, problem] : refusals) {
         const CommandOutcome refused = RunServerCommand(arguments);
         EXPECT_EQ(refused.exit_status, 2) << arguments.back();

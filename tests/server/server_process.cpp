@@ -62,7 +62,12 @@ ServerProcess::~ServerProcess() {
 }
 
 void ServerProcess::Start(const ServerLaunch& launch) {
-    std::vector<std::string> arguments{ZORBLET_SERVER_BINARY, "--port", "0", "--db", launch.database.string()};
+    std::vector<std::string> arguments{ZORBLET_SERVER_BINARY, "--port", "0"};
+    if (launch.store) {
+        arguments.insert(arguments.end(), {"--store", *launch.store});
+    } else {
+        arguments.insert(arguments.end(), {"--db", launch.database.string()});
+    }
     arguments.insert(arguments.end(), launch.extra_arguments.begin(), launch.extra_arguments.end());
     std::vector<char*> argv;
     for (std::string& argument : arguments) argv.push_back(argument.data());

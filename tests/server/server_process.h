@@ -34,13 +34,14 @@ struct HttpReply {
 };
 
 struct ServerLaunch {
-    std::filesystem::path database;
+    std::filesystem::path database;  // with a store: only where the log goes
     std::vector<std::string> extra_arguments;
     // Largest file the server may write, in bytes; its writes beyond fail like a full disk.
     std::optional<std::uint64_t> file_size_limit = std::nullopt;
     // Soft limit of open files the server starts with (the hard one stays, unless pinned).
     std::optional<std::uint64_t> open_files_limit = std::nullopt;
     bool pin_open_files_limit = false;  // the hard limit too: the server cannot raise it
+    std::optional<std::string> store = std::nullopt;  // --store ADDRESS instead of --db
 };
 
 struct CommandOutcome {
