@@ -96,7 +96,8 @@ struct Report {
     double PeriodP50Ms = 0, PeriodP99Ms = 0, LongestPeriodMs = 0;
     std::uint64_t LongestPeriodEnded = 0;
     // Where the longest period went: from the end of the previous frame's wait to the
-    // drawing (the head sleep and the close check), drawing and presenting, pacing wait.
+    // drawing (the head sleep, the close check, the input and the update), drawing and
+    // presenting, pacing wait.
     double LongestHeadMs = 0, LongestDrawMs = 0, LongestWaitMs = 0;
     std::size_t LatePeriods = 0;
     std::size_t FramesOutOfPlay = 0;  // in the menu or a countdown

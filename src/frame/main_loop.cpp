@@ -197,8 +197,9 @@ FrameOutcome RunFrame(Game& game, Devices& devices, FrameObserver* observer) {
     if (devices.Screen.TakeCloseRequest()) return FrameOutcome::EndProgram;
     DeviceServices services(devices, game);
     if (ReadKeys(game, devices, services) == FrameOutcome::EndProgram) return FrameOutcome::EndProgram;
-    if (observer != nullptr) observer->DrawingBegins(game);
     Update(game, devices, services);
+    // Drawing and presenting are timed on their own, apart from the input and the update.
+    if (observer != nullptr) observer->DrawingBegins(game);
     Draw(game);
     PresentFrame(game, devices, observer);
     return FrameOutcome::Continue;

@@ -10,7 +10,7 @@ namespace zorblet::frame {
 class FrameObserver {
 public:
     virtual ~FrameObserver() = default;
-    // The game as it stands at the head of the frame, before anything moves.
+    // The game as the frame is about to draw it, after the frame's input and update.
     virtual void DrawingBegins(const Game& /*game*/) {}
     virtual void FramePresented() {}
     virtual void FrameWaitEnded() {}

@@ -20,9 +20,8 @@ SubmissionFate FateOf(const FetchResult& result) {
     return SubmissionFate::Refused;
 }
 
-HighscoreClient::HighscoreClient(platform::HttpTransport& http, platform::Clock& clock, std::string server,
-                                 ResendSchedule resends)
-    : http_(http), clock_(clock), server_(WithFinalSlash(std::move(server))), resends_(resends) {}
+HighscoreClient::HighscoreClient(platform::HttpTransport& http, platform::Clock& clock, std::string server)
+    : http_(http), clock_(clock), server_(WithFinalSlash(std::move(server))), worker_(clock) {}
 
 HighscoreClient::~HighscoreClient() {
     http_.Cancel();
@@ -92,13 +91,13 @@ bool HighscoreClient::SendDueSubmissions() {
 
 bool HighscoreClient::SendFirstKept(bool& delivered) {
     KeptSubmission& first = kept_.front();
-    if (first.Attempts == 0) first.FirstAttempt = TransferWorker::Clock::now();
+    if (first.Attempts == 0) first.FirstAttempt = clock_.Counter();
     ++first.Attempts;
     // Its failures are told as one, when it is given up.
     const SubmissionFate fate = FateOf(FetchUrl(http_, clock_, first.Url));
-    if (fate == SubmissionFate::SendAgain && first.Attempts <= static_cast<int>(resends_.size())) {
-        worker_.PostAt(first.FirstAttempt + resends_[static_cast<std::size_t>(first.Attempts - 1)],
-                       [this] { ResendKept(); });
+    if (fate == SubmissionFate::SendAgain && first.Attempts <= static_cast<int>(SubmissionResends.size())) {
+        const auto resend = SubmissionResends[static_cast<std::size_t>(first.Attempts - 1)];
+        worker_.PostAt(first.FirstAttempt + platform::TicksIn(clock_, resend), [this] { ResendKept(); });
         return false;
     }
     if (fate == SubmissionFate::Delivered) delivered = true;

@@ -20,9 +20,8 @@ namespace zorblet::highscore {
 
 // When a kept submission is sent again, counted from its first attempt. All of them lie
 // within the minute in which the service stores a repeated submission only once.
-using ResendSchedule = std::array<std::chrono::milliseconds, 4>;
-inline constexpr ResendSchedule SubmissionResends = {std::chrono::seconds(5), std::chrono::seconds(15),
-                                                     std::chrono::seconds(30), std::chrono::seconds(45)};
+inline constexpr std::array<std::chrono::milliseconds, 4> SubmissionResends = {
+    std::chrono::seconds(5), std::chrono::seconds(15), std::chrono::seconds(30), std::chrono::seconds(45)};
 
 // What the service's answer to a submission means for it.
 enum class SubmissionFate {
@@ -35,8 +34,8 @@ SubmissionFate FateOf(const FetchResult& result);
 class HighscoreClient {
 public:
     // server is the service's base address; a missing final "/" is added.
-    HighscoreClient(platform::HttpTransport& http, platform::Clock& clock, std::string server,
-                    ResendSchedule resends = SubmissionResends);
+    // The clock times the transfers and the resends, on the worker's thread too.
+    HighscoreClient(platform::HttpTransport& http, platform::Clock& clock, std::string server);
     // Cuts a running transfer short (its transport is cancelled) and stops the worker;
     // what was still to be sent is dropped.
     ~HighscoreClient();
@@ -64,7 +63,7 @@ private:
     struct KeptSubmission {
         std::string Url;
         int Attempts = 0;
-        TransferWorker::Clock::time_point FirstAttempt{};
+        std::uint64_t FirstAttempt = 0;  // the clock's counter
     };
 
     // Fetches url; a failure is recorded for the status line and gives no body.
@@ -81,7 +80,6 @@ private:
     platform::HttpTransport& http_;
     platform::Clock& clock_;
     std::string server_;
-    ResendSchedule resends_;
     std::deque<KeptSubmission> kept_;  // the worker's alone; gone when the program ends
     RowsUpdate lastBestOf_;            // the worker's alone: the last best-of table received
     Board board_;

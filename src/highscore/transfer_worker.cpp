@@ -16,7 +16,7 @@ void TransferWorker::Stop() {
     if (thread_.joinable()) thread_.join();
 }
 
-void TransferWorker::PostAt(Clock::time_point due, Job job) {
+void TransferWorker::PostAt(std::uint64_t due, Job job) {
     {
         std::lock_guard lock(mutex_);
         if (stopping_) return;
@@ -28,7 +28,7 @@ void TransferWorker::PostAt(Clock::time_point due, Job job) {
 
 bool TransferWorker::Busy() {
     std::lock_guard lock(mutex_);
-    return running_ || (!jobs_.empty() && jobs_.begin()->first.first <= Clock::now());
+    return running_ || (!jobs_.empty() && jobs_.begin()->first.first <= clock_.Counter());
 }
 
 void TransferWorker::RunJobs() {
@@ -39,9 +39,9 @@ void TransferWorker::RunJobs() {
             wake_.wait(lock);
             continue;
         }
-        const Clock::time_point due = jobs_.begin()->first.first;
-        if (due > Clock::now()) {
-            wake_.wait_until(lock, due);  // or until an earlier job is posted
+        const std::uint64_t due = jobs_.begin()->first.first;
+        if (due > clock_.Counter()) {
+            clock_.WaitUntil(lock, wake_, due);  // or until an earlier job is posted
             continue;
         }
         Job job = std::move(jobs_.begin()->second);

@@ -50,4 +50,10 @@ void PosixClock::SleepUntil(std::uint64_t counter) {
     SleepOn(TIMER_ABSTIME, ToTimespec(counter));
 }
 
+void PosixClock::WaitUntil(std::unique_lock<std::mutex>& lock, std::condition_variable& wake, std::uint64_t counter) {
+    const std::uint64_t now = Counter();
+    // The condition variable times its waits on the same monotonic clock.
+    if (counter > now) wake.wait_for(lock, std::chrono::nanoseconds(counter - now));
+}
+
 }  // namespace zorblet::platform

@@ -13,6 +13,7 @@ public:
     std::uint32_t Ticks() override;
     void SleepMs(int milliseconds) override;
     void SleepUntil(std::uint64_t counter) override;
+    void WaitUntil(std::unique_lock<std::mutex>& lock, std::condition_variable& wake, std::uint64_t counter) override;
 };
 
 }  // namespace zorblet::platform

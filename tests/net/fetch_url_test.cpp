@@ -14,7 +14,6 @@ namespace zorblet::highscore {
 namespace {
 
 using platform::HttpAttempt;
-using testing::FakeClock;
 using testing::ScriptedHttpTransport;
 
 const std::string Url = "http://scores.test/ListeSQL.php?Punkte=-5&Name=%C4rger";
@@ -35,17 +34,17 @@ HttpAttempt HungUp() {
 class FetchUrlTest : public ::testing::Test {
 protected:
     FetchResult Fetch() {
-        startMs_ = clock_.Now / 1'000'000;
+        startMs_ = clock_.NowMs();
         return FetchUrl(transport_, clock_, Url);
     }
-    std::uint64_t ElapsedMs() const { return clock_.Now / 1'000'000 - startMs_; }
+    std::uint64_t ElapsedMs() { return clock_.NowMs() - startMs_; }
     std::vector<std::uint64_t> CallTimesMs() const {
         std::vector<std::uint64_t> times;
         for (const auto& call : transport_.Calls) times.push_back(call.AtMs - startMs_);
         return times;
     }
 
-    FakeClock clock_;
+    testing::SharedFakeClock clock_;
     ScriptedHttpTransport transport_{clock_};
 
 private:

@@ -127,7 +127,7 @@ TEST_F(ClientAgainstServiceTest, AFailedFetchLeavesTheLastListReceivedAndBeforeA
     auto& server = StartServer();
     const std::string address = BaseUrl(server);
     StopServer();
-    testing::FakeClock instantRetries;  // the refused connections are tried again at once
+    testing::SharedFakeClock instantRetries;  // the refused connections are tried again at once
     HighscoreClient client(transport, instantRetries, address);
     BoardView view;
     client.FetchList(0);
@@ -188,7 +188,7 @@ TEST(HighscoreClientTest, TransfersRunOneAtATimeInOrderAndTheFrameNeverWaitsForT
 }
 
 TEST(HighscoreClientTest, EveryFailedFetchIsCountedForTheStatusLineAndWritesNoRows) {
-    testing::FakeClock clock;  // only the worker reads it
+    testing::SharedFakeClock clock;
     testing::ScriptedHttpTransport transport(clock);
     transport.Steps = {{platform::HttpAttempt{}, 0}};  // refused, always
     HighscoreClient client(transport, clock, "http://scores.test/");
@@ -237,8 +237,21 @@ TEST(HighscoreClientTest, PlacesFarOutsideTheTableAreHandedOverSafely) {
     }
 }
 
-TEST(TransferWorkerTest, JobsForLaterWaitTheirTurnAndDoNotCountAsBusy) {
-    TransferWorker worker;
+// Waits (bounded) until the worker has run what is due.
+void SettleWorker(TransferWorker& worker) {
+    for (int i = 0; i < 3000 && worker.Busy(); ++i) std::this_thread::sleep_for(10ms);
+    ASSERT_FALSE(worker.Busy()) << "a job is stuck";
+}
+
+// Waits (bounded) until the worker waits on the clock for a job for later.
+void AwaitWaitOnClock(testing::SharedFakeClock& clock) {
+    for (int i = 0; i < 3000 && clock.Waiting() == 0; ++i) std::this_thread::sleep_for(10ms);
+    ASSERT_EQ(clock.Waiting(), 1u) << "the worker does not wait for its job for later";
+}
+
+TEST(TransferWorkerTest, JobsForLaterRunWhenTheClockComesToThemInTheirTurn) {
+    testing::SharedFakeClock clock;
+    TransferWorker worker(clock);
     std::mutex mutex;
     std::vector<int> order;
     const auto record = [&](int n) {
@@ -247,15 +260,42 @@ TEST(TransferWorkerTest, JobsForLaterWaitTheirTurnAndDoNotCountAsBusy) {
             order.push_back(n);
         };
     };
-    const auto now = TransferWorker::Clock::now();
-    worker.PostAt(now + 300ms, record(3));
-    worker.Post(record(1));
-    worker.PostAt(now + 100ms, record(2));
-    for (int i = 0; i < 200 && worker.Busy(); ++i) std::this_thread::sleep_for(5ms);
+    const auto ran = [&] {
+        std::lock_guard lock(mutex);
+        return order;
+    };
+    const std::uint64_t start = clock.Counter();
+    const auto at = [&](std::chrono::milliseconds later) { return start + platform::TicksIn(clock, later); };
+    worker.PostAt(at(300ms), record(5));
+    worker.PostAt(at(100ms), record(3));
+    worker.PostAt(at(100ms), record(4));
+    AwaitWaitOnClock(clock);
     EXPECT_FALSE(worker.Busy()) << "jobs for later are no running transfer";
-    std::this_thread::sleep_for(600ms);
-    std::lock_guard lock(mutex);
-    EXPECT_EQ(order, (std::vector<int>{1, 2, 3}));
+    worker.Post(record(1));
+    worker.Post(record(2));
+    SettleWorker(worker);
+    EXPECT_EQ(ran(), (std::vector<int>{1, 2})) << "jobs due now go before those for later, in their order";
+
+    clock.AdvanceMs(99);
+    EXPECT_FALSE(worker.Busy());
+    AwaitWaitOnClock(clock);
+    EXPECT_EQ(ran(), (std::vector<int>{1, 2})) << "not before their time";
+    clock.AdvanceMs(1);
+    SettleWorker(worker);
+    EXPECT_EQ(ran(), (std::vector<int>{1, 2, 3, 4})) << "jobs due at one time run in the order of posting";
+
+    worker.PostAt(at(200ms), record(6));
+    clock.AdvanceMs(200);
+    SettleWorker(worker);
+    EXPECT_EQ(ran(), (std::vector<int>{1, 2, 3, 4, 6, 5})) << "an earlier due time goes first, whenever posted";
+
+    worker.PostAt(at(400ms), record(7));
+    AwaitWaitOnClock(clock);
+    worker.Stop();
+    clock.AdvanceMs(1000);
+    worker.Post(record(8));
+    EXPECT_FALSE(worker.Busy());
+    EXPECT_EQ(ran(), (std::vector<int>{1, 2, 3, 4, 6, 5})) << "nothing runs after Stop";
 }
 
 TEST(HighscoreClientTest, BaseAddressGetsItsFinalSlash) {

@@ -14,6 +14,7 @@
 #include "platform/curl_http_transport.h"
 #include "server_test.h"
 #include "support/fakes.h"
+#include "support/http_fakes.h"
 #include "support/misbehaving_server.h"
 
 namespace zorblet::highscore {
@@ -21,14 +22,11 @@ namespace {
 
 using namespace std::chrono_literals;
 
-// The resends of the game (5, 15, 30 and 45 s), thirty times as fast.
-constexpr ResendSchedule QuickResends = {170ms, 500ms, 1000ms, 1500ms};
-
 std::string Submission(const std::string& server, std::int32_t points, const std::string& name) {
     return SubmitUrl(WithFinalSlash(server), points, name, BuildCheckText(points, name));
 }
 
-// Polls the client's view until the condition holds or 20 s have passed.
+// Polls the client's view until the condition holds and nothing is due, or 20 s have passed.
 template <typename Condition>
 bool WaitFor(HighscoreClient& client, BoardView& view, Condition condition) {
     for (int i = 0; i < 2000; ++i) {
@@ -37,6 +35,18 @@ bool WaitFor(HighscoreClient& client, BoardView& view, Condition condition) {
         std::this_thread::sleep_for(10ms);
     }
     return false;
+}
+
+// Moves the clock on by the span, and waits until what came due has been sent.
+void LetTimePass(testing::SharedFakeClock& clock, HighscoreClient& client, BoardView& view,
+                 std::chrono::milliseconds span) {
+    clock.AdvanceMs(static_cast<std::uint64_t>(span.count()));
+    ASSERT_TRUE(WaitFor(client, view, [](const BoardView&) { return true; })) << "a transfer is stuck";
+}
+
+// Past the last resend, in steps shorter than any gap between two of them.
+void LetAllResendsPass(testing::SharedFakeClock& clock, HighscoreClient& client, BoardView& view) {
+    for (int step = 0; step < 12; ++step) LetTimePass(clock, client, view, 5s);
 }
 
 std::size_t CountSubmissions(const std::vector<std::string>& requests) {
@@ -59,20 +69,24 @@ protected:
     }
 
     platform::CurlHttpTransport transport;
-    testing::FakeClock clock;  // the worker's alone: the ten connection attempts take no time
+    testing::SharedFakeClock clock;  // the ten connection attempts and the resends take no real time
     BoardView view;
 };
 
 TEST_F(KeptSubmissionTest, DeliveredOnceTheServiceIsBackAndStoredOnce) {
     const int port = StartServer().port();
     StopServer();
-    HighscoreClient client(transport, clock, Address(port), QuickResends);
+    HighscoreClient client(transport, clock, Address(port));
     client.SubmitThenRefresh(Submission(Address(port), 321, "Anna"));
     ASSERT_TRUE(WaitFor(client, view, [](const BoardView& v) { return v.KeptSubmissions == 1; }));
     EXPECT_EQ(view.Failures, 1u) << "only the best-of fetch after it; the kept one is not a failure yet";
 
+    LetTimePass(clock, client, view, 15s);
+    EXPECT_EQ(view.KeptSubmissions, 1) << "sent again while the service is away";
+
     RestartOn(port);
-    ASSERT_TRUE(WaitFor(client, view, [](const BoardView& v) { return v.KeptSubmissions == 0; }));
+    LetTimePass(clock, client, view, 15s);
+    EXPECT_EQ(view.KeptSubmissions, 0);
     EXPECT_EQ(view.Failures, 1u);
     EXPECT_EQ(view.HighscoreRows[0], "     Zorblet hat 1 HighScore-Eintr\xE4ge") << "the best-of table fetched anew";
     EXPECT_NE(view.HighscoreRows[2].find("Anna"), std::string::npos);
@@ -90,7 +104,7 @@ TEST_F(KeptSubmissionTest, SentAgainWhenTheAnswerWasLostAndStoredOnlyOnce) {
                                     return;
                                 c.Send(testing::HttpReply(reply.status, reply.body));
                             }});
-    HighscoreClient client(transport, clock, front.Url("/"), QuickResends);
+    HighscoreClient client(transport, clock, front.Url("/"));
     client.SubmitThenRefresh(Submission(front.Url("/"), 4711, "J\xFCrgen"));
     ASSERT_TRUE(WaitFor(client, view, [&](const BoardView& v) { return v.KeptSubmissions == 0 && submissions == 2; }));
     EXPECT_EQ(CountEntries(), 1) << "the service stored the repeated submission once";
@@ -106,10 +120,12 @@ TEST_F(KeptSubmissionTest, GivenUpAfterTheLastResendWhileTheServiceCannotStore) 
     }
     ASSERT_EQ(refused, 1) << "the disk never filled up";
     const std::size_t before = CountInLog(service.ReadLog(), "HighScoreSQL.php");
-    HighscoreClient client(transport, clock, Address(service.port()), QuickResends);
+    HighscoreClient client(transport, clock, Address(service.port()));
     client.SubmitThenRefresh(Submission(Address(service.port()), 99, "Bert"));
     ASSERT_TRUE(WaitFor(client, view, [](const BoardView& v) { return v.KeptSubmissions == 1; }));
-    ASSERT_TRUE(WaitFor(client, view, [](const BoardView& v) { return v.KeptSubmissions == 0; }));
+    EXPECT_EQ(view.Failures, 0u);
+    LetAllResendsPass(clock, client, view);
+    EXPECT_EQ(view.KeptSubmissions, 0);
     EXPECT_EQ(view.Failures, 1u) << "told once, when given up";
     EXPECT_EQ(CountInLog(service.ReadLog(), "HighScoreSQL.php") - before, 5u) << "the first attempt and four resends";
 }
@@ -117,12 +133,13 @@ TEST_F(KeptSubmissionTest, GivenUpAfterTheLastResendWhileTheServiceCannotStore) 
 TEST_F(KeptSubmissionTest, TwoKeptSubmissionsArriveInTheirOrder) {
     const int port = StartServer().port();
     StopServer();
-    HighscoreClient client(transport, clock, Address(port), QuickResends);
+    HighscoreClient client(transport, clock, Address(port));
     client.SubmitThenRefresh(Submission(Address(port), 500, "Erste"));
     client.SubmitThenRefresh(Submission(Address(port), 500, "Zweite"));
     ASSERT_TRUE(WaitFor(client, view, [](const BoardView& v) { return v.KeptSubmissions == 2; }));
     RestartOn(port);
-    ASSERT_TRUE(WaitFor(client, view, [](const BoardView& v) { return v.KeptSubmissions == 0; }));
+    LetTimePass(clock, client, view, 15s);
+    EXPECT_EQ(view.KeptSubmissions, 0);
     // Equal points: the earlier entry ranks first.
     EXPECT_NE(view.HighscoreRows[2].find("Erste"), std::string::npos);
     EXPECT_NE(view.HighscoreRows[3].find("Zweite"), std::string::npos);
@@ -140,16 +157,35 @@ TEST(KeptSubmission, AnswersDecideWhetherASubmissionIsSentAgain) {
     for (const auto& c : cases) {
         testing::MisbehavingServer server(testing::Answers(c.Status, "1\r\n"));
         platform::CurlHttpTransport transport;
-        testing::FakeClock clock;
-        HighscoreClient client(transport, clock, server.Url("/"), QuickResends);
+        testing::SharedFakeClock clock;
+        HighscoreClient client(transport, clock, server.Url("/"));
         BoardView view;
         client.SubmitThenRefresh(Submission(server.Url("/"), 10, "C"));
-        ASSERT_TRUE(WaitFor(client, view, [](const BoardView& v) { return v.KeptSubmissions == 0; })) << c.Status;
-        std::this_thread::sleep_for(QuickResends.back() + 300ms);  // nothing more comes
-        client.Refresh(view);
+        LetAllResendsPass(clock, client, view);
+        LetAllResendsPass(clock, client, view);  // and nothing more comes
+        EXPECT_EQ(view.KeptSubmissions, 0) << c.Status;
         EXPECT_EQ(CountSubmissions(server.Requests()), c.Submissions) << c.Status;
         EXPECT_EQ(view.Failures, c.Failures) << c.Status;
     }
+}
+
+TEST(KeptSubmission, SentAgainFiveFifteenThirtyAndFortyFiveSecondsAfterItsFirstAttempt) {
+    testing::SharedFakeClock clock;
+    testing::ScriptedHttpTransport transport(clock);
+    transport.Steps = {{platform::HttpAttempt{true, 503, "", false}}};
+    HighscoreClient client(transport, clock, "http://scores.test/");
+    BoardView view;
+    client.SubmitThenRefresh("http://scores.test/HighScoreSQL.php?Punkte=1&Name=D&Check=z");
+    ASSERT_TRUE(WaitFor(client, view, [](const BoardView& v) { return v.KeptSubmissions == 1; }));
+    for (int second = 0; second < 60; ++second) LetTimePass(clock, client, view, 1s);
+
+    std::vector<std::uint64_t> sentAtMs;
+    for (const auto& call : transport.Calls)
+        if (call.Url.find("HighScoreSQL.php") != std::string::npos)
+            sentAtMs.push_back(call.AtMs - transport.Calls.front().AtMs);
+    EXPECT_EQ(sentAtMs, (std::vector<std::uint64_t>{0, 5000, 15000, 30000, 45000}));
+    EXPECT_EQ(view.KeptSubmissions, 0);
+    EXPECT_EQ(view.Failures, 1u) << "told once, when given up";
 }
 
 TEST(KeptSubmission, NoConnectionAndTimeOutsAreSentAgainAnsweredRefusalsNot) {

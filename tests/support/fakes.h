@@ -1,8 +1,11 @@
 #pragma once
 // Stand-ins for the platform services, for tests that run without a window.
 
+#include <algorithm>
+#include <condition_variable>
 #include <cstdint>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -42,7 +45,85 @@ public:
         if (counter > Now) Now = counter;
         Now += WakeLatency;
     }
+    // Nobody else can move this clock: the wait lasts until the deadline, as a sleep would.
+    void WaitUntil(std::unique_lock<std::mutex>&, std::condition_variable&, std::uint64_t counter) override {
+        if (counter > Now) Now = counter;
+    }
     void AdvanceMs(std::uint64_t milliseconds) { Now += milliseconds * 1'000'000; }
+};
+
+// A clock in nanoseconds for a test and the threads it starts: it moves only when a test
+// moves it or a sleep on it ends (at once, having moved it). A move returns once every
+// wait on the clock that it woke has looked at the time again, so that what a test sees
+// next is what the new time brought. It is moved only while whoever waits on it lives.
+class SharedFakeClock final : public platform::Clock {
+public:
+    std::uint64_t Counter() override {
+        std::lock_guard lock(mutex_);
+        return now_;
+    }
+    std::uint64_t Frequency() override { return 1'000'000'000; }
+    std::uint32_t Ticks() override { return static_cast<std::uint32_t>(Counter() / 1'000'000); }
+    void SleepMs(int milliseconds) override { AdvanceMs(static_cast<std::uint64_t>(milliseconds)); }
+    void SleepUntil(std::uint64_t counter) override {
+        const std::uint64_t now = Counter();
+        if (counter > now) Advance(counter - now);
+    }
+    void WaitUntil(std::unique_lock<std::mutex>& lock, std::condition_variable& wake, std::uint64_t counter) override {
+        std::uint64_t id = 0;
+        {
+            std::lock_guard own(mutex_);
+            if (now_ >= counter) return;
+            id = ++waits_;
+            waiters_.push_back({id, lock.mutex(), &wake});
+        }
+        // A move notifies wake under the caller's mutex, which the caller holds until it
+        // waits: the notice cannot fall between the look at the time and the wait.
+        wake.wait(lock);
+        std::lock_guard own(mutex_);
+        std::erase_if(waiters_, [&](const Waiter& w) { return w.Id == id; });
+        looked_.notify_all();
+    }
+
+    void AdvanceMs(std::uint64_t milliseconds) { Advance(milliseconds * 1'000'000); }
+    std::uint64_t NowMs() { return Counter() / 1'000'000; }
+    // How many threads wait on the clock.
+    std::size_t Waiting() {
+        std::lock_guard lock(mutex_);
+        return waiters_.size();
+    }
+
+private:
+    struct Waiter {
+        std::uint64_t Id;
+        std::mutex* Mutex;
+        std::condition_variable* Wake;
+    };
+
+    void Advance(std::uint64_t nanoseconds) {
+        std::vector<Waiter> woken;
+        {
+            std::lock_guard lock(mutex_);
+            now_ += nanoseconds;
+            woken = waiters_;
+        }
+        for (const Waiter& w : woken) {
+            std::lock_guard lock(*w.Mutex);
+            w.Wake->notify_all();
+        }
+        std::unique_lock lock(mutex_);
+        looked_.wait(lock, [&] {
+            return std::none_of(woken.begin(), woken.end(), [&](const Waiter& w) {
+                return std::any_of(waiters_.begin(), waiters_.end(), [&](const Waiter& v) { return v.Id == w.Id; });
+            });
+        });
+    }
+
+    std::mutex mutex_;
+    std::condition_variable looked_;
+    std::uint64_t now_ = 1'000'000'000;
+    std::uint64_t waits_ = 0;
+    std::vector<Waiter> waiters_;
 };
 
 // Hands out the snapshot a test has set.

@@ -26,7 +26,7 @@ public:
         std::uint64_t AtMs = 0;  // the fake clock's time when the attempt began
     };
 
-    explicit ScriptedHttpTransport(FakeClock& clock) : clock_(clock) {}
+    explicit ScriptedHttpTransport(SharedFakeClock& clock) : clock_(clock) {}
 
     std::vector<Step> Steps;  // one per attempt; the last one repeats
     std::vector<Call> Calls;
@@ -34,7 +34,7 @@ public:
     // Like the real transport, an attempt that would outrun its budget ends when the
     // budget does, timed out if it had connected.
     platform::HttpAttempt Get(const std::string& url, int budgetMs) override {
-        Calls.push_back({url, budgetMs, clock_.Now / 1'000'000});
+        Calls.push_back({url, budgetMs, clock_.NowMs()});
         const Step& step = Steps[std::min(Calls.size(), Steps.size()) - 1];
         platform::HttpAttempt attempt = step.Attempt;
         const auto budget = static_cast<std::uint64_t>(budgetMs);
@@ -44,7 +44,7 @@ public:
     }
 
 private:
-    FakeClock& clock_;
+    SharedFakeClock& clock_;
 };
 
 // Answers every GET at once with 200 and the body of the first rule whose text the URL

@@ -44,11 +44,9 @@ protected:
         highscore.reset();
     }
     // The transfers go through this transport; their retries wait on this clock.
-    void UseHighscoreService(platform::HttpTransport& transport, platform::Clock& transferClock,
-                             highscore::ResendSchedule resends = highscore::SubmissionResends) {
+    void UseHighscoreService(platform::HttpTransport& transport, platform::Clock& transferClock) {
         devices.reset();
-        highscore =
-            std::make_unique<highscore::HighscoreClient>(transport, transferClock, "http://scores.invalid/", resends);
+        highscore = std::make_unique<highscore::HighscoreClient>(transport, transferClock, "http://scores.invalid/");
         devices = std::make_unique<Devices>(
             Devices{platform->Screen, keyboard, mouse, platform->Clock, *platform->Fonts, random, tones, *highscore,
                     settings});
@@ -259,7 +257,7 @@ TEST_F(HeadlessLoopTest, ClosingTheWindowDuringTheFirstFetchEndsTheProgramAtOnce
 }
 
 TEST_F(HeadlessLoopTest, FailedTransferIsToldOnTheStatusLineForAboutFiveSecondsBesideTheTable) {
-    testing::FakeClock transferClock;  // the ten attempts take no real time
+    testing::SharedFakeClock transferClock;  // the ten attempts take no real time
     testing::ScriptedHttpTransport refused(transferClock);
     refused.Steps = {{platform::HttpAttempt{}, 0}};
     UseHighscoreService(refused, transferClock);
@@ -273,15 +271,14 @@ TEST_F(HeadlessLoopTest, FailedTransferIsToldOnTheStatusLineForAboutFiveSecondsB
 }
 
 TEST_F(HeadlessLoopTest, KeptSubmissionIsToldBesideTheTableAndGivingItUpLikeAnyFailure) {
-    using namespace std::chrono_literals;
     testing::AnsweringTransport refusesSubmissions({{"HighScoreSQL", "", true}});
-    testing::FakeClock transferClock;
-    UseHighscoreService(refusesSubmissions, transferClock, {300ms, 600ms, 900ms, 1200ms});
+    testing::SharedFakeClock transferClock;  // the attempts and the resends take no real time
+    UseHighscoreService(refusesSubmissions, transferClock);
     ASSERT_EQ(StartUp(*game, *devices, &observer), FrameOutcome::Continue);
     RunFrames(5);
     devices->Highscore.SubmitThenRefresh("http://scores.invalid/HighScoreSQL.php?Punkte=5&Name=A&Check=5551065132");
     int keptWidth = 0;
-    for (int frame = 0; frame < 60 && keptWidth == 0; ++frame) {
+    for (int frame = 0; frame < 5 * FrameRate && keptWidth == 0; ++frame) {
         RunFrames(1);
         keptWidth = WidthInBand(render::StatusColour, 315, 345);
     }
@@ -289,8 +286,9 @@ TEST_F(HeadlessLoopTest, KeptSubmissionIsToldBesideTheTableAndGivingItUpLikeAnyF
     EXPECT_GT(PixelsInBand(TextColour, 30, 50), 100) << "beside the table";
     EXPECT_EQ(game->Screen.Highscore.StatusText, "") << "waiting is no running transfer";
 
+    transferClock.AdvanceMs(60'000);  // past the last resend
     int failureWidth = keptWidth;
-    for (int frame = 0; frame < 3 * FrameRate && failureWidth == keptWidth; ++frame) {
+    for (int frame = 0; frame < 10 * FrameRate && failureWidth == keptWidth; ++frame) {
         RunFrames(1);
         failureWidth = WidthInBand(render::StatusColour, 315, 345);
     }
