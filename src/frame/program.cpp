@@ -9,6 +9,7 @@
 #include "highscore/highscore_client.h"
 #include "platform/curl_http_transport.h"
 #include "platform/platform_error.h"
+#include "platform/posix_clock.h"
 #include "platform/random.h"
 #include "platform/sdl_platform.h"
 #include "platform/small_file.h"
@@ -63,7 +64,8 @@ int RunProgram(std::span<const char* const> arguments, FrameObserver* observer, 
         std::fputs(commandLine.Text.c_str(), commandLine.ExitCode == 0 ? stdout : stderr);
         return commandLine.ExitCode;
     }
-    SettingsFile settings(platform::SettingsFilePath(std::getenv("XDG_CONFIG_HOME"), std::getenv("HOME")));
+    platform::PosixClock writerClock;
+    SettingsFile settings(platform::SettingsFilePath(std::getenv("XDG_CONFIG_HOME"), std::getenv("HOME")), writerClock);
     const ServerChoice server = ChooseServer(commandLine.Options->Server, std::getenv("ZORBLET_HIGHSCORE_SERVER"),
                                              settings.Values().Server, ZORBLET_HIGHSCORE_SERVER);
     if (!server.Problem.empty()) {

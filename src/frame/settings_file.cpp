@@ -17,7 +17,8 @@ void Warn(const std::string& text) {
 
 }  // namespace
 
-SettingsFile::SettingsFile(std::filesystem::path path) : path_(std::move(path)) {
+SettingsFile::SettingsFile(std::filesystem::path path, platform::Clock& clock)
+    : path_(std::move(path)), writer_(clock) {
     if (path_.empty()) return;
     platform::FileStart start = platform::ReadFileStart(path_, SettingsReadLimit);
     if (!start.Error.empty()) {

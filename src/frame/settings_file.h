@@ -18,7 +18,8 @@ inline constexpr std::size_t SettingsReadLimit = 64 * 1024;
 class SettingsFile final : public platform::SettingsStore {
 public:
     // Reads the file at path (empty: none is kept); what could not be read is told on stderr.
-    explicit SettingsFile(std::filesystem::path path);
+    // Writes run on a worker of their own, timed by `clock`.
+    SettingsFile(std::filesystem::path path, platform::Clock& clock);
     // Waits for the last write to end.
     ~SettingsFile() override;
     SettingsFile(const SettingsFile&) = delete;
@@ -42,7 +43,7 @@ private:
     // A file that was not read whole, or not at all, is never written over: what the game
     // did not read would be lost.
     bool writable_ = false;
-    highscore::TransferWorker writer_;
+    highscore::TransferWorker writer_;  // last: it ends first, while the text still exists
 };
 
 }  // namespace zorblet::frame

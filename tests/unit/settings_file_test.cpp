@@ -17,6 +17,7 @@
 #include <sstream>
 #include <string>
 
+#include "platform/posix_clock.h"
 #include "platform/small_file.h"
 
 namespace zorblet::frame {
@@ -47,12 +48,13 @@ protected:
     void TearDown() override { fs::remove_all(folder); }
 
     fs::path folder, path;
+    platform::PosixClock clock;  // the writes are real file operations
 };
 
 TEST_F(SettingsFileTest, ChoicesMadeInOneRunAreTheStartOfTheNextAndOtherLinesStay) {
     {
         ::testing::internal::CaptureStderr();
-        SettingsFile missing(path);
+        SettingsFile missing(path, clock);
         EXPECT_EQ(::testing::internal::GetCapturedStderr(), "") << "a missing file is no problem";
         EXPECT_FALSE(missing.Values().Name);
         EXPECT_FALSE(missing.Values().SoundOn);
@@ -61,7 +63,7 @@ TEST_F(SettingsFileTest, ChoicesMadeInOneRunAreTheStartOfTheNextAndOtherLinesSta
     }
     EXPECT_EQ(ReadAll(path), "name = Jörg ß#\nsound = off\n") << "UTF-8 in the file";
     {
-        SettingsFile next(path);
+        SettingsFile next(path, clock);
         EXPECT_EQ(next.Values().Name, "J\xF6rg \xDF#");
         EXPECT_EQ(next.Values().SoundOn, false);
         next.RememberSound(true);
@@ -74,7 +76,7 @@ TEST_F(SettingsFileTest, ChoicesMadeInOneRunAreTheStartOfTheNextAndOtherLinesSta
     WriteAll(path, edited);
     ::testing::internal::CaptureStderr();
     {
-        SettingsFile mine(path);
+        SettingsFile mine(path, clock);
         EXPECT_EQ(mine.Values().Server, "http://friends.example/");
         mine.RememberName("Anna");
         mine.RememberSound(false);
@@ -121,7 +123,7 @@ TEST_F(SettingsFileTest, HostileFilesGiveTheDefaultForEachBadLineAndAShortWarnin
         fs::create_directories(path.parent_path());
         fs::copy_file(FixtureDir + "/" + c.File, path, fs::copy_options::overwrite_existing);
         ::testing::internal::CaptureStderr();
-        const SettingsFile file(path);
+        const SettingsFile file(path, clock);
         const std::string warning = ::testing::internal::GetCapturedStderr();
         EXPECT_NE(warning.find("zorblet.conf, Zeile "), std::string::npos) << c.File;
         EXPECT_LE(std::count(warning.begin(), warning.end(), '\n'), 4) << c.File << ": a short warning\n" << warning;
@@ -136,7 +138,7 @@ TEST_F(SettingsFileTest, AGigabyteFileIsReadOnlyAsFarAsItsFirst64KiBAndNeverWrit
     ::testing::internal::CaptureStderr();
     const auto started = std::chrono::steady_clock::now();
     {
-        SettingsFile huge(path);
+        SettingsFile huge(path, clock);
         EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(1));
         EXPECT_EQ(huge.Values().SoundOn, false);
         EXPECT_EQ(huge.Values().Name, "Riese");
@@ -153,7 +155,7 @@ TEST_F(SettingsFileTest, FilesThatAreNoFilesGiveDefaultsWithoutWaiting) {
     ASSERT_EQ(mkfifo(path.c_str(), 0600), 0) << "a FIFO nobody writes to";
     ::testing::internal::CaptureStderr();
     {
-        SettingsFile fifo(path);
+        SettingsFile fifo(path, clock);
         EXPECT_FALSE(fifo.Values().SoundOn);
         fifo.RememberSound(false);
     }
@@ -162,7 +164,7 @@ TEST_F(SettingsFileTest, FilesThatAreNoFilesGiveDefaultsWithoutWaiting) {
     fs::remove(path);
     fs::create_directory(path);
     ::testing::internal::CaptureStderr();
-    { SettingsFile folderInstead(path); }
+    { SettingsFile folderInstead(path, clock); }
     EXPECT_NE(::testing::internal::GetCapturedStderr(), "");
 }
 
@@ -192,7 +194,7 @@ TEST_F(SettingsFileTest, AFailedWriteLeavesTheOldFileAndTheGameGoesOn) {
     WriteAll(path, old);
     ::testing::internal::CaptureStderr();
     {
-        SettingsFile file(path);
+        SettingsFile file(path, clock);
         const FileSizeLimit diskFull(4096);  // less than the file, more than the warning
         file.RememberName("Neu");
         file.Flush();
