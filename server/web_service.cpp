@@ -8,6 +8,7 @@
 #include "web_api.h"
 #include "web_assets.h"
 #include "web_query.h"
+#include "web_text.h"
 
 namespace zorblet::server {
 
@@ -82,15 +83,13 @@ Reply MakeApiReply(int status, std::string body) {
     return reply;
 }
 
-// Marks `reply` with its tag and caching; a request that holds the tag already gets 304
-// without a body, and true so that none is made.
-bool AnswerFromCache(Reply& reply, const Request& request, const std::string& tag, const char* caching) {
+// Marks `reply` with its tag and caching, and as a 304 when the request holds the tag
+// already. A 304 still gets the body a 200 would have: the front sends none, but a 304's
+// Content-Length must be that body's length.
+void MarkCacheable(Reply& reply, const Request& request, const std::string& tag, const char* caching) {
     reply.headers.emplace_back("ETag", tag);
     reply.headers.emplace_back("Cache-Control", caching);
-    if (!MatchesTag(request.if_none_match, tag)) return false;
-    reply.status = 304;
-    reply.body.clear();
-    return true;
+    if (MatchesTag(request.if_none_match, tag)) reply.status = 304;
 }
 
 Reply RefuseMethod(Reply refusal) {
@@ -181,11 +180,8 @@ std::optional<Reply> WebService::Answer(const Request& request) const {
     switch (resource) {
         case Resource::None:
             return std::nullopt;
-        case Resource::BaseWithoutSlash: {
-            Reply moved = MakePageReply(301, RenderErrorPage("Die Bestenliste ist umgezogen.", links_));
-            moved.headers.emplace_back("Location", target.query.empty() ? base_ : base_ + "?" + std::string(target.query));
-            return moved;
-        }
+        case Resource::BaseWithoutSlash:
+            return AnswerMoved(request, target.query);
         case Resource::Page:
             return AnswerPage(request, target.query);
         case Resource::Stylesheet:
@@ -194,6 +190,15 @@ std::optional<Reply> WebService::Answer(const Request& request) const {
         default:
             return AnswerApi(resource, request, target.query);
     }
+}
+
+// The page's address without its final slash leads to the page, for a read; the query
+// goes along, encoded where the client sent bytes a URI does not hold.
+Reply WebService::AnswerMoved(const Request& request, std::string_view query) const {
+    if (!IsReadMethod(request.method)) return RefuseMethod(RefusePage(405, "Diese Adresse lässt sich nur abrufen."));
+    Reply moved = MakePageReply(301, RenderErrorPage("Die Bestenliste ist umgezogen.", links_));
+    moved.headers.emplace_back("Location", query.empty() ? base_ : base_ + "?" + EncodeQueryForUri(query));
+    return moved;
 }
 
 Reply WebService::RefusePage(int status, std::string_view message) const {
@@ -207,7 +212,7 @@ Reply WebService::AnswerPage(const Request& request, std::string_view query) con
     Reply reply = MakePageReply(200, {});
     try {
         board_.ReadRanking([&](const RankedView& view) {
-            if (AnswerFromCache(reply, request, VersionTag(view.Version()), ListCaching)) return;
+            MarkCacheable(reply, request, VersionTag(view.Version()), ListCaching);
             reply.body = RenderListPage(ReadListPage(view, *checked.query), links_);
         });
     } catch (const StorageError&) {
@@ -239,7 +244,7 @@ Reply WebService::AnswerApi(Resource resource, const Request& request, std::stri
     Reply reply = MakeApiReply(200, {});
     try {
         board_.ReadRanking([&](const RankedView& view) {
-            if (AnswerFromCache(reply, request, VersionTag(view.Version()), ListCaching)) return;
+            MarkCacheable(reply, request, VersionTag(view.Version()), ListCaching);
             if (scores) {
                 reply.body = FormatScoresJson(view.CountEntries(),
                                               ReadRowsFrom(view, scores->from, static_cast<std::size_t>(scores->count)));
@@ -266,9 +271,7 @@ Reply WebService::AnswerAsset(Resource resource, const Request& request, std::st
     // Asked for with another version (or none), it is still this file, but only for a day.
     const std::optional<QueryParameters> parameters = ParseQuery(query);
     const bool versioned = parameters && FindSingleValue(*parameters, "v").value == std::string(version);
-    if (AnswerFromCache(reply, request, QuoteTag(version), versioned ? VersionedAssetCaching : AssetCaching)) {
-        return reply;
-    }
+    MarkCacheable(reply, request, QuoteTag(version), versioned ? VersionedAssetCaching : AssetCaching);
     reply.body = std::string(icon ? IconText : StylesheetText);
     return reply;
 }

@@ -30,6 +30,7 @@ private:
 
     Resource FindResource(std::string_view path) const;
     Reply AnswerPage(const Request& request, std::string_view query) const;
+    Reply AnswerMoved(const Request& request, std::string_view query) const;
     Reply AnswerApi(Resource resource, const Request& request, std::string_view query) const;
     Reply AnswerAsset(Resource resource, const Request& request, std::string_view query) const;
     Reply RefusePage(int status, std::string_view message) const;

@@ -62,4 +62,23 @@ void AppendJsonString(std::string& out, std::string_view text) {
     out += '"';
 }
 
+std::string EncodeQueryForUri(std::string_view query) {
+    constexpr std::string_view Kept = "-._~!$&'()*+,;=:@/?%";
+    constexpr char Hex[] = "0123456789ABCDEF";
+    std::string encoded;
+    encoded.reserve(query.size());
+    for (const char c : query) {
+        const auto byte = static_cast<unsigned char>(c);
+        const bool alphanumeric = (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9');
+        if (alphanumeric || Kept.find(c) != std::string_view::npos) {
+            encoded += c;
+        } else {
+            encoded += '%';
+            encoded += Hex[byte >> 4];
+            encoded += Hex[byte & 0x0F];
+        }
+    }
+    return encoded;
+}
+
 }  // namespace zorblet::server

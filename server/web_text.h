@@ -23,4 +23,8 @@ void AppendHtmlText(std::string& out, std::string_view text);
 // UTF-8 text as a JSON string, quotes included.
 void AppendJsonString(std::string& out, std::string_view text);
 
+// A query as it may stand in a link or a Location header: bytes a URI may hold as they
+// are (escapes already in it included), every other byte percent-encoded.
+std::string EncodeQueryForUri(std::string_view query);
+
 }  // namespace zorblet::server
