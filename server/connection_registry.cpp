@@ -1,7 +1,10 @@
 #include "connection_registry.h"
 
+#include <arpa/inet.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
+
+#include <algorithm>
 
 #include <cstring>
 #include <functional>
@@ -32,6 +35,33 @@ std::optional<ClientAddress> ToClientAddress(const sockaddr* address) {
     return std::nullopt;
 }
 
+namespace {
+
+bool IsMappedIpv4(const ClientAddress& address) {
+    constexpr std::array<std::uint8_t, 12> Prefix{0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0xFF, 0xFF};
+    return std::equal(Prefix.begin(), Prefix.end(), address.begin());
+}
+
+}  // namespace
+
+ClientAddress LimitKeyOf(const ClientAddress& address) {
+    if (IsMappedIpv4(address)) return address;
+    ClientAddress prefix = address;
+    std::fill(prefix.begin() + 8, prefix.end(), 0);
+    return prefix;
+}
+
+std::string DescribeLimitKey(const ClientAddress& address) {
+    std::array<char, INET6_ADDRSTRLEN> text{};
+    if (IsMappedIpv4(address)) {
+        ::inet_ntop(AF_INET, address.data() + 12, text.data(), text.size());
+        return text.data();
+    }
+    const ClientAddress prefix = LimitKeyOf(address);
+    ::inet_ntop(AF_INET6, prefix.data(), text.data(), text.size());
+    return std::string(text.data()) + "/64";
+}
+
 std::size_t ConnectionRegistry::AddressHash::operator()(const ClientAddress& address) const {
     std::uint64_t high = 0;
     std::uint64_t low = 0;
@@ -43,7 +73,8 @@ std::size_t ConnectionRegistry::AddressHash::operator()(const ClientAddress& add
 ConnectionRegistry::ConnectionRegistry(std::size_t slots, std::size_t per_address)
     : slots_(slots), per_address_limit_(per_address) {}
 
-bool ConnectionRegistry::Admit(const ClientAddress& address) {
+bool ConnectionRegistry::Admit(const ClientAddress& client) {
+    const ClientAddress address = LimitKeyOf(client);
     std::lock_guard lock(mutex_);
     std::size_t& from_address = open_per_address_[address];
     if (per_address_limit_ != 0 && from_address >= per_address_limit_) {
@@ -96,7 +127,7 @@ void ConnectionRegistry::Release(TrackedConnection& connection) {
     if (connection.tracked) tracked_.erase(connection.position);
     connection.tracked = false;
     --open_;
-    const auto found = open_per_address_.find(connection.address);
+    const auto found = open_per_address_.find(LimitKeyOf(connection.address));
     if (found != open_per_address_.end() && --found->second == 0) open_per_address_.erase(found);
 }
 

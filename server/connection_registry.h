@@ -22,6 +22,13 @@ using ClientAddress = std::array<std::uint8_t, 16>;
 // The address held in `address`; nullopt unless it is IPv4 or IPv6.
 std::optional<ClientAddress> ToClientAddress(const sockaddr* address);
 
+// The part of a client's address that per-address limits count by. One IPv6 host is
+// given a whole /64 and can pick any address in it, so IPv6 clients count by their /64;
+// an IPv4 client counts by its address.
+ClientAddress LimitKeyOf(const ClientAddress& address);
+// The same as text: "192.0.2.7", or "2001:db8:1:2::/64".
+std::string DescribeLimitKey(const ClientAddress& address);
+
 // One open connection, from admission to close. The listener's threads mark what it
 // does; the registry reads that when slots run short.
 struct TrackedConnection {
@@ -30,6 +37,7 @@ struct TrackedConnection {
     int socket = -1;
     ClientAddress address{};
     std::string address_text;  // as the access log shows it
+    std::string limit_key;     // as DescribeLimitKey gives it
     Clock::time_point opened;
     // Since when it has sent no complete request (nanoseconds of Clock), and whether it
     // is being answered now; written by its own thread, read when evicting.
@@ -44,7 +52,7 @@ struct TrackedConnection {
 // Why a connection was turned away or ended early, for the log and the metrics.
 enum class ConnectionEvent { AddressCap, GlobalCap, Evicted, TimedOut, Count };
 
-// Open connections, in all and per client address, across every thread of a listener:
+// Open connections, in all and per client address (by LimitKeyOf), across every thread of a listener:
 // one client must not take the slots that all others share. When the slots run short, the
 // connection that has waited longest without sending a complete request makes room.
 class ConnectionRegistry {

@@ -4,6 +4,7 @@
 #include <cstddef>
 #include <functional>
 #include <string>
+#include <string_view>
 
 #include "connection_registry.h"
 #include "request.h"
@@ -29,7 +30,8 @@ struct ListenerSettings {
 // however many clients connect, a memory limit and an inactivity time-out per
 // connection. Every request goes to the handler, whatever its method and path; the
 // listener itself refuses only what is not a request the handler could answer: a body
-// where none is taken, an oversized target or head.
+// where none is taken, an oversized target or head, a head that a proxy in front could
+// read differently (see CheckRequestHead).
 class HttpListener {
 public:
     // Takes over `listening_socket` (bound and listening); throws std::runtime_error
@@ -44,6 +46,7 @@ public:
 
     // Callbacks the library calls; public only for its C entry points.
     struct RequestState;
+    struct ServedConnection;
     bool AdmitConnection(const void* address);
     void NoteConnection(MHD_Connection* connection, void** context, bool started);
     void* BeginRequest(const char* target, MHD_Connection* connection);
@@ -62,9 +65,12 @@ private:
 
     // Queues the answer and logs it; `close` ends the connection after it.
     int Respond(const Exchange& exchange, const Reply& reply, bool close);
-    int Refuse(const Exchange& exchange, int status);
+    int CheckHead(const Exchange& exchange);
+    // Answers with `status` and closes; `reason` empty: the status's usual one.
+    int Refuse(const Exchange& exchange, int status, std::string_view reason = {});
+    void Observe(const Request& request, const Reply& reply, const RequestState& state) const;
     static const std::string& AddressOf(MHD_Connection* connection);
-    void CloseConnection(TrackedConnection& connection);
+    void CloseConnection(ServedConnection& served);
 
     const RequestHandler handler_;
     const ListenerSettings settings_;

@@ -174,11 +174,13 @@ void AwaitStop(const sigset_t& signals, RefusedNames* refused_names) {
 }
 
 // The pages, the API and their files go to the web service, everything else to the
-// game's service, which answers 404 for what is none of its three requests.
+// game's service, which answers 404 for what is none of its three requests. Submissions
+// are limited per client as the connections are: an IPv6 client by its /64.
 RequestHandler MakeGameHandler(HighscoreService& service, const WebService& web) {
     return [&service, &web](const Request& request) {
         if (std::optional<Reply> reply = web.Answer(request)) return std::move(*reply);
-        return service.Answer(request.method, request.target, request.address);
+        const std::string client = request.limit_key.empty() ? request.address : std::string(request.limit_key);
+        return service.Answer(request.method, request.target, client);
     };
 }
 

@@ -17,6 +17,9 @@ struct Request {
     std::string_view body;
     const std::string& address;
     std::string_view if_none_match = {};  // empty when not sent
+    // What per-address limits count the client by (see DescribeLimitKey); empty where
+    // there is no client address.
+    std::string_view limit_key = {};
 };
 
 using RequestHandler = std::function<Reply(const Request&)>;

@@ -1,7 +1,9 @@
 // Repeats, floods and oversized requests.
 
+#include <fstream>
 #include <thread>
 
+#include "client_socket.h"
 #include "server_test.h"
 
 namespace zorblet::server::testing {
@@ -32,6 +34,15 @@ TEST_F(AbuseTest, SubmissionsBeyondTheRateAreRefusedWith429AndReadsAreNotLimited
         ASSERT_EQ(server_->Get("/BestOffSQL.php").status, 200);
     }
     EXPECT_EQ(CountEntries(), 1);
+}
+
+// The resident memory of a process, in KiB; 0 when it cannot be read.
+std::size_t ResidentKib(pid_t pid) {
+    std::ifstream status("/proc/" + std::to_string(pid) + "/status");
+    for (std::string line; std::getline(status, line);) {
+        if (line.starts_with("VmRSS:")) return std::stoul(line.substr(6));
+    }
+    return 0;
 }
 
 // The status lines of all answers to raw request bytes, one per line.
@@ -108,6 +119,40 @@ TEST_F(AbuseTest, RangeIsIgnoredSoOverlappingRangesCannotAmplifyAnAnswer) {
     }
     for (std::thread& client : clients) client.join();
     EXPECT_LT(resident() - before, 20e6);
+}
+
+// A query of many short parameters once made the library give up on a request without
+// answering it or reporting its end: each such request kept some 6 KiB. Now each is
+// answered at once, and no request, answered or abandoned half-sent, keeps memory: the
+// resident size after 4,000 is that after 1,000, give or take noise. Under ASan, whose
+// quarantine holds freed memory for a while, the leak checker at the server's end
+// (which fails the test through its exit status) checks instead.
+TEST_F(AbuseTest, RequestsOfManyParametersAreAnsweredAtOnceAndLeaveNoMemoryBehind) {
+    StartServer({"--submit-rate", "0", "--max-connections-per-address", "0"});  // the half-sent ones wait for the time-out
+    std::string query = "a0=1";
+    for (int i = 1; i < 800; ++i) query += "&a" + std::to_string(i) + "=1";
+    const std::string request = "GET /ListeSQL.php?" + query + " HTTP/1.1\r\nHost: x\r\nConnection: close\r\n\r\n";
+    const auto send = [&](int count) {
+        for (int i = 0; i < count; ++i) {
+            if (i % 4 == 3) {  // sent whole or in part, and left without reading an answer
+                const std::size_t sent = i % 8 == 3 ? 900 : request.size();
+                ClientSocket(server_->port(), "127.0.0.1").Send(std::string_view(request).substr(0, sent));
+                continue;
+            }
+            ASSERT_EQ(StatusLines(server_->Exchange(request)), "HTTP/1.1 400 Bad Request\n") << i;
+        }
+        // Every connection is closed: the last request on a new one is answered after them.
+        ASSERT_EQ(server_->Get("/BestOffSQL.php").status, 200);
+    };
+    send(1000);
+    const std::size_t after_first = ResidentKib(server_->pid());
+    send(3000);
+    const std::size_t after_all = ResidentKib(server_->pid());
+    ASSERT_GT(after_first, 0u);
+#if !defined(__SANITIZE_ADDRESS__)
+    EXPECT_LT(after_all, after_first + 2048) << "KiB resident after 1,000 requests: " << after_first
+                                             << ", after 4,000: " << after_all;
+#endif
 }
 
 }  // namespace

@@ -81,6 +81,7 @@ public:
     bool AwaitLog(const std::string& text, std::size_t after = 0) const;
 
     int port() const { return port_; }
+    pid_t pid() const { return pid_; }
     std::string ReadLog() const;
 
 private:
