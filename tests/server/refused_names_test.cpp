@@ -62,6 +62,35 @@ TEST_F(RefusedNamesTest, ANameWithARefusedWordAnywhereIsAnswered400AndNotStored)
         << metrics;
 }
 
+// What looks the same in a browser is the same name: a soft hyphen or a no-break space
+// between the letters, or punctuation and spaces splitting the word into whole parts of
+// the name, do not walk around a word; two words that merely meet across a space do not
+// make one. A file that starts with a byte order mark is read.
+TEST_F(RefusedNamesTest, AWordIsFoundAsAReaderSeesItAcrossInvisibleCharactersAndPunctuation) {
+    WriteWords("\xEF\xBB\xBF" "Arsch\nschmutz\n");
+    StartRefusing();
+    ASSERT_NE(server_->ReadLog().find("listening on"), std::string::npos);
+    const std::vector<std::pair<std::string, int>> names{
+        {"Ar\xADsch", 400},         // a soft hyphen, which shows nothing
+        {"A\xA0rsch", 400},         // a no-break space
+        {"Ar.sch", 400},
+        {"A r s c h", 400},
+        {"Dr. Schmutz-Fink", 400},  // inside one part, as before
+        {"S.chmutz.fink", 400},     // "S" and "chmutz": whole parts
+        {"Klar Schiff", 200},       // "...ar" and "Sch..." are parts of two words
+        {"Max Arschin", 400},
+        {"Gar.sch", 200},
+        {"Anna", 200},
+    };
+    int stored = 0;
+    for (const auto& [name, status] : names) {
+        EXPECT_EQ(Submit(name, 10 + stored), status) << name;
+        if (status == 200) ++stored;
+    }
+    EXPECT_EQ(CountEntries(), stored);
+    Reload("2 refused words from");  // the mark is not taken for part of the first word
+}
+
 TEST_F(RefusedNamesTest, SighupReadsTheWordsAgainAndABrokenFileKeepsTheOldOnes) {
     WriteWords("eins\n");
     StartRefusing();
