@@ -1,5 +1,7 @@
 #include "sqlite_score_board.h"
 
+#include <unistd.h>
+
 #include <algorithm>
 #include <ctime>
 #include <random>
@@ -44,18 +46,29 @@ constexpr const char* SchemaSql = R"sql(
 // that a clock set back a little does not cut the count short.
 constexpr std::int64_t ClockSlack = 3600;
 
+std::filesystem::path WithSuffix(const std::filesystem::path& file, const char* suffix) {
+    std::filesystem::path named = file;
+    named += suffix;
+    return named;
+}
+
+// SQLite makes the log and the shared-memory file with the database file's mode, so a
+// database made private keeps them private too. Made before any connection of this
+// process is open on it: closing a descriptor of a file drops SQLite's locks on it.
 SqliteConnection OpenWriter(const std::filesystem::path& file) {
+    const int made = OpenPrivateFile(file);
+    if (made >= 0) ::close(made);
     SqliteConnection connection = OpenSqliteConnection(file, true);
     ExecuteSql(connection.get(), PageSizeSql, "cannot set the page size");
     EnableWriteAheadLog(connection.get());
     ExecuteSql(connection.get(), SchemaSql, "cannot set up the tables");
+    WarnIfOpenToOthers(WithSuffix(file, "-wal"));
+    WarnIfOpenToOthers(WithSuffix(file, "-shm"));
     return connection;
 }
 
 std::filesystem::path LockFileFor(const std::filesystem::path& file) {
-    std::filesystem::path lock = file;
-    lock += ".lock";
-    return lock;
+    return WithSuffix(file, ".lock");
 }
 
 std::unordered_set<std::int64_t> ReadRemovedIds(sqlite3* connection) {
