@@ -232,5 +232,77 @@ TEST(ConnectionRegistry, CountsAnIpv4AddressAndItsIpv4MappedFormAsOneClient) {
     EXPECT_EQ(registry.CountEvents(ConnectionEvent::AddressCap), 2u);
 }
 
+// An IPv6 host is given a /64 and may use any address in it: its clients count by the
+// /64, an IPv4 client by its address.
+TEST(ConnectionRegistry, KeysIpv6ClientsByTheir64AndIpv4ClientsByTheirAddress) {
+    const std::vector<std::pair<const char*, const char*>> keys{
+        {"192.0.2.7", "192.0.2.7"},
+        {"::ffff:192.0.2.7", "192.0.2.7"},
+        {"2001:db8:1:2::1", "2001:db8:1:2::/64"},
+        {"2001:db8:1:2:aaaa:bbbb:cccc:dddd", "2001:db8:1:2::/64"},
+        {"2001:db8:1:3::1", "2001:db8:1:3::/64"},
+        {"2001:db8:0:0:1::1", "2001:db8::/64"},
+        {"::1", "::/64"},
+        {"fe80::1:2", "fe80::/64"},
+    };
+    for (const auto& [address, key] : keys) EXPECT_EQ(DescribeLimitKey(AddressOf(address)), key) << address;
+    EXPECT_EQ(LimitKeyOf(AddressOf("2001:db8:1:2::1")), LimitKeyOf(AddressOf("2001:db8:1:2:ffff::9")));
+    EXPECT_NE(LimitKeyOf(AddressOf("2001:db8:1:2::1")), LimitKeyOf(AddressOf("2001:db8:1:3::1")));
+    EXPECT_NE(LimitKeyOf(AddressOf("192.0.2.7")), LimitKeyOf(AddressOf("192.0.2.8")));
+
+    ConnectionRegistry registry(100, 2);
+    EXPECT_TRUE(registry.Admit(AddressOf("2001:db8:1:2::1")));
+    EXPECT_TRUE(registry.Admit(AddressOf("2001:db8:1:2::2")));
+    EXPECT_FALSE(registry.Admit(AddressOf("2001:db8:1:2:ffff:ffff:ffff:ffff")));  // the same /64: its cap is full
+    EXPECT_TRUE(registry.Admit(AddressOf("2001:db8:1:3::1")));                     // the next /64 is another client
+    TrackedConnection closing;
+    closing.address = AddressOf("2001:db8:1:2::1");
+    registry.Release(closing);
+    EXPECT_TRUE(registry.Admit(AddressOf("2001:db8:1:2::77")));
+}
+
+// A connection to the server on ::1, for the one IPv6 address a test can use.
+int ConnectOverIpv6(int port) {
+    const int connection = ::socket(AF_INET6, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_in6 server{};
+    server.sin6_family = AF_INET6;
+    server.sin6_port = htons(static_cast<std::uint16_t>(port));
+    server.sin6_addr = in6addr_loopback;
+    EXPECT_EQ(::connect(connection, reinterpret_cast<const sockaddr*>(&server), sizeof server), 0);
+    return connection;
+}
+
+std::string ExchangeOverIpv6(int port, const std::string& request) {
+    sockaddr_in6 server{};
+    server.sin6_family = AF_INET6;
+    server.sin6_port = htons(static_cast<std::uint16_t>(port));
+    server.sin6_addr = in6addr_loopback;
+    return ExchangeWith(reinterpret_cast<const sockaddr*>(&server), sizeof server, request);
+}
+
+TEST_F(ConnectionCapTest, AnIpv6ClientIsCappedAndItsSubmissionsLimitedByItsPrefix) {
+    StartServer({"--bind", "::1", "--submit-rate", "2", "--max-connections-per-address", "1"});
+    const int held = ConnectOverIpv6(server_->port());
+    ASSERT_EQ(::send(held, HalfSentRequest.data(), HalfSentRequest.size(), MSG_NOSIGNAL),
+              static_cast<ssize_t>(HalfSentRequest.size()));
+    EXPECT_EQ(ExchangeOverIpv6(server_->port(), KeepAliveRequest("/BestOffSQL.php")), "") << "beyond the cap";
+    ::close(held);
+    std::vector<int> statuses;
+    for (int i = 0; i < 3; ++i) {
+        // Each on a connection of its own, once the one before has closed.
+        for (int tries = 0; tries < 100; ++tries) {
+            const std::string answer = ExchangeOverIpv6(
+                server_->port(), "GET " + SubmitTarget(10 + i, "Anna") + " HTTP/1.1\r\nHost: x\r\nConnection: close\r\n\r\n");
+            if (!answer.empty()) {
+                statuses.push_back(ParseReply(answer).status);
+                break;
+            }
+            std::this_thread::sleep_for(20ms);
+        }
+    }
+    EXPECT_EQ(statuses, (std::vector<int>{200, 200, 429}));
+    EXPECT_NE(server_->ReadLog().find("\n::1 - - ["), std::string::npos) << "the log shows the whole address";
+}
+
 }  // namespace
 }  // namespace zorblet::server::testing

@@ -98,12 +98,14 @@ void ServerProcess::Start(const ServerLaunch& launch) {
 }
 
 void ServerProcess::WaitUntilListening() {
-    const std::string listening = "listening on http://127.0.0.1:";
+    const std::string listening = "listening on http://";
     const auto deadline = std::chrono::steady_clock::now() + StartTimeout;
     while (std::chrono::steady_clock::now() < deadline) {
         const std::string log = ReadLog();
+        // http://127.0.0.1:PORT/ or http://[::1]:PORT/
         if (const std::size_t at = log.find(listening); at != std::string::npos) {
-            port_ = std::stoi(log.substr(at + listening.size()));
+            const std::size_t path = log.find('/', at + listening.size());
+            port_ = std::stoi(log.substr(log.rfind(':', path) + 1));
             return;
         }
         int status = 0;
