@@ -1,7 +1,8 @@
 // Whole answers on the wire, status line, headers (but Date) and body, to representative
 // requests: the front may change, what a client receives may not. Headers are compared
 // in alphabetical order, as the order carries no meaning. With ZORBLET_WRITE_FIXTURES=1
-// it rewrites tests/fixtures/server_wire. Each exchange is one request (a pipeline where
+// it rewrites tests/fixtures/server_wire, and the requests as the seeds of the fuzzer over
+// request heads, tests/fuzz/request_heads. Each exchange is one request (a pipeline where
 // the table says so) on a new connection, read until the server closes: a request gets
 // exactly one answer, and what a refused request hides is never answered.
 
@@ -146,23 +147,35 @@ std::string Normalize(const std::string& received) {
     return normal;
 }
 
+bool WritingFixtures() {
+    const char* flag = std::getenv("ZORBLET_WRITE_FIXTURES");
+    return flag != nullptr && std::string(flag) == "1";
+}
+
 class WireTest : public ServerTest {
 protected:
     void CheckAnswer(const std::string& file, const std::string& answer) {
         const std::string received = Normalize(answer);
-        const char* flag = std::getenv("ZORBLET_WRITE_FIXTURES");
-        if (flag != nullptr && std::string(flag) == "1") {
+        if (WritingFixtures()) {
             std::ofstream(WireFile(file), std::ios::binary) << received;
         } else {
             EXPECT_EQ(received, ReadFile(WireFile(file))) << file << " is answered differently";
         }
+    }
+
+    void Check(const WireCase& c, const std::string& answer) {
+        if (WritingFixtures()) {
+            const std::filesystem::path seeds = std::filesystem::path(ZORBLET_TEST_SOURCE_DIR) / ".." / "fuzz" / "request_heads";
+            std::ofstream(seeds / std::filesystem::path(c.file).stem(), std::ios::binary) << c.request;
+        }
+        CheckAnswer(c.file, answer);
     }
 };
 
 TEST_F(WireTest, AnswersStayTheSameByteForByte) {
     SeedBoard(Database(), ThreeEntryBoard());
     StartServer({"--submit-rate", "2"});
-    for (const WireCase& c : WireCases()) CheckAnswer(c.file, server_->Exchange(c.request));
+    for (const WireCase& c : WireCases()) Check(c, server_->Exchange(c.request));
 }
 
 TEST_F(WireTest, PagesUnderABasePathAreAnsweredTheSameByteForByte) {
@@ -172,7 +185,7 @@ TEST_F(WireTest, PagesUnderABasePathAreAnsweredTheSameByteForByte) {
     const std::size_t tag_at = page.find("ETag: ");
     ASSERT_NE(tag_at, std::string::npos) << page;
     const std::string tag = page.substr(tag_at + 6, page.find("\r\n", tag_at) - tag_at - 6);
-    for (const WireCase& c : PageCases(tag)) CheckAnswer(c.file, server_->Exchange(c.request));
+    for (const WireCase& c : PageCases(tag)) Check(c, server_->Exchange(c.request));
 }
 
 // The operators' socket reads requests with the same front, bodies allowed.
