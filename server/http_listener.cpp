@@ -65,7 +65,6 @@ std::string DescribeAddress(const sockaddr* address) {
     return host.data();
 }
 
-
 // Whether a comma-separated header value lists `token`, ignoring case.
 bool HasToken(std::string_view list, std::string_view token) {
     const auto same = [](char a, char b) { return std::tolower(static_cast<unsigned char>(a)) == b; };
@@ -253,11 +252,11 @@ HttpListener::ServedConnection* ConnectionOf(MHD_Connection* connection) {
     return info == nullptr ? nullptr : static_cast<HttpListener::ServedConnection*>(info->socket_context);
 }
 
-// The library would split the query into its own list of arguments, in the connection's
-// fixed memory; a query of many short arguments runs out of it, and the library then
-// neither answers nor reports the end of the request. Queries are read from the target
-// kept here, so the library's copy ends at the "?" and it splits nothing: it calls this
-// before parsing the target for that.
+// The library would split the query into a list of arguments in the connection's fixed
+// memory; a query of many short arguments runs out of it, and the library then neither
+// answers nor reports the end of the request. The service reads queries from the target
+// it keeps, so the library's own copy, in its buffer, is ended at the "?": it hands the
+// target over before it splits the query, and then finds nothing to split.
 void DropLibrarysQuery(const char* target) {
     if (const char* question = std::strchr(target, '?')) const_cast<char*>(question)[1] = '\0';
 }

@@ -128,7 +128,8 @@ TEST_F(AbuseTest, RangeIsIgnoredSoOverlappingRangesCannotAmplifyAnAnswer) {
 // quarantine holds freed memory for a while, the leak checker at the server's end
 // (which fails the test through its exit status) checks instead.
 TEST_F(AbuseTest, RequestsOfManyParametersAreAnsweredAtOnceAndLeaveNoMemoryBehind) {
-    StartServer({"--submit-rate", "0", "--max-connections-per-address", "0"});  // the half-sent ones wait for the time-out
+    // The half-sent ones wait for the time-out: no cap per address.
+    StartServer({"--submit-rate", "0", "--max-connections-per-address", "0", "--metrics-bind", "127.0.0.1:0"});
     std::string query = "a0=1";
     for (int i = 1; i < 800; ++i) query += "&a" + std::to_string(i) + "=1";
     const std::string request = "GET /ListeSQL.php?" + query + " HTTP/1.1\r\nHost: x\r\nConnection: close\r\n\r\n";
@@ -149,6 +150,19 @@ TEST_F(AbuseTest, RequestsOfManyParametersAreAnsweredAtOnceAndLeaveNoMemoryBehin
     send(3000);
     const std::size_t after_all = ResidentKib(server_->pid());
     ASSERT_GT(after_first, 0u);
+    // Each whole one is answered, in the access log with its address and counted: the 3,000
+    // read and the 500 left unread.
+    const std::string log = server_->ReadLog();
+    EXPECT_NE(log.find("127.0.0.1 - - ["), std::string::npos);
+    EXPECT_NE(log.find("&a799=1 HTTP/1.1\" 400 29"), std::string::npos);
+    HttpReply metrics;
+    const std::string counted = "zorblet_requests_total{request=\"place_list\",code=\"400\"} 3500\n";
+    for (int tries = 0; tries < 100 && metrics.body.find(counted) == std::string::npos; ++tries) {
+        if (tries > 0) std::this_thread::sleep_for(std::chrono::milliseconds(20));  // the last may be on its way
+        metrics = GetFromPort(FindMetricsPort(*server_), "/metrics");
+    }
+    EXPECT_NE(metrics.body.find(counted), std::string::npos)
+        << metrics.body;
 #if !defined(__SANITIZE_ADDRESS__)
     EXPECT_LT(after_all, after_first + 2048) << "KiB resident after 1,000 requests: " << after_first
                                              << ", after 4,000: " << after_all;
