@@ -2,12 +2,13 @@
 
 ZORBLET_ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
 
-# Packages the game and its highscore service need to build and run.
+# Packages the game and its highscore service need to build and run (zlib for the game
+# records).
 ZORBLET_BUILD_PACKAGES=(
   cmake g++ ninja-build pkg-config
   libsdl2-dev libsdl2-ttf-dev libfontconfig-dev fonts-liberation
   libcurl4-openssl-dev libmicrohttpd-dev libsqlite3-dev libhiredis-dev curl
-  librsvg2-bin
+  librsvg2-bin zlib1g-dev
 )
 # What scripts/bench-server needs on top: the HTTP load generator, sqlite3 to check a
 # backup, and Redis for --store redis.
