@@ -13,14 +13,15 @@ ZORBLET_BUILD_PACKAGES=(
 # What scripts/bench-server needs on top: the HTTP load generator, sqlite3 to check a
 # backup, and Redis for --store redis.
 ZORBLET_BENCH_PACKAGES=(wrk sqlite3 redis-server)
-# What the tests need on top: GoogleTest, an X server to play in, a window manager for its
-# fullscreen, tools to drive and look at it, clang with its libFuzzer runtime for the
-# fuzzer, the validators of the desktop entry, the AppStream file and the manual pages, the Prometheus client library whose
-# parser reads the service's metrics, a JSON parser for the API's replies, and Chromium
-# with its driver and Selenium for the list's page in a real browser, and Redis for the
-# list shared by several instances.
+# What the tests need on top: GoogleTest, and Google Benchmark for the benchmarks built
+# beside the tests, an X server to play in, a window manager for its fullscreen, tools to
+# drive and look at it, clang with its libFuzzer runtime for the fuzzers, the validators
+# of the desktop entry, the AppStream file and the manual pages, the Prometheus client
+# library whose parser reads the service's metrics, a JSON parser for the API's replies,
+# and Chromium with its driver and Selenium for the list's page in a real browser, and
+# Redis for the list shared by several instances.
 ZORBLET_TEST_PACKAGES=(
-  libgtest-dev libx11-dev xvfb xdotool imagemagick x11-utils sox openbox
+  libgtest-dev libbenchmark-dev libx11-dev xvfb xdotool imagemagick x11-utils sox openbox
   clang libclang-rt-14-dev
   desktop-file-utils appstream man-db python3-prometheus-client
   nlohmann-json3-dev chromium chromium-driver python3-selenium redis-server
