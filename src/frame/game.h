@@ -13,7 +13,6 @@
 #include "highscore/name_entry.h"
 #include "highscore/table_view.h"
 #include "platform/keyboard.h"
-#include "render/canvas.h"
 #include "render/font.h"
 #include "world/world.h"
 
@@ -43,9 +42,9 @@ struct Surroundings {
     std::int32_t CountdownDigit = -1;  // the big digit of this frame; -1 for none
 };
 
-// What draws and paces the frames and reads the keys.
+// What draws and paces the frames and reads the keys; the picture itself is drawn on the
+// devices' canvas.
 struct Machinery {
-    render::Canvas Canvas;
     render::Fonts Fonts;
     FramePacer Pacer;
     FpsCounter Fps;

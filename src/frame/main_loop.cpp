@@ -28,7 +28,7 @@ constexpr int FailureShownFrames = 5 * FrameRate;
 constexpr std::string_view KeptSubmissionText = "Keine Verbindung, Punkte werden nachgesendet";
 
 void PresentFrame(Game& game, Devices& devices, FrameObserver* observer) {
-    devices.Screen.Present(game.Machine.Canvas.Pixels());
+    devices.Screen.Present(devices.Canvas.Pixels());
     if (observer != nullptr) observer->FramePresented();
     game.Machine.Pacer.WaitForFramePeriod(devices.Clock);
     if (observer != nullptr) observer->FrameWaitEnded();
@@ -137,11 +137,10 @@ void Update(Game& game, Devices& devices, world::Services& services) {
 }
 
 // The picture, from the state the update left: world, overlay, help, HUD.
-void Draw(Game& game) {
+void Draw(const Game& game, render::Canvas& canvas) {
     const Run& run = game.Run;
     const Surroundings& screen = game.Screen;
-    render::Canvas& canvas = game.Machine.Canvas;
-    render::Fonts& fonts = game.Machine.Fonts;
+    const render::Fonts& fonts = game.Machine.Fonts;
     canvas.ClearScreen(0, 0, 0);
     canvas.BeginDrawing();
     render::DrawWorld(run.World, canvas, fonts);
@@ -183,7 +182,7 @@ FrameOutcome StartUp(Game& game, Devices& devices, FrameObserver* observer, cons
     world::StartExtras(game.Run.World);
     devices.Highscore.ForgetRows(0, StartUpRowsForgotten);
     devices.Mouse.Read();
-    game.Machine.Canvas.ClearScreen(0, 0, 0);
+    devices.Canvas.ClearScreen(0, 0, 0);
     PresentFrame(game, devices, observer);
     game.Screen.PlayerName = remembered.PlayerName;
     devices.Clock.SleepMs(StartUpPauseMs);
@@ -200,7 +199,7 @@ FrameOutcome RunFrame(Game& game, Devices& devices, FrameObserver* observer) {
     Update(game, devices, services);
     // Drawing and presenting are timed on their own, apart from the input and the update.
     if (observer != nullptr) observer->DrawingBegins(game);
-    Draw(game);
+    Draw(game, devices.Canvas);
     PresentFrame(game, devices, observer);
     return FrameOutcome::Continue;
 }

@@ -43,13 +43,14 @@ int Play(const StartChoices& choices, SettingsFile& settings, FrameObserver* obs
     std::unique_ptr<platform::SdlPlatform> platform = platform::StartSdlPlatform(choices.Shape);
     platform::SeededRandom random(platform->Clock.Ticks());
     auto game = std::make_unique<Game>();
+    auto canvas = std::make_unique<render::Canvas>();
     sound::ToneQueue tones(platform->Tones);
     platform::Keyboard& keyboard = overrides.Keyboard != nullptr ? *overrides.Keyboard : platform->Keyboard;
     platform::Mouse& mouse = overrides.Mouse != nullptr ? *overrides.Mouse : platform->Mouse;
     platform::CurlHttpTransport http;
     highscore::HighscoreClient highscore(http, platform->Clock, choices.Server);
-    Devices devices{platform->Screen, keyboard, mouse,      platform->Clock, *platform->Fonts,
-                    random,           tones,    highscore, settings};
+    Devices devices{platform->Screen, *canvas, keyboard, mouse,     platform->Clock, *platform->Fonts,
+                    random,           tones,   highscore, settings};
     if (StartUp(*game, devices, observer, choices.Last) == FrameOutcome::Continue) {
         RunMainLoop(*game, devices, observer);
     }

@@ -47,6 +47,6 @@ void UpdateHighscoreTable(TableView& view, const TableInputs& inputs);
 // The heading, then the place view (Score != 0, a name entry open, no transfer) or the
 // best-of view (no transfer) at inputs.TableScroll. While a transfer runs only the
 // heading is drawn.
-void DrawHighscoreTable(render::Canvas& canvas, render::Fonts& fonts, const TableInputs& inputs);
+void DrawHighscoreTable(render::Canvas& canvas, const render::Fonts& fonts, const TableInputs& inputs);
 
 }  // namespace zorblet::highscore

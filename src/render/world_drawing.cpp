@@ -67,7 +67,7 @@ void DrawParticles(const world::World& world, Canvas& canvas) {
     }
 }
 
-void DrawPopups(const world::World& world, Canvas& canvas, Fonts& fonts) {
+void DrawPopups(const world::World& world, Canvas& canvas, const Fonts& fonts) {
     canvas.SetFont(fonts.FontBold14);
     canvas.SetColour(TextColour);
     const std::size_t drawn = std::min(world.Drawn.Popups, world.Popups.size());
@@ -97,7 +97,7 @@ void DrawGate(const world::World& world, Canvas& canvas) {
     }
 }
 
-void DrawWorld(const world::World& world, Canvas& canvas, Fonts& fonts) {
+void DrawWorld(const world::World& world, Canvas& canvas, const Fonts& fonts) {
     DrawTrailRings(world, canvas);
     DrawBall(canvas, world.Drawn.BallX, world.Drawn.BallY, world.BallRadius, world.Drawn.BallTintRed,
              world.Drawn.BallTintGreen);

@@ -247,7 +247,7 @@ struct ReplayMachine {
           mouse(input, screen, log),
           tones(screen, log),
           highscore(http, transferClock, "http://scores.invalid/"),
-          devices{screen, keyboard, mouse, clock, fonts, random, tones, highscore, settings} {
+          devices{screen, canvas, keyboard, mouse, clock, fonts, random, tones, highscore, settings} {
         screen.Highscore = &highscore;
         clock.ReadCost = 1'000;  // the frame wait polls the counter at the end
     }
@@ -262,6 +262,7 @@ struct ReplayMachine {
     testing::BoxFontLoader fonts;
     platform::SeededRandom random;
     ReplayScreen screen;
+    render::Canvas canvas;
     ReplayKeyboard keyboard;
     ReplayMouse mouse;
     ReplayTones tones;

@@ -48,7 +48,7 @@ protected:
         devices.reset();
         highscore = std::make_unique<highscore::HighscoreClient>(transport, transferClock, "http://scores.invalid/");
         devices = std::make_unique<Devices>(
-            Devices{platform->Screen, keyboard, mouse, platform->Clock, *platform->Fonts, random, tones, *highscore,
+            Devices{platform->Screen, canvas, keyboard, mouse, platform->Clock, *platform->Fonts, random, tones, *highscore,
                     settings});
     }
     void TearDown() override {
@@ -71,17 +71,18 @@ protected:
         int left = render::Canvas::Width, right = -1;
         for (int y = top; y < bottom; ++y)
             for (int x = 0; x < render::Canvas::Width; ++x)
-                if (game->Machine.Canvas.PixelAt(x, y) == colour) left = std::min(left, x), right = std::max(right, x);
+                if (canvas.PixelAt(x, y) == colour) left = std::min(left, x), right = std::max(right, x);
         return right < left ? 0 : right - left + 1;
     }
     int PixelsInBand(render::Colour colour, int top, int bottom) const {
         int found = 0;
         for (int y = top; y < bottom; ++y)
-            for (int x = 0; x < render::Canvas::Width; ++x) found += game->Machine.Canvas.PixelAt(x, y) == colour;
+            for (int x = 0; x < render::Canvas::Width; ++x) found += canvas.PixelAt(x, y) == colour;
         return found;
     }
 
     std::unique_ptr<platform::SdlPlatform> platform;
+    render::Canvas canvas;
     testing::ScriptedKeyboard keyboard;
     testing::RecordingMouse mouse;
     testing::FixedRandom random;
