@@ -1,12 +1,9 @@
 #include "frame/main_loop.h"
 
-#include <cmath>
-
 #include "frame/device_services.h"
 #include "frame/play.h"
 #include "highscore/fetch_url.h"
 #include "highscore/highscore_table.h"
-#include "highscore/local_date.h"
 #include "render/colour.h"
 #include "render/help_page.h"
 #include "render/hud.h"
@@ -34,19 +31,6 @@ void PresentFrame(Game& game, Devices& devices, FrameObserver* observer) {
     if (observer != nullptr) observer->FrameWaitEnded();
 }
 
-// The last life is lost: the game-over tune, the name entry with the last name, the
-// score made whole, the date of the game, the cursor free, and the list around the score.
-void RunGameOver(Game& game, Devices& devices, world::Services& services) {
-    services.StartTone(sound::ToneEffect::GameOverTune, 1);
-    std::int32_t opened = 0;
-    highscore::StartTextInput(game.Screen.Names.Input, game.Screen.PlayerName, opened);
-    world::World& world = game.Run.World;
-    world.Score = std::nearbyint(world.Score);
-    game.Screen.Names.GameDate = highscore::FormatDate();
-    devices.Mouse.Release();
-    devices.Highscore.FetchList(RoundToInt(world.Score));
-}
-
 // The name field takes this frame's keys; a confirmed name is sent.
 void RunNameEntry(Game& game, Devices& devices) {
     std::int32_t active = 1;
@@ -70,9 +54,7 @@ void HandleFullscreenKey(Game& game, Devices& devices) {
 // Input first: the keys of this frame, the function keys, the name field.
 FrameOutcome ReadKeys(Game& game, Devices& devices, world::Services& services) {
     game.Machine.Keys.Renew(devices.Keyboard);
-    const std::int32_t soundBefore = game.Run.SoundOn;
-    if (HandleFunctionKeys(game, devices.Mouse, services) == FrameOutcome::EndProgram) return FrameOutcome::EndProgram;
-    if (game.Run.SoundOn != soundBefore) devices.Settings.RememberSound(game.Run.SoundOn != 0);
+    if (HandleFunctionKeys(game, devices, services) == FrameOutcome::EndProgram) return FrameOutcome::EndProgram;
     HandleFullscreenKey(game, devices);
     if (NameEntryOpen(game.Run.Mode)) RunNameEntry(game, devices);
     return FrameOutcome::Continue;
@@ -131,7 +113,7 @@ void UpdateSurroundings(Game& game, Devices& devices, world::Services& services)
 
 // The frame's update: the world's part, the transfers' news, the screen around it.
 void Update(Game& game, Devices& devices, world::Services& services) {
-    PlayFrame(game.Run, services, devices.Mouse, [&] { RunGameOver(game, devices, services); });
+    ApplyEffects(game, devices, services, PlayFrame(game.Run, services, devices.Mouse));
     TakeHighscoreNews(game, devices);
     UpdateSurroundings(game, devices, services);
 }

@@ -1,7 +1,8 @@
 #pragma once
 // The state of play: one phase, with pause and help stacked on it, the lives and the
 // get-ready countdown. Every change of it lives in mode.cpp, which reads as the game's
-// state table; the frame carries out the effects a change calls for.
+// state table; the frame carries out the effects a change calls for, all in one place
+// (effects.cpp).
 
 #include <cstdint>
 
@@ -52,6 +53,7 @@ enum Effect : unsigned {
     ResetWorld = 1 << 3,    // the world of a new game
     GameOver = 1 << 4,      // the game-over chain: tune, name entry, list around the score
     LifeLostTone = 1 << 5,
+    ToggleSound = 1 << 6,  // F3: the sound switch, and the settings remember it
 };
 using Effects = unsigned;
 

@@ -18,12 +18,10 @@ world::FrameInput ReadFrameInput(const Mode& mode, platform::Mouse& mouse) {
 
 }  // namespace
 
-void CatchLostBall(Run& run, world::Services& services, const std::function<void()>& gameOver) {
-    if (!world::BallBelowFloor(run.World)) return;
+Effects CatchLostBall(Run& run, world::Services& services) {
+    if (!world::BallBelowFloor(run.World)) return NoEffect;
     world::ResetBallAndPaddle(run.World, services);
-    const Effects effects = LoseBall(run.Mode);
-    if ((effects & LifeLostTone) != 0) services.StartTone(sound::ToneEffect::LifeLost, 1);
-    if ((effects & GameOver) != 0) gameOver();
+    return LoseBall(run.Mode);
 }
 
 std::int32_t CountdownFrame(Mode& mode, world::Services& services) {
@@ -32,9 +30,10 @@ std::int32_t CountdownFrame(Mode& mode, world::Services& services) {
     return CountdownDigit(mode);
 }
 
-void PlayFrame(Run& run, world::Services& services, platform::Mouse& mouse, const std::function<void()>& gameOver) {
-    CatchLostBall(run, services, gameOver);
+Effects PlayFrame(Run& run, world::Services& services, platform::Mouse& mouse) {
+    const Effects effects = CatchLostBall(run, services);
     world::TickWorld(run.World, ReadFrameInput(run.Mode, mouse), services);
+    return effects;
 }
 
 }  // namespace zorblet::frame

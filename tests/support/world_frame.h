@@ -33,10 +33,12 @@ struct WorldBench {
     // The world's part of one frame, in the frame's order, then its picture. True when
     // the game ended.
     bool RunFrame() {
-        bool gameOver = false;
         const int reads = Mouse.Reads;
-        frame::PlayFrame(Run, Services, Mouse, [&] { gameOver = true; });
+        const frame::Effects effects = frame::PlayFrame(Run, Services, Mouse);
         MouseReads += Mouse.Reads - reads;
+        // The one effect of a lost ball the world's tests listen for; the frame plays it.
+        if ((effects & frame::LifeLostTone) != 0) Services.StartTone(sound::ToneEffect::LifeLost, 1);
+        const bool gameOver = (effects & frame::GameOver) != 0;
         if (ClearEachFrame) Canvas.ClearScreen(0, 0, 0);
         Canvas.BeginDrawing();
         render::DrawWorld(World, Canvas, Fonts);

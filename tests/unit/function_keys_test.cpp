@@ -7,7 +7,7 @@
 #include <functional>
 #include <string>
 
-#include "support/fakes.h"
+#include "support/frame_fakes.h"
 #include "support/world_fakes.h"
 
 namespace zorblet::frame {
@@ -33,13 +33,14 @@ void OpenNameEntry(Game& g) {
 }
 
 // Holds the keys down for one frame's test, then lets them go for the next.
-FrameOutcome TapKeys(Game& game, testing::RecordingMouse& mouse, std::initializer_list<int> keys) {
+FrameOutcome TapKeys(Game& game, testing::FakeDevices& devices, std::initializer_list<int> keys) {
     platform::KeySnapshot snapshot{};
     for (int key : keys) snapshot[key] = true;
     game.Machine.Keys.Renew(snapshot);
-    EXPECT_EQ(HandleFunctionKeys(game, mouse, services), FrameOutcome::Continue) << "a held key does nothing yet";
+    EXPECT_EQ(HandleFunctionKeys(game, devices.Devices, services), FrameOutcome::Continue)
+        << "a held key does nothing yet";
     game.Machine.Keys.Renew(platform::KeySnapshot{});
-    return HandleFunctionKeys(game, mouse, services);
+    return HandleFunctionKeys(game, devices.Devices, services);
 }
 
 struct KeyCase {
@@ -49,6 +50,7 @@ struct KeyCase {
     std::function<void(const Game&)> Expect;
     FrameOutcome Outcome;
     int MouseReleases;
+    int SoundRemembered = -1;  // what the settings keep of the sound switch; -1: not touched
 };
 
 TEST(FunctionKeys, TableOfConditionsAndEffects) {
@@ -99,9 +101,9 @@ TEST(FunctionKeys, TableOfConditionsAndEffects) {
         {"F1 hides the help", Key::F1, [](Game& g) { g.Run.Mode.HelpShown = 1; },
          [](const Game& g) { EXPECT_EQ(g.Run.Mode.HelpShown, 0); }, FrameOutcome::Continue, 0},
         {"F3 switches the sound off", Key::F3, [](Game&) {}, [](const Game& g) { EXPECT_EQ(g.Run.SoundOn, 0); },
-         FrameOutcome::Continue, 0},
+         FrameOutcome::Continue, 0, 0},
         {"F3 switches the sound on", Key::F3, [](Game& g) { g.Run.SoundOn = 0; },
-         [](const Game& g) { EXPECT_EQ(g.Run.SoundOn, 1); }, FrameOutcome::Continue, 0},
+         [](const Game& g) { EXPECT_EQ(g.Run.SoundOn, 1); }, FrameOutcome::Continue, 0, 1},
         {"F2 starts a game from the menu", Key::F2,
          [](Game& g) {
              g.Run.World.Score = 55.0f;
@@ -154,52 +156,53 @@ TEST(FunctionKeys, TableOfConditionsAndEffects) {
     for (const auto& c : cases) {
         SCOPED_TRACE(c.Name);
         Game game;
-        testing::RecordingMouse mouse;
+        testing::FakeDevices devices;
         c.Before(game);
-        EXPECT_EQ(TapKeys(game, mouse, {c.Key}), c.Outcome);
+        EXPECT_EQ(TapKeys(game, devices, {c.Key}), c.Outcome);
         c.Expect(game);
-        EXPECT_EQ(mouse.Releases, c.MouseReleases);
+        EXPECT_EQ(devices.Mouse.Releases, c.MouseReleases);
+        EXPECT_EQ(devices.Settings.SoundOn, c.SoundRemembered);
     }
 }
 
 TEST(FunctionKeys, KeyFiresOnceOnItsRelease) {
     Game game;
-    testing::RecordingMouse mouse;
+    testing::FakeDevices devices;
     platform::KeySnapshot held{};
     held[Key::F1] = true;
     for (int frame = 0; frame < 50; ++frame) {
         game.Machine.Keys.Renew(held);
-        HandleFunctionKeys(game, mouse, services);
+        HandleFunctionKeys(game, devices.Devices, services);
     }
     EXPECT_EQ(game.Run.Mode.HelpShown, 0) << "nothing while held";
     game.Machine.Keys.Renew(platform::KeySnapshot{});
-    HandleFunctionKeys(game, mouse, services);
+    HandleFunctionKeys(game, devices.Devices, services);
     EXPECT_EQ(game.Run.Mode.HelpShown, 1);
-    HandleFunctionKeys(game, mouse, services);
-    HandleFunctionKeys(game, mouse, services);
+    HandleFunctionKeys(game, devices.Devices, services);
+    HandleFunctionKeys(game, devices.Devices, services);
     EXPECT_EQ(game.Run.Mode.HelpShown, 1) << "fires only once per release";
 }
 
 TEST(FunctionKeys, KeysReleasedTogetherActInTheirOrder) {
     Game game;
-    testing::RecordingMouse mouse;
+    testing::FakeDevices devices;
     StartGame(game, 2, 0);
     // ESC abandons the game before F2 starts the next one.
-    EXPECT_EQ(TapKeys(game, mouse, {Key::F2, Key::Escape}), FrameOutcome::Continue);
+    EXPECT_EQ(TapKeys(game, devices, {Key::F2, Key::Escape}), FrameOutcome::Continue);
     EXPECT_EQ(game.Run.Mode.Lives, 3);
 
     // In the menu ESC ends the program before F4 is looked at.
     Game menu;
-    EXPECT_EQ(TapKeys(menu, mouse, {Key::F4, Key::Escape}), FrameOutcome::EndProgram);
+    EXPECT_EQ(TapKeys(menu, devices, {Key::F4, Key::Escape}), FrameOutcome::EndProgram);
     EXPECT_EQ(menu.Run.Mode.Paused, 0);
 }
 
 TEST(FunctionKeys, EscapeAbandonsTheGameThenEndsTheProgram) {
     Game game;
-    testing::RecordingMouse mouse;
+    testing::FakeDevices devices;
     StartGame(game, 3);
-    EXPECT_EQ(TapKeys(game, mouse, {Key::Escape}), FrameOutcome::Continue);
-    EXPECT_EQ(TapKeys(game, mouse, {Key::Escape}), FrameOutcome::EndProgram);
+    EXPECT_EQ(TapKeys(game, devices, {Key::Escape}), FrameOutcome::Continue);
+    EXPECT_EQ(TapKeys(game, devices, {Key::Escape}), FrameOutcome::EndProgram);
 }
 
 TEST(SimulationActive, HoldsInTheMenuAndInPlayButNotInCountdownOrPause) {
