@@ -51,13 +51,21 @@ void HandleFullscreenKey(Game& game, Devices& devices) {
     }
 }
 
-// Input first: the keys of this frame, the function keys, the name field.
+// Input first: the keys of this frame, the function keys, the name field; the mouse comes
+// after them, as they decide whether the player steers.
 FrameOutcome ReadKeys(Game& game, Devices& devices, world::Services& services) {
     game.Machine.Keys.Renew(devices.Keyboard);
     if (HandleFunctionKeys(game, devices, services) == FrameOutcome::EndProgram) return FrameOutcome::EndProgram;
     HandleFullscreenKey(game, devices);
     if (NameEntryOpen(game.Run.Mode)) RunNameEntry(game, devices);
     return FrameOutcome::Continue;
+}
+
+// The mouse is read, and so captured, only in a frame the player steers in.
+world::MouseState ReadMouse(const Game& game, Devices& devices) {
+    if (!SteersByMouse(game.Run)) return {};
+    const platform::MouseReading reading = devices.Mouse.Read();
+    return {reading.DeltaX, reading.DeltaY, reading.LeftButton};
 }
 
 void TakeHighscoreNews(Game& game, Devices& devices) {
@@ -112,8 +120,8 @@ void UpdateSurroundings(Game& game, Devices& devices, world::Services& services)
 }
 
 // The frame's update: the world's part, the transfers' news, the screen around it.
-void Update(Game& game, Devices& devices, world::Services& services) {
-    ApplyEffects(game, devices, services, PlayFrame(game.Run, services, devices.Mouse));
+void Update(Game& game, Devices& devices, world::Services& services, const world::MouseState& mouse) {
+    ApplyEffects(game, devices, services, PlayFrame(game.Run, services, mouse));
     TakeHighscoreNews(game, devices);
     UpdateSurroundings(game, devices, services);
 }
@@ -178,7 +186,7 @@ FrameOutcome RunFrame(Game& game, Devices& devices, FrameObserver* observer) {
     if (devices.Screen.TakeCloseRequest()) return FrameOutcome::EndProgram;
     DeviceServices services(devices, game);
     if (ReadKeys(game, devices, services) == FrameOutcome::EndProgram) return FrameOutcome::EndProgram;
-    Update(game, devices, services);
+    Update(game, devices, services, ReadMouse(game, devices));
     // Drawing and presenting are timed on their own, apart from the input and the update.
     if (observer != nullptr) observer->DrawingBegins(game);
     Draw(game, devices.Canvas);

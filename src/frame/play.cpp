@@ -7,16 +7,17 @@ namespace zorblet::frame {
 
 namespace {
 
-world::FrameInput ReadFrameInput(const Mode& mode, platform::Mouse& mouse) {
+world::FrameInput TickInput(const Mode& mode, const world::MouseState& mouse) {
     world::FrameInput input = WorldInput(mode);
-    if (ReadsMouse(mode)) {
-        const platform::MouseReading reading = mouse.Read();
-        input.Mouse = {reading.DeltaX, reading.DeltaY, reading.LeftButton};
-    }
+    if (ReadsMouse(mode)) input.Mouse = mouse;
     return input;
 }
 
 }  // namespace
+
+bool SteersByMouse(const Run& run) {
+    return ReadsMouse(run.Mode) && !world::BallBelowFloor(run.World);
+}
 
 Effects CatchLostBall(Run& run, world::Services& services) {
     if (!world::BallBelowFloor(run.World)) return NoEffect;
@@ -30,9 +31,9 @@ std::int32_t CountdownFrame(Mode& mode, world::Services& services) {
     return CountdownDigit(mode);
 }
 
-Effects PlayFrame(Run& run, world::Services& services, platform::Mouse& mouse) {
+Effects PlayFrame(Run& run, world::Services& services, const world::MouseState& mouse) {
     const Effects effects = CatchLostBall(run, services);
-    world::TickWorld(run.World, ReadFrameInput(run.Mode, mouse), services);
+    world::TickWorld(run.World, TickInput(run.Mode, mouse), services);
     return effects;
 }
 

@@ -33,9 +33,13 @@ struct WorldBench {
     // The world's part of one frame, in the frame's order, then its picture. True when
     // the game ended.
     bool RunFrame() {
-        const int reads = Mouse.Reads;
-        const frame::Effects effects = frame::PlayFrame(Run, Services, Mouse);
-        MouseReads += Mouse.Reads - reads;
+        world::MouseState mouse;
+        if (frame::SteersByMouse(Run)) {
+            const platform::MouseReading reading = Mouse.Read();
+            mouse = {reading.DeltaX, reading.DeltaY, reading.LeftButton};
+            ++MouseReads;
+        }
+        const frame::Effects effects = frame::PlayFrame(Run, Services, mouse);
         // The one effect of a lost ball the world's tests listen for; the frame plays it.
         if ((effects & frame::LifeLostTone) != 0) Services.StartTone(sound::ToneEffect::LifeLost, 1);
         const bool gameOver = (effects & frame::GameOver) != 0;
