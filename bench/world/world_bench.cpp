@@ -56,7 +56,7 @@ world::World HeavyWorld(world::Services& services) {
     for (int i = 0; i < 40; ++i) world::AddTrailRing(w, x(place), y(place), 20, 1.0f, render::RGB(100, 100, 0));
     for (int i = 0; i < 10; ++i) world::AddShot(w, x(place), y(place), static_cast<float>(angle(place)), 4.0f);
     w.RingSize = 10.0f, w.RingX = 450, w.RingY = 350;
-    std::fill(w.RingFlags.begin() + 1, w.RingFlags.end(), 1);
+    std::fill(w.RingFlags.begin() + 1, w.RingFlags.end(), true);
     w.GatePostRadius = 5.0f, w.GateHalfWidth = 60.0f, w.GateX = 150, w.GateY = 450;
     return w;
 }

@@ -15,7 +15,7 @@ namespace {
 // score made whole, the date of the game, the cursor free, and the list around the score.
 void RunGameOver(Game& game, Devices& devices, world::Services& services) {
     services.StartTone(sound::ToneEffect::GameOverTune, 1);
-    std::int32_t opened = 0;
+    bool opened = false;
     highscore::StartTextInput(game.Screen.Names.Input, game.Screen.PlayerName, opened);
     world::World& world = game.Run.World;
     world.Score = std::nearbyint(world.Score);
@@ -34,8 +34,8 @@ FrameOutcome ApplyEffects(Game& game, Devices& devices, world::Services& service
     if ((effects & ReleaseMouse) != 0) devices.Mouse.Release();
     if ((effects & GameOver) != 0) RunGameOver(game, devices, services);
     if ((effects & ToggleSound) != 0) {
-        game.Run.SoundOn = 1 - game.Run.SoundOn;
-        devices.Settings.RememberSound(game.Run.SoundOn != 0);
+        game.Run.SoundOn = !game.Run.SoundOn;
+        devices.Settings.RememberSound(game.Run.SoundOn);
     }
     return FrameOutcome::Continue;
 }

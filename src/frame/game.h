@@ -24,7 +24,7 @@ inline constexpr int FrameRate = 120;
 struct Run {
     world::World World;
     frame::Mode Mode;
-    std::int32_t SoundOn = 1;  // F3; read when a tone effect would start
+    bool SoundOn = true;  // F3; read when a tone effect would start
 };
 
 // What the screen shows around the world, brought up to date before each picture.

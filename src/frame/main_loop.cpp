@@ -33,7 +33,7 @@ void PresentFrame(Game& game, Devices& devices, FrameObserver* observer) {
 
 // The name field takes this frame's keys; a confirmed name is sent.
 void RunNameEntry(Game& game, Devices& devices) {
-    std::int32_t active = 1;
+    bool active = true;
     const auto submitUrl =
         highscore::NameEntryFrame(game.Screen.Names, game.Machine.Keys,
                                   {active, game.Screen.PlayerName, game.Run.World.Score, game.Screen.Table.TableScroll},
@@ -95,7 +95,7 @@ highscore::TableInputs TableInputsOf(const Game& game) {
     return {.HighscoreRows = screen.Highscore.HighscoreRows,
             .ScorePlace = screen.Highscore.ScorePlace,
             .Score = game.Run.World.Score,
-            .NameEntryActive = NameEntryOpen(game.Run.Mode) ? 1 : 0,
+            .NameEntryActive = NameEntryOpen(game.Run.Mode),
             .StatusTextEmpty = screen.Highscore.StatusText.empty(),
             .StatusLineFree = screen.StatusLine.empty(),
             .AnimAngle = game.Run.World.AnimAngle,
@@ -139,7 +139,7 @@ void Draw(const Game& game, render::Canvas& canvas) {
         render::DrawCountdownDigit(canvas, fonts, screen.CountdownDigit);
     } else if (MenuShown(run.Mode)) {
         highscore::DrawHighscoreTable(canvas, fonts, TableInputsOf(game));
-        render::DrawMenu(canvas, fonts, screen.StatusLine, run.SoundOn != 0);
+        render::DrawMenu(canvas, fonts, screen.StatusLine, run.SoundOn);
     }
     if (run.Mode.HelpShown) render::DrawHelpPage(canvas, fonts);
     render::DrawHud(canvas, fonts, {run.Mode.Lives, run.World.Score, screen.Fps});

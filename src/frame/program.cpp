@@ -31,7 +31,7 @@ StartChoices ChooseStart(const RunOptions& options, const Settings& settings, st
     choices.Server = std::move(server);
     choices.Shape.Scale = options.Scale.value_or(settings.Scale.value_or(1));
     choices.Shape.Fullscreen = options.Fullscreen || settings.Fullscreen.value_or(false);
-    choices.Last.SoundOn = settings.SoundOn.value_or(true) ? 1 : 0;
+    choices.Last.SoundOn = settings.SoundOn.value_or(true);
     choices.Last.PlayerName = settings.Name.value_or("");
     return choices;
 }

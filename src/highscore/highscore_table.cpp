@@ -68,7 +68,7 @@ void DrawCursor(Canvas& canvas, const TableInputs& inputs) {
 }
 
 bool PlaceViewShown(const TableInputs& inputs) {
-    return inputs.Score != 0 && inputs.NameEntryActive != 0;
+    return inputs.Score != 0 && inputs.NameEntryActive;
 }
 
 void DrawPlaceView(Canvas& canvas, const TableInputs& inputs) {

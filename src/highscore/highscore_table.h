@@ -19,7 +19,7 @@ struct TableInputs {
     const std::vector<std::string>& HighscoreRows;
     std::int32_t ScorePlace = 0;
     float Score = 0;
-    std::int32_t NameEntryActive = 0;
+    bool NameEntryActive = false;
     bool StatusTextEmpty = true;  // false while a transfer runs
     bool StatusLineFree = true;   // false while the status line tells something else
     std::int32_t AnimAngle = 0;

@@ -22,7 +22,7 @@ void DrawBumpers(const world::World& world, Canvas& canvas) {
     const Colour colour = RGB(150 - s, 25 - s, 25 - s);
     for (float radius : {world.RingSize, world.RingSize - 1.0f}) {
         for (int i = 1; i <= 6; ++i) {
-            if (world.RingFlags[i] == 0) continue;
+            if (!world.RingFlags[i]) continue;
             const world::Centre centre = world::BumperCentre(world, i);
             canvas.DrawCircle(centre.X, centre.Y, RoundToInt(radius), colour);
         }

@@ -59,9 +59,9 @@ std::int32_t AddSaturated(std::int32_t value, std::int32_t delta) {
 // One press, one shot: fired when the button is seen released, for 10 points.
 void FireOnRelease(World& world, Services& services, bool buttonDown) {
     if (buttonDown) {
-        world.FireLatch = 1;
-    } else if (world.FireLatch == 1) {
-        world.FireLatch = 0;
+        world.FireLatch = true;
+    } else if (world.FireLatch) {
+        world.FireLatch = false;
         FireShot(world, services);
         world.Score -= static_cast<float>(ShotCost);
     }

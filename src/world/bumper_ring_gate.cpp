@@ -49,18 +49,18 @@ void BurstFromBumper(World& world, Services& services, Centre centre) {
 
 void KnockOutBumper(World& world, const FrameInput& input, Services& services, int i, Centre centre) {
     BounceOffFixedCircle(world, static_cast<float>(centre.X), static_cast<float>(centre.Y));
-    world.RingFlags[i] = 0;
+    world.RingFlags[i] = false;
     Award(world, input, services, BumperReward, centre.X, centre.Y);
     services.StartTone(sound::ToneEffect::Crackle, 1);
     BurstFromBumper(world, services, centre);
-    const bool allGone = std::all_of(world.RingFlags.begin() + 1, world.RingFlags.end(), [](auto f) { return f == 0; });
+    const bool allGone = std::none_of(world.RingFlags.begin() + 1, world.RingFlags.end(), [](bool f) { return f; });
     if (allGone) world.RingSize = RingWaitAtStart;
 }
 
 // At most one bumper per frame: those after the one hit wait for the next frame.
 void HitBumpers(World& world, const FrameInput& input, Services& services) {
     for (int i = 1; i <= 6; ++i) {
-        if (world.RingFlags[i] == 0) continue;
+        if (!world.RingFlags[i]) continue;
         const Centre centre = BumperCentre(world, i);
         if (!BallTouches(world, centre.X, centre.Y, static_cast<float>(world.BallRadius + BumperRadius))) continue;
         KnockOutBumper(world, input, services, i, centre);
@@ -80,7 +80,7 @@ void StepBumperRing(World& world, const FrameInput& input, Services& services) {
     if (AtRespawn(world.RingSize)) {
         world.RingX = 100 + services.RandomUpTo(400);
         world.RingY = 200 + services.RandomUpTo(200);
-        std::fill(world.RingFlags.begin() + 1, world.RingFlags.end(), 1);
+        std::fill(world.RingFlags.begin() + 1, world.RingFlags.end(), true);
     }
 }
 
@@ -167,7 +167,7 @@ void StartExtras(World& world) {
     world.GatePostRadius = GateWaitAtStart;
     world.GateHalfWidth = GateFreshHalfWidth;
     world.RingSize = RingWaitAtStart;
-    world.RingFlags.fill(0);
+    world.RingFlags.fill(false);
 }
 
 void StepExtras(World& world, const FrameInput& input, Services& services) {

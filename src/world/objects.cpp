@@ -71,8 +71,8 @@ void FireShot(World& world, Services& services) {
 }
 
 void SpawnTrailRing(World& world) {
-    world.TrailToggle = 1 - world.TrailToggle;
-    if (world.TrailToggle == 1) {
+    world.TrailToggle = !world.TrailToggle;
+    if (world.TrailToggle) {
         AddTrailRing(world, Rounded(world.BallX), Rounded(world.BallY), 20, 1.0f,
                      RGB(world.BallTintRed, world.BallTintGreen, 0));
     }

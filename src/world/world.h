@@ -100,8 +100,8 @@ struct World {
     std::vector<Particle> Particles;
     std::vector<Popup> Popups;
 
-    std::int32_t FireLatch = 0;    // 1 while the left button is held in a game
-    std::int32_t TrailToggle = 0;  // flips every simulated step; a ring on every second one
+    bool FireLatch = false;    // while the left button is held in a game
+    bool TrailToggle = false;  // flips every simulated step; a ring on every second one
 
     // What the latest mouse read reported; kept until the next read.
     std::int32_t MouseDeltaX = 0, MouseDeltaY = 0;
@@ -110,7 +110,7 @@ struct World {
     // also the ring's life: a wait while negative, growing in up to 10, live at exactly 10.
     float RingSize = RingWaitAtStart;
     std::int32_t RingX = 0, RingY = 0;
-    std::array<std::int32_t, 7> RingFlags{};  // [1] to [6]: 1 while that bumper stands
+    std::array<bool, 7> RingFlags{};  // [1] to [6]: while that bumper stands
 
     // The gate: two posts of radius GatePostRadius at GateHalfWidth left and right of
     // (GateX, GateY), a beam between them. The radius is the gate's life as for the ring,

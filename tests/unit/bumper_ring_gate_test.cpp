@@ -88,7 +88,7 @@ TEST(BumperRingGate, RespawnDrawsNewPlacesForAboutTenFramesAndTheLastStands) {
     EXPECT_LE(b.World.RingX, 500);
     EXPECT_GE(b.World.RingY, 200);
     EXPECT_LE(b.World.RingY, 400);
-    for (int i = 1; i <= 6; ++i) EXPECT_EQ(b.World.RingFlags[i], 1);
+    for (int i = 1; i <= 6; ++i) EXPECT_TRUE(b.World.RingFlags[i]);
     EXPECT_GE(b.World.GateY, 150);
     EXPECT_LE(b.World.GateY, 350);
     EXPECT_EQ(b.World.GateHalfWidth, 75.0f);
@@ -190,19 +190,19 @@ TEST(BumperRingGate, BumperKnockedOutPaysOnceAndItsNeighbourWaitsForTheNextFrame
     b.StartCountdown();
     b.World.RingSize = RingLiveSize;
     b.World.RingX = 300, b.World.RingY = 300;
-    std::fill(b.World.RingFlags.begin() + 1, b.World.RingFlags.end(), 1);
+    std::fill(b.World.RingFlags.begin() + 1, b.World.RingFlags.end(), true);
     // Bumper 6 stands at (320, 300), bumper 1 at (310, 317): the ball touches both.
     b.World.BallX = 335, b.World.BallY = 312, b.World.BallVX = -1, b.World.BallVY = -1;
     StepExtras(b.World, b.Input(), b.Services);
-    EXPECT_EQ(b.World.RingFlags[1], 0) << "the first in order is hit";
-    EXPECT_EQ(b.World.RingFlags[6], 1) << "the next only in a later frame";
+    EXPECT_FALSE(b.World.RingFlags[1]) << "the first in order is hit";
+    EXPECT_TRUE(b.World.RingFlags[6]) << "the next only in a later frame";
     EXPECT_EQ(b.World.Score, 300.0f);
     EXPECT_NEAR(std::hypot(b.World.BallX - 310, b.World.BallY - 317), 30.0f, 1e-3) << "pushed out to 30";
     EXPECT_EQ(b.World.Particles.size(), 36u);
     EXPECT_EQ(b.World.Popups.size(), 1u);
     EXPECT_EQ(b.World.Popups[0].text, "300");
     StepExtras(b.World, b.Input(), b.Services);
-    EXPECT_EQ(b.World.RingFlags[6], 0) << "its neighbour in the next frame";
+    EXPECT_FALSE(b.World.RingFlags[6]) << "its neighbour in the next frame";
     EXPECT_EQ(b.World.Score, 600.0f);
 }
 
@@ -212,7 +212,7 @@ TEST(BumperRingGate, SixthBumperSendsTheRingBackToWaiting) {
     b.StartCountdown();
     b.World.RingSize = RingLiveSize;
     b.World.RingX = 300, b.World.RingY = 300;
-    b.World.RingFlags[3] = 1;  // the last one standing, at (280, 300)
+    b.World.RingFlags[3] = true;  // the last one standing, at (280, 300)
     b.World.BallX = 280, b.World.BallY = 325;
     StepExtras(b.World, b.Input(), b.Services);
     EXPECT_EQ(b.World.RingSize, -800.0f);
@@ -224,7 +224,7 @@ TEST(BumperRingGate, DemonstrationShowsEverythingButScoresNothing) {
     MakeQuiet(b);
     b.World.RingSize = RingLiveSize;
     b.World.RingX = 300, b.World.RingY = 300;
-    b.World.RingFlags[6] = 1;
+    b.World.RingFlags[6] = true;
     b.World.BallX = 345, b.World.BallY = 300;  // 25 from bumper 6
     b.World.GatePostRadius = GateLiveRadius;
     b.World.GateX = 300, b.World.GateY = 100, b.World.GateHalfWidth = 75;
@@ -256,7 +256,7 @@ TEST(BumperRingGate, LiveGateAndRingAsDrawn) {
     b.World.GateX = 300, b.World.GateY = 200, b.World.GateHalfWidth = 75.02f;  // posts at 225 and 375
     b.World.RingSize = RingLiveSize;
     b.World.RingX = 300, b.World.RingY = 450;
-    b.World.RingFlags[6] = 1;  // at (320, 450)
+    b.World.RingFlags[6] = true;  // at (320, 450)
     b.World.AnimAngle = 0;     // pulse 0
     b.Canvas.ClearScreen(0, 0, 0);
     StepExtrasAndDraw(b);

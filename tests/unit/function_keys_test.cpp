@@ -100,10 +100,10 @@ TEST(FunctionKeys, TableOfConditionsAndEffects) {
          FrameOutcome::Continue, 0},
         {"F1 hides the help", Key::F1, [](Game& g) { g.Run.Mode.HelpShown = 1; },
          [](const Game& g) { EXPECT_EQ(g.Run.Mode.HelpShown, 0); }, FrameOutcome::Continue, 0},
-        {"F3 switches the sound off", Key::F3, [](Game&) {}, [](const Game& g) { EXPECT_EQ(g.Run.SoundOn, 0); },
+        {"F3 switches the sound off", Key::F3, [](Game&) {}, [](const Game& g) { EXPECT_FALSE(g.Run.SoundOn); },
          FrameOutcome::Continue, 0, 0},
-        {"F3 switches the sound on", Key::F3, [](Game& g) { g.Run.SoundOn = 0; },
-         [](const Game& g) { EXPECT_EQ(g.Run.SoundOn, 1); }, FrameOutcome::Continue, 0, 1},
+        {"F3 switches the sound on", Key::F3, [](Game& g) { g.Run.SoundOn = false; },
+         [](const Game& g) { EXPECT_TRUE(g.Run.SoundOn); }, FrameOutcome::Continue, 0, 1},
         {"F2 starts a game from the menu", Key::F2,
          [](Game& g) {
              g.Run.World.Score = 55.0f;
@@ -139,7 +139,7 @@ TEST(FunctionKeys, TableOfConditionsAndEffects) {
              g.Run.World.Score = 999.0f;
              g.Run.Mode.Paused = true;
              g.Run.Mode.HelpShown = true;
-             g.Run.SoundOn = 0;
+             g.Run.SoundOn = false;
              OpenNameEntry(g);
          },
          [](const Game& g) {
@@ -148,7 +148,7 @@ TEST(FunctionKeys, TableOfConditionsAndEffects) {
              EXPECT_EQ(g.Run.World.Score, 0.0f);
              EXPECT_EQ(g.Run.Mode.Paused, 1);
              EXPECT_EQ(g.Run.Mode.HelpShown, 1);
-             EXPECT_EQ(g.Run.SoundOn, 0);
+             EXPECT_FALSE(g.Run.SoundOn);
              EXPECT_EQ(NameEntryOpen(g.Run.Mode), true);
          },
          FrameOutcome::Continue, 0},

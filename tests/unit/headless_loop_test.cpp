@@ -99,7 +99,7 @@ TEST_F(HeadlessLoopTest, MenuHelpPauseAndEscapeThroughTheRealLoop) {
     StartUp(*game, *devices, &observer);
     EXPECT_EQ(observer.Presents, 1) << "one black frame during start-up";
     EXPECT_FALSE(mouse.Captured) << "start-up ends with the mouse released";
-    EXPECT_EQ(game->Run.SoundOn, 1);
+    EXPECT_TRUE(game->Run.SoundOn);
 
     RunFrames(120);
     EXPECT_EQ(game->Run.World.AnimAngle, 240);
@@ -198,7 +198,7 @@ TEST_F(HeadlessLoopTest, F3SilencesTheEffectsStartedAfterItUntilItIsPressedAgain
     using testing::EffectStart;
     StartUp(*game, *devices, &observer);
     TapKey(Key::F3);
-    EXPECT_EQ(game->Run.SoundOn, 0);
+    EXPECT_FALSE(game->Run.SoundOn);
     TapKey(Key::F2);
     RunFrames(400);
     EXPECT_TRUE(std::none_of(tones.Starts.begin(), tones.Starts.end(), [](const EffectStart& e) {
@@ -210,8 +210,8 @@ TEST_F(HeadlessLoopTest, F3SilencesTheEffectsStartedAfterItUntilItIsPressedAgain
 }
 
 TEST_F(HeadlessLoopTest, TheLastRunsChoicesStartThisOneAndItsOwnAreRemembered) {
-    StartUp(*game, *devices, &observer, {.SoundOn = 0, .PlayerName = "J\xF6rg"});
-    EXPECT_EQ(game->Run.SoundOn, 0) << "sound off, as remembered";
+    StartUp(*game, *devices, &observer, {.SoundOn = false, .PlayerName = "J\xF6rg"});
+    EXPECT_FALSE(game->Run.SoundOn) << "sound off, as remembered";
     EXPECT_EQ(settings.Writes, 0) << "starting writes nothing";
     TapKey(Key::F3);
     EXPECT_EQ(settings.SoundOn, 1);

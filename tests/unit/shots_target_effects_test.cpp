@@ -43,7 +43,7 @@ TEST_F(ShotsTargetEffectsTest, PlayersShotFiresOnReleaseAndCostsTenPoints) {
     }
     ASSERT_EQ(w.Score, 0.0f);
     EXPECT_TRUE(w.Shots.empty()) << "holding the button fires nothing";
-    EXPECT_EQ(w.FireLatch, 1);
+    EXPECT_TRUE(w.FireLatch);
     bench.Mouse.Next.LeftButton = false;
     w.BallVY = -Gravity;
     StepBallAndPaddle(w, bench.Input(), services);

@@ -79,7 +79,7 @@ TEST(WorldSoak, DemonstrationAndWildPlayStayFiniteAndInBounds) {
             bench.Mouse.Next = {delta(player), delta(player), player() % 5 == 0};
         }
         const std::size_t tones = bench.Services.Tones.size();
-        const int standing = std::count(w.RingFlags.begin() + 1, w.RingFlags.end(), 1);
+        const int standing = std::count(w.RingFlags.begin() + 1, w.RingFlags.end(), true);
         const float gate = w.GatePostRadius;
         if (bench.RunFrame()) startNewGame();
         // The walls hold the ball after every simulated step, drawn right after it.
@@ -90,7 +90,7 @@ TEST(WorldSoak, DemonstrationAndWildPlayStayFiniteAndInBounds) {
         }
         if (w.RingSize == 10.0f || w.RingSize == -800.0f) {
             bumpers +=
-                std::max(0, standing - static_cast<int>(std::count(w.RingFlags.begin() + 1, w.RingFlags.end(), 1)));
+                std::max(0, standing - static_cast<int>(std::count(w.RingFlags.begin() + 1, w.RingFlags.end(), true)));
         }
         gates += gate == 5.0f && w.GatePostRadius < 0;
         if (bench.Services.Tones.size() > 100000) bench.Services.Tones.clear();
