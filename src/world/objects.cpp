@@ -96,7 +96,7 @@ void HitTarget(World& world, const FrameInput& input, Services& services, Shot& 
     services.StartTone(sound::ToneEffect::Crackle, 1);
     Award(world, input, services, TargetReward, world.TargetX, world.TargetY);
     PlaceTarget(world, services);
-    shot.y = ShotRemovedY;
+    shot.Y = ShotRemovedY;
     world.TargetSize = TargetAfterHit;
 }
 

@@ -33,37 +33,37 @@ inline constexpr std::int32_t ShotCost = 10;
 
 // A fading ring left behind the ball.
 struct TrailRing {
-    float x = 0, y = 0;
-    float radius = 0;
-    float brightness = 0;  // factor on each colour channel
-    std::int32_t colour = 0;
+    float X = 0, Y = 0;
+    float Radius = 0;
+    float Brightness = 0;  // factor on each colour channel
+    std::int32_t Colour = 0;
 };
 
-// A shot from the paddle; x, y is its tip.
+// A shot from the paddle; X, Y is its tip.
 struct Shot {
-    float x = 0, y = 0;
-    float angle = 0;  // degrees
-    float speed = 0;  // pixels per frame
+    float X = 0, Y = 0;
+    float Angle = 0;  // degrees
+    float Speed = 0;  // pixels per frame
 };
 
 // One spinning stroke of a burst.
 struct Particle {
-    std::int32_t colour = 0;
-    float x = 0, y = 0;
-    float angle = 0;  // direction of motion, degrees
-    float rot = 0;    // orientation of the stroke, degrees
-    float speed = 0;
-    float spin = 0;  // degrees per unpaused frame
+    std::int32_t Colour = 0;
+    float X = 0, Y = 0;
+    float Angle = 0;  // direction of motion, degrees
+    float Rot = 0;    // orientation of the stroke, degrees
+    float Speed = 0;
+    float Spin = 0;  // degrees per unpaused frame
 };
 
-// A score text thrown upward; x is its centre, y its top edge. Its half width, measured
+// A score text thrown upward; X is its centre, Y its top edge. Its half width, measured
 // once when it is made, keeps it between the walls.
 struct Popup {
-    std::string text;
-    float x = 0, y = 0;
-    float angle = 0;
-    float speed = 0;
-    std::int32_t halfWidth = 0;
+    std::string Text;
+    float X = 0, Y = 0;
+    float Angle = 0;
+    float Speed = 0;
+    std::int32_t HalfWidth = 0;
 };
 
 // What the picture shows of a frame whose later steps moved things on: the frame's order

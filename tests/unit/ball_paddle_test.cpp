@@ -338,11 +338,11 @@ TEST_F(BallPaddleTest, PauseFreezesTheWorldButKeepsDrawingIt) {
     EXPECT_EQ(w.AnimAngle, before.AnimAngle);
     EXPECT_EQ(w.TargetSize, before.TargetSize);
     EXPECT_EQ(w.Shots.size(), before.Shots.size());
-    EXPECT_EQ(w.Shots.back().x, 100.0f);
-    EXPECT_EQ(w.Shots.back().y, 300.0f);
-    EXPECT_EQ(w.Particles.back().rot, 20.0f) << "no spin";
-    EXPECT_EQ(w.Popups.back().y, 300.0f);
-    EXPECT_EQ(w.TrailRings.back().radius, 15.0f);
+    EXPECT_EQ(w.Shots.back().X, 100.0f);
+    EXPECT_EQ(w.Shots.back().Y, 300.0f);
+    EXPECT_EQ(w.Particles.back().Rot, 20.0f) << "no spin";
+    EXPECT_EQ(w.Popups.back().Y, 300.0f);
+    EXPECT_EQ(w.TrailRings.back().Radius, 15.0f);
     EXPECT_GT(bench.PixelsOf(render::ShotColour), 10) << "still drawn";
     EXPECT_GT(bench.PixelsOf(render::RGB(0, 160, 0)), 10) << "the ring at brightness 0.8";
 }

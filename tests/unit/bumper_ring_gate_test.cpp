@@ -154,7 +154,7 @@ TEST(BumperRingGate, FlyThroughBandIsStrict) {
         EXPECT_EQ(b.World.GatePostRadius, c.Scores ? -500.0f : GateLiveRadius) << c.Name;
         if (c.Scores) {
             ASSERT_EQ(b.World.Popups.size(), 1u) << c.Name;
-            EXPECT_EQ(b.World.Popups[0].text, "1000");
+            EXPECT_EQ(b.World.Popups[0].Text, "1000");
             EXPECT_EQ(b.Services.CountTones(ToneEffect::Crackle, 1), 1) << c.Name;
         }
     }
@@ -200,7 +200,7 @@ TEST(BumperRingGate, BumperKnockedOutPaysOnceAndItsNeighbourWaitsForTheNextFrame
     EXPECT_NEAR(std::hypot(b.World.BallX - 310, b.World.BallY - 317), 30.0f, 1e-3) << "pushed out to 30";
     EXPECT_EQ(b.World.Particles.size(), 36u);
     EXPECT_EQ(b.World.Popups.size(), 1u);
-    EXPECT_EQ(b.World.Popups[0].text, "300");
+    EXPECT_EQ(b.World.Popups[0].Text, "300");
     StepExtras(b.World, b.Input(), b.Services);
     EXPECT_FALSE(b.World.RingFlags[6]) << "its neighbour in the next frame";
     EXPECT_EQ(b.World.Score, 600.0f);
@@ -232,8 +232,8 @@ TEST(BumperRingGate, DemonstrationShowsEverythingButScoresNothing) {
     b.World.BallX = 300, b.World.BallY = 100;
     StepExtras(b.World, b.Input(), b.Services);
     ASSERT_EQ(b.World.Popups.size(), 2u);
-    EXPECT_EQ(b.World.Popups[0].text, "300");
-    EXPECT_EQ(b.World.Popups[1].text, "1000");
+    EXPECT_EQ(b.World.Popups[0].Text, "300");
+    EXPECT_EQ(b.World.Popups[1].Text, "1000");
     EXPECT_EQ(b.World.Score, 0.0f);
     EXPECT_EQ(b.Services.CountTones(ToneEffect::Crackle, 1), 2);
 }

@@ -50,10 +50,10 @@ TEST_F(ShotsTargetEffectsTest, PlayersShotFiresOnReleaseAndCostsTenPoints) {
     ASSERT_EQ(w.Shots.size(), 1u);
     EXPECT_EQ(w.Score, -10.0f) << "the score may go below zero";
     EXPECT_EQ(services.CountTones(ToneEffect::Click, 670), 1);
-    EXPECT_EQ(w.Shots[0].x, 300.0f);
-    EXPECT_EQ(w.Shots[0].y, 580.0f) << "from the paddle's tip towards the ball";
-    EXPECT_FLOAT_EQ(w.Shots[0].angle, -90.0f);
-    EXPECT_EQ(w.Shots[0].speed, 4.0f);
+    EXPECT_EQ(w.Shots[0].X, 300.0f);
+    EXPECT_EQ(w.Shots[0].Y, 580.0f) << "from the paddle's tip towards the ball";
+    EXPECT_FLOAT_EQ(w.Shots[0].Angle, -90.0f);
+    EXPECT_EQ(w.Shots[0].Speed, 4.0f);
     w.BallVY = -Gravity;
     StepBallAndPaddle(w, bench.Input(), services);
     EXPECT_EQ(w.Shots.size(), 1u) << "one press, one shot";
@@ -72,14 +72,14 @@ TEST_F(ShotsTargetEffectsTest, ShotFiredStraightUpRisesAbout265PixelsInAbout134F
     AddShot(w, 300, 480, -90.0f, 4.0f);
     int frames = 0;
     float highest = 480;
-    while (!w.Shots.empty() && SinDeg(w.Shots[0].angle) < 0 && frames < 1000) {
+    while (!w.Shots.empty() && SinDeg(w.Shots[0].Angle) < 0 && frames < 1000) {
         UpdateShots(w, bench.Input(), services);
-        highest = std::min(highest, w.Shots[0].y);
+        highest = std::min(highest, w.Shots[0].Y);
         ++frames;
     }
     EXPECT_NEAR(480 - highest, 265.0f, 1.0f);
     EXPECT_NEAR(frames, 134, 1);
-    EXPECT_NEAR(w.Shots[0].x, 300.0f, 0.01f) << "straight up, straight down";
+    EXPECT_NEAR(w.Shots[0].X, 300.0f, 0.01f) << "straight up, straight down";
 }
 
 TEST_F(ShotsTargetEffectsTest, ShotsAndParticlesBounceOffTheSideWallsAtTheirSpeed) {
@@ -88,11 +88,11 @@ TEST_F(ShotsTargetEffectsTest, ShotsAndParticlesBounceOffTheSideWallsAtTheirSpee
     UpdateShots(w, bench.Input(), services);
     UpdateParticles(w, bench.Input());
     const Shot& shot = w.Shots[0];
-    EXPECT_EQ(shot.x, 0.0f);
-    EXPECT_GT(CosDeg(shot.angle), 0.0f) << "moving right now";
-    EXPECT_NEAR(shot.speed, VectorLength(4 * CosDeg(210), 4 * SinDeg(210) + Gravity), 1e-5);
-    EXPECT_EQ(w.Particles[0].x, 600.0f);
-    EXPECT_LT(CosDeg(w.Particles[0].angle), 0.0f);
+    EXPECT_EQ(shot.X, 0.0f);
+    EXPECT_GT(CosDeg(shot.Angle), 0.0f) << "moving right now";
+    EXPECT_NEAR(shot.Speed, VectorLength(4 * CosDeg(210), 4 * SinDeg(210) + Gravity), 1e-5);
+    EXPECT_EQ(w.Particles[0].X, 600.0f);
+    EXPECT_LT(CosDeg(w.Particles[0].Angle), 0.0f);
 }
 
 TEST_F(ShotsTargetEffectsTest, OnlyTheOlderOfTwoShotsInTheFullTargetScores) {
@@ -105,17 +105,17 @@ TEST_F(ShotsTargetEffectsTest, OnlyTheOlderOfTwoShotsInTheFullTargetScores) {
     UpdateShots(w, bench.Input(), services);
     EXPECT_EQ(w.Score, 250.0f);
     ASSERT_EQ(w.Shots.size(), 1u) << "the hit shot is gone at once";
-    EXPECT_NEAR(w.Shots[0].x, 203.0f, 0.01f) << "the younger one flies on";
+    EXPECT_NEAR(w.Shots[0].X, 203.0f, 0.01f) << "the younger one flies on";
     EXPECT_EQ(w.TargetSize, -40.0f);
     EXPECT_EQ(w.TargetX, 130);
     EXPECT_EQ(w.TargetY, 80);
     ASSERT_EQ(w.Particles.size(), 72u);
-    EXPECT_EQ(w.Particles[0].x, 210.0f) << "on the target's ring";
-    EXPECT_EQ(w.Particles[0].speed, 1.25f);
-    EXPECT_EQ(w.Particles[0].spin, 0.0f);
+    EXPECT_EQ(w.Particles[0].X, 210.0f) << "on the target's ring";
+    EXPECT_EQ(w.Particles[0].Speed, 1.25f);
+    EXPECT_EQ(w.Particles[0].Spin, 0.0f);
     ASSERT_EQ(w.Popups.size(), 1u);
-    EXPECT_EQ(w.Popups[0].text, "250");
-    EXPECT_EQ(w.Popups[0].angle, 270.0f);
+    EXPECT_EQ(w.Popups[0].Text, "250");
+    EXPECT_EQ(w.Popups[0].Angle, 270.0f);
     EXPECT_EQ(services.CountTones(ToneEffect::Crackle, 1), 1);
 }
 
@@ -137,7 +137,7 @@ TEST_F(ShotsTargetEffectsTest, TargetIsHitOnlyAtFullSizeAndPaysNothingInTheDemon
         if (c.Lives > 0) b.StartCountdown();
         b.World.TargetX = 200, b.World.TargetY = 200, b.World.TargetSize = c.TargetSize;
         AddShot(b.World, static_cast<std::int32_t>(c.ShotX), 200 + 1, -90, 0.0f);  // gravity pulls it back to 200
-        b.World.Shots[0].y = 200 - Gravity;
+        b.World.Shots[0].Y = 200 - Gravity;
         UpdateShots(b.World, b.Input(), b.Services);
         EXPECT_EQ(b.World.Popups.size(), c.Hit ? 1u : 0u) << c.Name;
         EXPECT_EQ(b.World.Score, c.Hit && c.Lives > 0 ? 250.0f : 0.0f) << c.Name;
@@ -209,10 +209,10 @@ TEST_F(ShotsTargetEffectsTest, PopupBouncesOffTheWallsAtHalfItsWidth) {
     AddPopup(w, "1000", 20, 300, 180.0f, 2.0f, static_cast<std::int32_t>(h));
     AddPopup(w, "1000", 590, 300, 0.0f, 2.0f, static_cast<std::int32_t>(h));
     UpdatePopups(w, bench.Input());
-    EXPECT_EQ(w.Popups[0].x, h);
-    EXPECT_GT(CosDeg(w.Popups[0].angle), 0.0f);
-    EXPECT_EQ(w.Popups[1].x, 600.0f - h);
-    EXPECT_LT(CosDeg(w.Popups[1].angle), 0.0f);
+    EXPECT_EQ(w.Popups[0].X, h);
+    EXPECT_GT(CosDeg(w.Popups[0].Angle), 0.0f);
+    EXPECT_EQ(w.Popups[1].X, 600.0f - h);
+    EXPECT_LT(CosDeg(w.Popups[1].Angle), 0.0f);
 }
 
 TEST_F(ShotsTargetEffectsTest, PopupRisesAbout60PixelsInAbout65FramesThenFallsAway) {
@@ -222,9 +222,9 @@ TEST_F(ShotsTargetEffectsTest, PopupRisesAbout60PixelsInAbout65FramesThenFallsAw
         Award(b.World, b.Input(), b.Services, 300, 300, 300);
         int frames = 0;
         float top = 300;
-        while (SinDeg(b.World.Popups[0].angle) < 0) {  // still rising
+        while (SinDeg(b.World.Popups[0].Angle) < 0) {  // still rising
             UpdatePopups(b.World, b.Input());
-            top = std::min(top, b.World.Popups[0].y);
+            top = std::min(top, b.World.Popups[0].Y);
             ++frames;
         }
         EXPECT_GE(300 - top, 57.5f) << r;
@@ -262,15 +262,15 @@ TEST_F(ShotsTargetEffectsTest, ContactBurstLiesAlongTheRimInTheBallsColour) {
     SpawnBurstRing(w, services);
     ASSERT_EQ(w.Particles.size(), 18u);
     const Particle& first = w.Particles[0];
-    EXPECT_EQ(first.colour, render::RGB(60, 240, 50));
-    EXPECT_EQ(first.x, 319.0f);
-    EXPECT_EQ(first.y, 307.0f);
-    EXPECT_EQ(first.angle, 20.0f);
-    EXPECT_EQ(first.rot, 110.0f);
-    EXPECT_EQ(first.speed, 0.5f);
-    EXPECT_EQ(w.Particles[0].spin, -0.5f);
-    EXPECT_EQ(w.Particles[1].spin, 0.0f);
-    EXPECT_EQ(w.Particles[2].spin, 0.5f);
+    EXPECT_EQ(first.Colour, render::RGB(60, 240, 50));
+    EXPECT_EQ(first.X, 319.0f);
+    EXPECT_EQ(first.Y, 307.0f);
+    EXPECT_EQ(first.Angle, 20.0f);
+    EXPECT_EQ(first.Rot, 110.0f);
+    EXPECT_EQ(first.Speed, 0.5f);
+    EXPECT_EQ(w.Particles[0].Spin, -0.5f);
+    EXPECT_EQ(w.Particles[1].Spin, 0.0f);
+    EXPECT_EQ(w.Particles[2].Spin, 0.5f);
 }
 
 TEST_F(ShotsTargetEffectsTest, ListPassVisitsEveryElementOnceWhenItsNeighbourExpires) {
@@ -280,9 +280,9 @@ TEST_F(ShotsTargetEffectsTest, ListPassVisitsEveryElementOnceWhenItsNeighbourExp
     AddShot(w, 400, 300, 0, 0.0f);
     UpdateShots(w, bench.Input(), services);
     ASSERT_EQ(w.Shots.size(), 2u);
-    EXPECT_EQ(w.Shots[0].x, 200.0f);
-    EXPECT_FLOAT_EQ(w.Shots[0].y, 300.0f + Gravity) << "moved once";
-    EXPECT_FLOAT_EQ(w.Shots[1].y, 300.0f + Gravity);
+    EXPECT_EQ(w.Shots[0].X, 200.0f);
+    EXPECT_FLOAT_EQ(w.Shots[0].Y, 300.0f + Gravity) << "moved once";
+    EXPECT_FLOAT_EQ(w.Shots[1].Y, 300.0f + Gravity);
 }
 
 TEST_F(ShotsTargetEffectsTest, BurstsJoinTheirPassesInFrameOrder) {
@@ -294,10 +294,10 @@ TEST_F(ShotsTargetEffectsTest, BurstsJoinTheirPassesInFrameOrder) {
     bench.StartCountdown();  // the ball hangs, the passes go on
     TickWorld(w, bench.Input(), services);
     ASSERT_EQ(w.Particles.size(), 72u + 18u);
-    EXPECT_NE(w.Particles[0].y, 100.0f + Rounded(10.0f * SinDeg(5))) << "the target burst moved already";
-    EXPECT_EQ(w.Particles[72].x, static_cast<float>(Rounded(w.Particles[72].x))) << "the contact burst did not";
+    EXPECT_NE(w.Particles[0].Y, 100.0f + Rounded(10.0f * SinDeg(5))) << "the target burst moved already";
+    EXPECT_EQ(w.Particles[72].X, static_cast<float>(Rounded(w.Particles[72].X))) << "the contact burst did not";
     EXPECT_EQ(w.Popups.size(), 1u);
-    EXPECT_NE(w.Popups[0].y, 100.0f) << "the pop-up moved in the frame of its hit";
+    EXPECT_NE(w.Popups[0].Y, 100.0f) << "the pop-up moved in the frame of its hit";
 }
 
 }  // namespace

@@ -41,16 +41,16 @@ bool Finite(float value) {
     if (w.AnimAngle < 0 || w.AnimAngle >= 3600) return fail("AnimAngle outside 0..3599");
     if (VectorLength(w.BallVX, w.BallVY) > 50) return fail("the ball runs away");
     for (const auto& s : w.Shots)
-        if (!Finite(s.x) || !Finite(s.y) || !Finite(s.angle) || !Finite(s.speed) || s.x < 0 || s.x > 600)
+        if (!Finite(s.X) || !Finite(s.Y) || !Finite(s.Angle) || !Finite(s.Speed) || s.X < 0 || s.X > 600)
             return fail("a shot");
     for (const auto& p : w.Particles)
-        if (!Finite(p.x) || !Finite(p.y) || !Finite(p.angle) || !Finite(p.rot) || !Finite(p.speed) || p.x < 0 ||
-            p.x > 600)
+        if (!Finite(p.X) || !Finite(p.Y) || !Finite(p.Angle) || !Finite(p.Rot) || !Finite(p.Speed) || p.X < 0 ||
+            p.X > 600)
             return fail("a particle");
     for (const auto& p : w.Popups)
-        if (!Finite(p.x) || !Finite(p.y) || !Finite(p.angle) || !Finite(p.speed)) return fail("a pop-up");
+        if (!Finite(p.X) || !Finite(p.Y) || !Finite(p.Angle) || !Finite(p.Speed)) return fail("a pop-up");
     for (const auto& r : w.TrailRings)
-        if (!Finite(r.radius) || r.radius <= 5 || r.brightness < 0.25f - 1e-4f) return fail("a trail ring");
+        if (!Finite(r.Radius) || r.Radius <= 5 || r.Brightness < 0.25f - 1e-4f) return fail("a trail ring");
     if (w.Shots.size() + w.Particles.size() + w.Popups.size() + w.TrailRings.size() > 5000)
         return fail("the lists keep growing");
     return ::testing::AssertionSuccess();
