@@ -14,15 +14,15 @@
 #include "highscore/table_view.h"
 #include "platform/keyboard.h"
 #include "render/font.h"
-#include "world/world.h"
+#include "world/rules.h"
 
 namespace zorblet::frame {
 
 inline constexpr int FrameRate = 120;
 
-// What one run of the program plays: the world, the state of play, the sound switch.
-struct Run {
-    world::World World;
+// What one run of the program plays: the game's state (the world and the state of play,
+// which the rules' step moves on), the help page and name entry, the sound switch.
+struct Run : world::GameState {
     frame::Mode Mode;
     bool SoundOn = true;  // F3; read when a tone effect would start
 };

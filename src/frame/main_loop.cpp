@@ -1,7 +1,6 @@
 #include "frame/main_loop.h"
 
-#include "frame/device_services.h"
-#include "frame/play.h"
+#include "frame/switched_tones.h"
 #include "highscore/fetch_url.h"
 #include "highscore/highscore_table.h"
 #include "render/colour.h"
@@ -10,8 +9,7 @@
 #include "render/menu.h"
 #include "render/world_drawing.h"
 #include "shared/game_math.h"
-#include "world/bumper_ring_gate.h"
-#include "world/tick.h"
+#include "world/rules.h"
 
 namespace zorblet::frame {
 
@@ -31,15 +29,13 @@ void PresentFrame(Game& game, Devices& devices, FrameObserver* observer) {
     if (observer != nullptr) observer->FrameWaitEnded();
 }
 
-// The name field takes this frame's keys; a confirmed name is sent.
+// The name field takes this frame's keys; a confirmed name closes it and is sent.
 void RunNameEntry(Game& game, Devices& devices) {
-    bool active = true;
-    const auto submitUrl =
-        highscore::NameEntryFrame(game.Screen.Names, game.Machine.Keys,
-                                  {active, game.Screen.PlayerName, game.Run.World.Score, game.Screen.Table.TableScroll},
-                                  devices.Highscore.Server());
+    const auto submitUrl = highscore::NameEntryFrame(
+        game.Screen.Names, game.Machine.Keys,
+        {game.Run.Mode.NameEntryActive, game.Screen.PlayerName, game.Run.World.Score, game.Screen.Table.TableScroll},
+        devices.Highscore.Server());
     if (!submitUrl) return;
-    ConfirmName(game.Run.Mode);
     devices.Highscore.SubmitThenRefresh(*submitUrl);
     devices.Settings.RememberName(game.Screen.PlayerName);
 }
@@ -51,21 +47,25 @@ void HandleFullscreenKey(Game& game, Devices& devices) {
     }
 }
 
-// Input first: the keys of this frame, the function keys, the name field; the mouse comes
-// after them, as they decide whether the player steers.
-FrameOutcome ReadKeys(Game& game, Devices& devices, world::Services& services) {
-    game.Machine.Keys.Renew(devices.Keyboard);
-    if (HandleFunctionKeys(game, devices, services) == FrameOutcome::EndProgram) return FrameOutcome::EndProgram;
-    HandleFullscreenKey(game, devices);
-    if (NameEntryOpen(game.Run.Mode)) RunNameEntry(game, devices);
-    return FrameOutcome::Continue;
-}
-
 // The mouse is read, and so captured, only in a frame the player steers in.
-world::MouseState ReadMouse(const Game& game, Devices& devices) {
-    if (!SteersByMouse(game.Run)) return {};
+world::MouseState ReadMouse(const Game& game, Devices& devices, const world::FrameInput& keys) {
+    if (!world::SteersByMouse(game.Run, keys)) return {};
     const platform::MouseReading reading = devices.Mouse.Read();
     return {reading.DeltaX, reading.DeltaY, reading.LeftButton};
+}
+
+// Input first: the keys of this frame, the program's function keys, the name field; then
+// the rules' keys with the mouse, which is read once the keys have decided whether the
+// player steers.
+FrameOutcome ReadInput(Game& game, Devices& devices, world::FrameInput& input) {
+    game.Machine.Keys.Renew(devices.Keyboard);
+    const FunctionKeys keys = ReadFunctionKeys(game.Machine.Keys);
+    if (HandleFunctionKeys(game, devices, keys) == FrameOutcome::EndProgram) return FrameOutcome::EndProgram;
+    HandleFullscreenKey(game, devices);
+    if (game.Run.Mode.NameEntryActive) RunNameEntry(game, devices);
+    input = RulesKeys(keys);
+    input.Mouse = ReadMouse(game, devices, input);
+    return FrameOutcome::Continue;
 }
 
 void TakeHighscoreNews(Game& game, Devices& devices) {
@@ -86,7 +86,7 @@ std::string_view NextStatusLine(Surroundings& screen, const Mode& mode) {
         --screen.FailureFramesLeft;
         return highscore::TransferErrorText;
     }
-    if (screen.Highscore.KeptSubmissions > 0 && !NameEntryOpen(mode)) return KeptSubmissionText;
+    if (screen.Highscore.KeptSubmissions > 0 && !mode.NameEntryActive) return KeptSubmissionText;
     return {};
 }
 
@@ -95,7 +95,7 @@ highscore::TableInputs TableInputsOf(const Game& game) {
     return {.HighscoreRows = screen.Highscore.HighscoreRows,
             .ScorePlace = screen.Highscore.ScorePlace,
             .Score = game.Run.World.Score,
-            .NameEntryActive = NameEntryOpen(game.Run.Mode),
+            .NameEntryActive = game.Run.Mode.NameEntryActive,
             .StatusTextEmpty = screen.Highscore.StatusText.empty(),
             .StatusLineFree = screen.StatusLine.empty(),
             .AnimAngle = game.Run.World.AnimAngle,
@@ -105,25 +105,25 @@ highscore::TableInputs TableInputsOf(const Game& game) {
             .TableScroll = screen.Table.DrawnScroll};
 }
 
-// The countdown and its beeps, the status line, the table's scroll, the FPS reading.
-void UpdateSurroundings(Game& game, Devices& devices, world::Services& services) {
+// The status line and the table's scroll while the menu shows, the FPS reading.
+void UpdateSurroundings(Game& game, Devices& devices) {
     Surroundings& screen = game.Screen;
-    Mode& mode = game.Run.Mode;
-    screen.CountdownDigit = -1;
-    if (CountdownShown(mode)) {
-        screen.CountdownDigit = CountdownFrame(mode, services);
-    } else if (MenuShown(mode)) {
-        screen.StatusLine = NextStatusLine(screen, mode);
+    if (MenuShown(game.Run.Play, game.Run.Mode)) {
+        screen.StatusLine = NextStatusLine(screen, game.Run.Mode);
         highscore::UpdateHighscoreTable(screen.Table, TableInputsOf(game));
     }
     screen.Fps = CurrentFps(game.Machine.Fps, devices.Clock);
 }
 
-// The frame's update: the world's part, the transfers' news, the screen around it.
-void Update(Game& game, Devices& devices, world::Services& services, const world::MouseState& mouse) {
-    ApplyEffects(game, devices, services, PlayFrame(game.Run, services, mouse));
+// The frame's update: the game's rules (a new game's seed drawn only when F2 asks for
+// one), what they call for, the transfers' news, the screen around it.
+void Update(Game& game, Devices& devices, sound::ToneStarter& tones, const world::FrameInput& input) {
+    const std::uint32_t seed = input.F2Released ? devices.Random.NextSeed() : 0;
+    const world::FrameEvents events = world::StepGame(game.Run, input, seed, tones);
+    game.Screen.CountdownDigit = events.CountdownDigit;
+    ApplyEffects(game, devices, EffectsOf(events));
     TakeHighscoreNews(game, devices);
-    UpdateSurroundings(game, devices, services);
+    UpdateSurroundings(game, devices);
 }
 
 // The picture, from the state the update left: world, overlay, help, HUD.
@@ -137,12 +137,12 @@ void Draw(const Game& game, render::Canvas& canvas) {
     canvas.SetColour(render::TextColour);
     if (screen.CountdownDigit >= 0) {
         render::DrawCountdownDigit(canvas, fonts, screen.CountdownDigit);
-    } else if (MenuShown(run.Mode)) {
+    } else if (MenuShown(run.Play, run.Mode)) {
         highscore::DrawHighscoreTable(canvas, fonts, TableInputsOf(game));
         render::DrawMenu(canvas, fonts, screen.StatusLine, run.SoundOn);
     }
     if (run.Mode.HelpShown) render::DrawHelpPage(canvas, fonts);
-    render::DrawHud(canvas, fonts, {run.Mode.Lives, run.World.Score, screen.Fps});
+    render::DrawHud(canvas, fonts, {run.Play.Lives, run.World.Score, screen.Fps});
 }
 
 // The first list is fetched before the loop starts, as always; it runs on the transfer
@@ -166,10 +166,8 @@ FrameOutcome StartUp(Game& game, Devices& devices, FrameObserver* observer, cons
     game.Machine.Fps.FpsStartTick = devices.Clock.Ticks();
     devices.Screen.Open();
     game.Machine.Pacer.SetFrameRate(devices.Clock, FrameRate);
-    DeviceServices services(devices, game);
-    world::StartWorld(game.Run.World, services);
+    world::StartDemonstration(game.Run, devices.Random.NextSeed());
     if (FetchFirstList(devices) == FrameOutcome::EndProgram) return FrameOutcome::EndProgram;
-    world::StartExtras(game.Run.World);
     devices.Highscore.ForgetRows(0, StartUpRowsForgotten);
     devices.Mouse.Read();
     devices.Canvas.ClearScreen(0, 0, 0);
@@ -184,9 +182,10 @@ FrameOutcome StartUp(Game& game, Devices& devices, FrameObserver* observer, cons
 FrameOutcome RunFrame(Game& game, Devices& devices, FrameObserver* observer) {
     devices.Clock.SleepMs(FrameHeadSleepMs);
     if (devices.Screen.TakeCloseRequest()) return FrameOutcome::EndProgram;
-    DeviceServices services(devices, game);
-    if (ReadKeys(game, devices, services) == FrameOutcome::EndProgram) return FrameOutcome::EndProgram;
-    Update(game, devices, services, ReadMouse(game, devices));
+    SwitchedTones tones(devices.Tones, game.Run.SoundOn);
+    world::FrameInput input;
+    if (ReadInput(game, devices, input) == FrameOutcome::EndProgram) return FrameOutcome::EndProgram;
+    Update(game, devices, tones, input);
     // Drawing and presenting are timed on their own, apart from the input and the update.
     if (observer != nullptr) observer->DrawingBegins(game);
     Draw(game, devices.Canvas);

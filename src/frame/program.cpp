@@ -41,7 +41,7 @@ int Play(const StartChoices& choices, SettingsFile& settings, FrameObserver* obs
     // Made in this order, undone in the reverse: the transfers stop before the network
     // goes, and the platform shuts down last.
     std::unique_ptr<platform::SdlPlatform> platform = platform::StartSdlPlatform(choices.Shape);
-    platform::SeededRandom random(platform->Clock.Ticks());
+    platform::SeededRandom random(platform::SystemSeed(platform->Clock.Ticks()));
     auto game = std::make_unique<Game>();
     auto canvas = std::make_unique<render::Canvas>();
     sound::ToneQueue tones(platform->Tones);

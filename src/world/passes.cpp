@@ -48,7 +48,7 @@ bool ShotInFullTarget(const World& world, const Shot& shot) {
 
 }  // namespace
 
-void UpdateTrailRings(World& world, const FrameInput& input) {
+void UpdateTrailRings(World& world, const TickInput& input) {
     world.Drawn.ExpiredRings.clear();
     WalkList(world.TrailRings, [&](TrailRing& ring) {
         if (!input.Paused) {
@@ -61,26 +61,26 @@ void UpdateTrailRings(World& world, const FrameInput& input) {
     });
 }
 
-void UpdateShots(World& world, const FrameInput& input, Services& services) {
+void UpdateShots(World& world, const TickInput& input, sound::ToneStarter& tones) {
     world.Drawn.HitShots.clear();
     WalkList(world.Shots, [&](Shot& shot) {
         MoveBetweenWalls(shot, input.Paused, WallLeft, WallRight);
         if (ShotInFullTarget(world, shot)) {
             world.Drawn.HitShots.push_back(shot);
-            HitTarget(world, input, services, shot);
+            HitTarget(world, input, tones, shot);
         }
         return AboveFloor(shot.Y);
     });
 }
 
-void UpdateTarget(World& world, const FrameInput& input) {
+void UpdateTarget(World& world, const TickInput& input) {
     if (world.TargetSize < TargetFullSize && input.Moving) {
         world.TargetSize += TargetGrowth;
         if (world.TargetSize > TargetFullSize) world.TargetSize = TargetFullSize;
     }
 }
 
-void UpdateParticles(World& world, const FrameInput& input) {
+void UpdateParticles(World& world, const TickInput& input) {
     WalkList(world.Particles, [&](Particle& particle) {
         if (!input.Paused) particle.Rot += particle.Spin;
         MoveBetweenWalls(particle, input.Paused, WallLeft, WallRight);
@@ -89,7 +89,7 @@ void UpdateParticles(World& world, const FrameInput& input) {
     world.Drawn.Particles = world.Particles.size();
 }
 
-void UpdatePopups(World& world, const FrameInput& input) {
+void UpdatePopups(World& world, const TickInput& input) {
     WalkList(world.Popups, [&](Popup& popup) {
         const auto h = static_cast<float>(popup.HalfWidth);
         MoveBetweenWalls(popup, input.Paused, h, WallRight - h);

@@ -10,6 +10,7 @@
 
 #include "shared/colour.h"
 #include "shared/playfield.h"
+#include "world/random_stream.h"
 
 namespace zorblet::world {
 
@@ -24,6 +25,12 @@ inline constexpr float RingLiveSize = 10.0f;
 inline constexpr float GateLiveRadius = 5.0f;
 inline constexpr float RingWaitAtStart = -800.0f;  // also after its sixth bumper
 inline constexpr float GateWaitAtStart = -400.0f;
+
+// A pop-up's text is its points, in digits, and its font is monospaced: every digit is as
+// wide as the pop-up font's cell (Courier New or a face with its metrics, bold, at an em
+// of 19 pixels), a test holds the real font to it. What the world decides must not wait
+// for a font: a replay on the highscore service has none.
+inline constexpr std::int32_t PopupDigitAdvance = 11;
 
 // What the ball's travel and the extras earn; the pop-up shows the points.
 inline constexpr std::int32_t TargetReward = 250;
@@ -80,6 +87,12 @@ struct DrawnAsOf {
 };
 
 struct World {
+    // The game's numbers (where targets and extras stand, the ball's start, the
+    // demonstration's shots), and the decoration's (particles, pop-ups): a change to the
+    // decoration never moves a target. Both are seeded when a game starts.
+    RandomStream GameRandom;
+    RandomStream DecorationRandom;
+
     float Score = 0.0f;          // points of the running or the last game
     std::int32_t AnimAngle = 0;  // degrees, +2 per unpaused frame, kept below 3600
 
@@ -121,6 +134,11 @@ struct World {
 
     DrawnAsOf Drawn;
 };
+
+// Half the width of a pop-up's text as it is drawn, rounded down.
+inline std::int32_t PopupHalfWidth(const std::string& text) {
+    return static_cast<std::int32_t>(text.size()) * PopupDigitAdvance / 2;
+}
 
 // The ball's colour for its tint; a paddle contact's burst takes it too.
 constexpr Colour BallColour(std::int32_t tintRed, std::int32_t tintGreen) {

@@ -353,7 +353,7 @@ private:
 
 void ReplayBot::Steer(const Game& g, int frame) {
     const world::World& w = g.Run.World;
-    const Mode& m = g.Run.Mode;
+    const world::PlayState& m = g.Run.Play;
     if (m.Lives == 0 || m.Countdown != 0 || m.Paused) return;
     ++playFrames_;
     // Aim the ball at whatever extra is up, else sweep the field.
@@ -378,7 +378,7 @@ void ReplayBot::Steer(const Game& g, int frame) {
 
 void ReplayBot::Plan(const Game& g, int frame) {
     const world::World& w = g.Run.World;
-    const Mode& m = g.Run.Mode;
+    const world::PlayState& m = g.Run.Play;
     if (w.GatePostRadius == 5.0f) gateSeen_ = true;
     if (gateSeen_ && w.GatePostRadius < 0.0f) gateGone_ = true;
     if (w.RingSize == 10.0f) ringSeen_ = true, ++ringLiveFrames_;
@@ -426,7 +426,7 @@ void ReplayBot::Plan(const Game& g, int frame) {
         case 9: {  // the name: "zorbleto", one wrong letter taken back, Enter
             static constexpr int Name[] = {21, 24, 19, 48, 38, 18, 20, 24, Key::Backspace, Key::Enter};
             if (since >= 90 && since % 8 == 0 && typed_ < 10) Tap(frame, {Name[typed_++]});
-            if (typed_ == 10 && !NameEntryOpen(m)) next();
+            if (typed_ == 10 && !g.Run.Mode.NameEntryActive) next();
             break;
         }
         case 10:  // the new list scrolls by; a second game, abandoned during its countdown
