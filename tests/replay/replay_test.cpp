@@ -227,13 +227,12 @@ private:
 
 class ReplayTones final : public sound::ToneStarter {
 public:
-    ReplayTones(const ReplayScreen& screen, ReplayLog& log) : screen_(screen), log_(log) {}
+    explicit ReplayTones(ReplayLog& log) : log_(log) {}
     void StartTone(sound::ToneEffect effect, std::int32_t argument) override {
         log_.Add(std::string("tone ") + EffectName(effect) + " " + std::to_string(argument));
     }
 
 private:
-    const ReplayScreen& screen_;
     ReplayLog& log_;
 };
 
@@ -245,7 +244,7 @@ struct ReplayMachine {
           screen(log, http),
           keyboard(input, screen),
           mouse(input, screen, log),
-          tones(screen, log),
+          tones(log),
           highscore(http, transferClock, "http://scores.invalid/"),
           devices{screen, canvas, keyboard, mouse, clock, fonts, random, tones, highscore, settings} {
         screen.Highscore = &highscore;
