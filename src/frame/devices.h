@@ -8,13 +8,16 @@
 #include "platform/random.h"
 #include "platform/screen.h"
 #include "platform/settings_store.h"
+#include "render/canvas.h"
 #include "sound/tone_effect.h"
 
 namespace zorblet::frame {
 
-// What the program reaches outside itself; tests hand in fakes.
+// What the program reaches outside itself, and the canvas each frame is drawn on before
+// the screen shows it; tests hand in fakes.
 struct Devices {
     platform::Screen& Screen;
+    render::Canvas& Canvas;
     platform::Keyboard& Keyboard;
     platform::Mouse& Mouse;
     platform::Clock& Clock;

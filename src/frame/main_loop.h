@@ -18,7 +18,7 @@ public:
 
 // What the last run left for this one to start with.
 struct Remembered {
-    std::int32_t SoundOn = 1;
+    bool SoundOn = true;
     std::string PlayerName;  // Windows-1252; the text the first name entry starts with
 };
 

@@ -31,7 +31,7 @@ StartChoices ChooseStart(const RunOptions& options, const Settings& settings, st
     choices.Server = std::move(server);
     choices.Shape.Scale = options.Scale.value_or(settings.Scale.value_or(1));
     choices.Shape.Fullscreen = options.Fullscreen || settings.Fullscreen.value_or(false);
-    choices.Last.SoundOn = settings.SoundOn.value_or(true) ? 1 : 0;
+    choices.Last.SoundOn = settings.SoundOn.value_or(true);
     choices.Last.PlayerName = settings.Name.value_or("");
     return choices;
 }
@@ -41,15 +41,16 @@ int Play(const StartChoices& choices, SettingsFile& settings, FrameObserver* obs
     // Made in this order, undone in the reverse: the transfers stop before the network
     // goes, and the platform shuts down last.
     std::unique_ptr<platform::SdlPlatform> platform = platform::StartSdlPlatform(choices.Shape);
-    platform::SeededRandom random(platform->Clock.Ticks());
+    platform::SeededRandom random(platform::SystemSeed(platform->Clock.Ticks()));
     auto game = std::make_unique<Game>();
+    auto canvas = std::make_unique<render::Canvas>();
     sound::ToneQueue tones(platform->Tones);
     platform::Keyboard& keyboard = overrides.Keyboard != nullptr ? *overrides.Keyboard : platform->Keyboard;
     platform::Mouse& mouse = overrides.Mouse != nullptr ? *overrides.Mouse : platform->Mouse;
     platform::CurlHttpTransport http;
     highscore::HighscoreClient highscore(http, platform->Clock, choices.Server);
-    Devices devices{platform->Screen, keyboard, mouse,      platform->Clock, *platform->Fonts,
-                    random,           tones,    highscore, settings};
+    Devices devices{platform->Screen, *canvas, keyboard, mouse,     platform->Clock, *platform->Fonts,
+                    random,           tones,   highscore, settings};
     if (StartUp(*game, devices, observer, choices.Last) == FrameOutcome::Continue) {
         RunMainLoop(*game, devices, observer);
     }

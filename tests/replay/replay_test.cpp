@@ -227,13 +227,12 @@ private:
 
 class ReplayTones final : public sound::ToneStarter {
 public:
-    ReplayTones(const ReplayScreen& screen, ReplayLog& log) : screen_(screen), log_(log) {}
+    explicit ReplayTones(ReplayLog& log) : log_(log) {}
     void StartTone(sound::ToneEffect effect, std::int32_t argument) override {
         log_.Add(std::string("tone ") + EffectName(effect) + " " + std::to_string(argument));
     }
 
 private:
-    const ReplayScreen& screen_;
     ReplayLog& log_;
 };
 
@@ -245,9 +244,9 @@ struct ReplayMachine {
           screen(log, http),
           keyboard(input, screen),
           mouse(input, screen, log),
-          tones(screen, log),
+          tones(log),
           highscore(http, transferClock, "http://scores.invalid/"),
-          devices{screen, keyboard, mouse, clock, fonts, random, tones, highscore, settings} {
+          devices{screen, canvas, keyboard, mouse, clock, fonts, random, tones, highscore, settings} {
         screen.Highscore = &highscore;
         clock.ReadCost = 1'000;  // the frame wait polls the counter at the end
     }
@@ -262,6 +261,7 @@ struct ReplayMachine {
     testing::BoxFontLoader fonts;
     platform::SeededRandom random;
     ReplayScreen screen;
+    render::Canvas canvas;
     ReplayKeyboard keyboard;
     ReplayMouse mouse;
     ReplayTones tones;
@@ -352,7 +352,7 @@ private:
 
 void ReplayBot::Steer(const Game& g, int frame) {
     const world::World& w = g.Run.World;
-    const Mode& m = g.Run.Mode;
+    const world::PlayState& m = g.Run.Play;
     if (m.Lives == 0 || m.Countdown != 0 || m.Paused) return;
     ++playFrames_;
     // Aim the ball at whatever extra is up, else sweep the field.
@@ -377,7 +377,7 @@ void ReplayBot::Steer(const Game& g, int frame) {
 
 void ReplayBot::Plan(const Game& g, int frame) {
     const world::World& w = g.Run.World;
-    const Mode& m = g.Run.Mode;
+    const world::PlayState& m = g.Run.Play;
     if (w.GatePostRadius == 5.0f) gateSeen_ = true;
     if (gateSeen_ && w.GatePostRadius < 0.0f) gateGone_ = true;
     if (w.RingSize == 10.0f) ringSeen_ = true, ++ringLiveFrames_;
@@ -425,7 +425,7 @@ void ReplayBot::Plan(const Game& g, int frame) {
         case 9: {  // the name: "zorbleto", one wrong letter taken back, Enter
             static constexpr int Name[] = {21, 24, 19, 48, 38, 18, 20, 24, Key::Backspace, Key::Enter};
             if (since >= 90 && since % 8 == 0 && typed_ < 10) Tap(frame, {Name[typed_++]});
-            if (typed_ == 10 && !NameEntryOpen(m)) next();
+            if (typed_ == 10 && !g.Run.Mode.NameEntryActive) next();
             break;
         }
         case 10:  // the new list scrolls by; a second game, abandoned during its countdown

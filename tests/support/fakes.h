@@ -187,8 +187,8 @@ public:
 
 class FixedRandom final : public platform::Random {
 public:
-    std::int32_t Value = 0;
-    std::int32_t UpTo(std::int32_t n) override { return Value < n ? Value : n; }
+    std::uint32_t Value = 0;
+    std::uint32_t NextSeed() override { return Value; }
 };
 
 // A face of solid boxes: every character is a Width x Height block of ink,
