@@ -1,15 +1,15 @@
 #!/usr/bin/env python3
 """Checks in a build's compile_commands.json that every source of the world, the game's
-arithmetic and the drawing is compiled without floating-point contraction and without any
-of the fast-math options: their results must be the same bits in every build, compiler and
-machine. Usage: exact_float_flags.py COMPILE_COMMANDS SOURCE_DIR"""
+arithmetic, the drawing and the replay of records is compiled without floating-point
+contraction and without any of the fast-math options: their results must be the same bits
+in every build, compiler and machine. Usage: exact_float_flags.py COMPILE_COMMANDS SOURCE_DIR"""
 
 import json
 import shlex
 import sys
 from pathlib import Path
 
-FOLDERS = ("src/world", "src/shared", "src/render")
+FOLDERS = ("src/world", "src/shared", "src/render", "src/replay")
 FORBIDDEN = ("-ffast-math", "-Ofast", "-funsafe-math-optimizations", "-fassociative-math",
              "-freciprocal-math", "-ffinite-math-only", "-fno-signed-zeros", "-fno-trapping-math")
 
