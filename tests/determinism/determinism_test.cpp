@@ -1,10 +1,12 @@
-// The bot's long games, replayed from their records on the game's rules alone: the same
-// state, frame by frame, and the same score in every build (debug, release, the
-// sanitizers', clang's). The fixture keeps for each game its seed, its length, a digest of
-// its input, a running hash of the game's and the decoration's state every 1,000 frames,
-// and the final score: a build that computes one bit differently fails at the checkpoint
-// after it. ZORBLET_DETERMINISM_RECORD=1 plays the games anew and writes the fixture;
-// review the difference before committing it.
+// Recorded games replayed from their files on the game's rules alone: the same state,
+// frame by frame, and the same score in every build (debug, release, the sanitizers',
+// clang's). The records are files in tests/fixtures/determinism: the bot's three long games
+// (through the gate, the ring, shots, a pause, a start while paused and three lost balls).
+// records.txt keeps for each its length, its score and a running hash of
+// the game's and the decoration's state every 1,000 frames and after the last: a build
+// that computes one bit differently fails at the checkpoint after it.
+// ZORBLET_DETERMINISM_RECORD=1 plays the bot's games anew, writes their records and
+// records.txt. Review the difference before committing it.
 
 #include <gtest/gtest.h>
 
@@ -13,18 +15,24 @@
 #include <cstdlib>
 #include <fstream>
 #include <functional>
+#include <iterator>
+#include <map>
 #include <sstream>
 #include <string>
 #include <vector>
 
 #include "determinism/bot_game.h"
+#include "record/record_format.h"
+#include "replay/record_player.h"
+#include "shared/game_math.h"
 #include "world/rules.h"
 #include "world/state_hash.h"
 
 namespace zorblet::testing {
 namespace {
 
-const std::string FixturePath = std::string(ZORBLET_DETERMINISM_DIR) + "/bot_games.txt";
+const std::string FixtureDir = ZORBLET_DETERMINISM_DIR;
+const std::string HashesPath = FixtureDir + "/records.txt";
 constexpr std::size_t CheckpointFrames = 1000;
 
 // Three games: two seeds from the menu, one begun while paused.
@@ -33,6 +41,10 @@ const BotOptions Games[] = {
     {.DemonstrationSeed = 12, .GameSeed = 3141592653u, .StartPaused = false},
     {.DemonstrationSeed = 13, .GameSeed = 7, .StartPaused = true},
 };
+
+std::string BotRecordName(const BotOptions& options) {
+    return "bot-" + std::to_string(options.GameSeed) + ".zrec";
+}
 
 class NoTones final : public sound::ToneStarter {
 public:
@@ -43,15 +55,21 @@ std::uint64_t Mix(std::uint64_t running, std::uint64_t value) {
     return (running ^ value) * 0x100000001b3ull + (running >> 29);
 }
 
-std::uint64_t InputDigest(const RecordedGame& game) {
-    std::uint64_t digest = Mix(0xcbf29ce484222325ull, game.Seed);
-    for (const world::FrameInput& f : game.Frames) {
-        digest = Mix(digest, static_cast<std::uint32_t>(f.Mouse.DeltaX));
-        digest = Mix(digest, static_cast<std::uint32_t>(f.Mouse.DeltaY));
-        digest = Mix(digest, (f.Mouse.LeftButton ? 1u : 0u) | (f.F2Released ? 2u : 0u) | (f.F4Released ? 4u : 0u) |
-                                 (f.EscReleased ? 8u : 0u));
-    }
-    return digest;
+std::vector<std::uint8_t> ReadBytes(const std::string& path) {
+    std::ifstream file(path, std::ios::binary);
+    EXPECT_TRUE(file) << path;
+    return {std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
+}
+
+void WriteBytes(const std::string& path, const std::vector<std::uint8_t>& bytes) {
+    std::ofstream(path, std::ios::binary)
+        .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+}
+
+record::GameRecord AsRecord(const RecordedGame& game, std::int32_t score) {
+    record::GameRecord out{.RulesVersion = world::RulesVersion, .Seed = game.Seed, .Score = score};
+    for (const world::FrameInput& input : game.Frames) out.Frames.push_back(replay::RecordedInput(input));
+    return out;
 }
 
 struct Replayed {
@@ -61,72 +79,104 @@ struct Replayed {
     bool GameOver = false;
 };
 
-// Replays the record from a program just started, as the service and the viewer will.
-Replayed Replay(const RecordedGame& game, const std::function<void(world::GameState&, std::size_t)>& meddle = {}) {
+void NoteState(Replayed& out, std::uint64_t& running, const world::GameState& state, std::size_t frame,
+               std::size_t frames) {
+    out.GameHashes.push_back(world::GameHash(state));
+    out.DecorationHashes.push_back(world::DecorationHash(state.World));
+    running = Mix(Mix(running, out.GameHashes.back()), out.DecorationHashes.back());
+    if ((frame + 1) % CheckpointFrames == 0 || frame + 1 == frames) out.Checkpoints.push_back(running);
+}
+
+// Replays the record with the replay library, from a program just started, as the window,
+// the service and the viewer do.
+Replayed Replay(const record::GameRecord& game) {
+    NoTones tones;
+    replay::RecordPlayer player(game);
+    Replayed out;
+    std::uint64_t running = 0;
+    while (!player.Finished()) {
+        out.GameOver = player.Step(tones).GameOver;
+        NoteState(out, running, player.State(), player.FramesPlayed() - 1, game.Frames.size());
+    }
+    out.FinalScore = player.ShownScore();
+    return out;
+}
+
+// The same with the rules' step called directly, and a hand in the state after each frame.
+Replayed ReplayMeddled(const record::GameRecord& game,
+                       const std::function<void(world::GameState&, std::size_t)>& meddle) {
     world::GameState state;
     NoTones tones;
     Replayed out;
     std::uint64_t running = 0;
     for (std::size_t i = 0; i < game.Frames.size(); ++i) {
-        const world::FrameEvents events = world::StepGame(state, game.Frames[i], game.Seed, tones);
-        if (meddle) meddle(state, i);
-        out.GameHashes.push_back(world::GameHash(state));
-        out.DecorationHashes.push_back(world::DecorationHash(state.World));
-        running = Mix(Mix(running, out.GameHashes.back()), out.DecorationHashes.back());
-        if ((i + 1) % CheckpointFrames == 0 || i + 1 == game.Frames.size()) out.Checkpoints.push_back(running);
+        const world::FrameEvents events =
+            world::StepGame(state, replay::WorldInput(game.Frames[i]), static_cast<std::uint32_t>(game.Seed), tones);
+        meddle(state, i);
+        NoteState(out, running, state, i, game.Frames.size());
         out.GameOver = events.GameOver;
     }
-    out.FinalScore = static_cast<std::int32_t>(state.World.Score);
+    out.FinalScore = RoundToInt(state.World.Score);
     return out;
 }
 
-struct FixtureGame {
-    std::uint32_t Seed = 0;
+struct ExpectedReplay {
     std::size_t Frames = 0;
-    std::uint64_t InputDigest = 0;
-    std::int32_t FinalScore = 0;
+    std::int32_t Score = 0;
     std::vector<std::uint64_t> Checkpoints;
 };
 
-std::vector<FixtureGame> ReadFixture() {
-    std::ifstream file(FixturePath);
-    EXPECT_TRUE(file) << FixturePath;
-    std::vector<FixtureGame> games;
+std::map<std::string, ExpectedReplay> ReadHashes() {
+    std::ifstream file(HashesPath);
+    EXPECT_TRUE(file) << HashesPath;
+    std::map<std::string, ExpectedReplay> records;
+    ExpectedReplay* current = nullptr;
     for (std::string line; std::getline(file, line);) {
         std::istringstream fields(line);
-        std::string kind;
+        std::string kind, name;
         fields >> kind;
-        if (kind == "game") {
-            FixtureGame g;
-            fields >> g.Seed >> g.Frames >> std::hex >> g.InputDigest >> std::dec >> g.FinalScore;
-            games.push_back(g);
-        } else if (kind == "check" && !games.empty()) {
+        if (kind == "record") {
+            fields >> name;
+            current = &records[name];
+            fields >> current->Frames >> current->Score;
+        } else if (kind == "check" && current != nullptr) {
             std::uint64_t hash = 0;
             fields >> std::hex >> hash;
-            games.back().Checkpoints.push_back(hash);
+            current->Checkpoints.push_back(hash);
         }
     }
-    return games;
+    return records;
 }
 
-void WriteFixture(const std::vector<FixtureGame>& games) {
-    std::ofstream file(FixturePath);
-    file << "# The bot's games (tests/determinism): game SEED FRAMES INPUT-DIGEST FINAL-SCORE, then the\n"
-            "# running hash of the game's and the decoration's state after every 1000 frames and the last.\n";
-    for (const FixtureGame& g : games) {
-        char line[128];
-        std::snprintf(line, sizeof line, "game %" PRIu32 " %zu %016" PRIx64 " %" PRId32 "\n", g.Seed, g.Frames,
-                      g.InputDigest, g.FinalScore);
+std::vector<std::string> RecordNames() {
+    std::vector<std::string> names;
+    for (const BotOptions& options : Games) names.push_back(BotRecordName(options));
+    return names;
+}
+
+void WriteHashes() {
+    std::ofstream file(HashesPath);
+    file << "# The records in this folder, replayed: record FILE FRAMES SCORE, then the running hash of\n"
+            "# the game's and the decoration's state after every 1000 frames and after the last.\n";
+    for (const std::string& name : RecordNames()) {
+        const replay::RecordVerdict verdict = replay::VerifyRecord(ReadBytes(FixtureDir + "/" + name));
+        ASSERT_TRUE(verdict.Record) << name;
+        const Replayed replayed = Replay(*verdict.Record);
+        char line[160];
+        std::snprintf(line, sizeof line, "record %s %zu %" PRId32 "\n", name.c_str(), verdict.Record->Frames.size(),
+                      replayed.FinalScore);
         file << line;
-        for (std::uint64_t hash : g.Checkpoints) {
+        for (std::uint64_t hash : replayed.Checkpoints) {
             std::snprintf(line, sizeof line, "check %016" PRIx64 "\n", hash);
             file << line;
         }
     }
 }
 
-TEST(Determinism, BotGamesReplayFromTheirRecordsToTheSameStatesInEveryBuild) {
-    std::vector<FixtureGame> played;
+// The bot plays its games anew: each must go through everything the test is about, and
+// still play exactly the game its record holds.
+TEST(Determinism, TheBotStillPlaysTheGamesItsRecordsHold) {
+    const bool writing = std::getenv("ZORBLET_DETERMINISM_RECORD") != nullptr;
     for (const BotOptions& options : Games) {
         SCOPED_TRACE("game seed " + std::to_string(options.GameSeed));
         BotTally tally;
@@ -145,23 +195,37 @@ TEST(Determinism, BotGamesReplayFromTheirRecordsToTheSameStatesInEveryBuild) {
         EXPECT_GT(game.Frames.size(), 9000u);
         ASSERT_TRUE(game.Frames.front().F2Released);
 
-        const Replayed replayed = Replay(game);
-        EXPECT_TRUE(replayed.GameOver) << "the record ends with the game";
-        EXPECT_EQ(replayed.FinalScore, tally.FinalScore) << "the replay scores what the game scored";
-        played.push_back({game.Seed, game.Frames.size(), InputDigest(game), replayed.FinalScore, replayed.Checkpoints});
+        const record::GameRecord played = AsRecord(game, tally.FinalScore);
+        const std::string path = FixtureDir + "/" + BotRecordName(options);
+        if (writing) WriteBytes(path, record::EncodeRecord(played));
+        const record::DecodeResult kept = record::DecodeRecord(ReadBytes(path));
+        ASSERT_TRUE(kept.Record) << kept.Message;
+        EXPECT_EQ(kept.Record->Seed, played.Seed);
+        EXPECT_EQ(kept.Record->Score, played.Score);
+        EXPECT_TRUE(kept.Record->Frames == played.Frames) << "the bot played another game than its record holds";
     }
-    if (std::getenv("ZORBLET_DETERMINISM_RECORD") != nullptr) WriteFixture(played);
-    const std::vector<FixtureGame> expected = ReadFixture();
-    ASSERT_EQ(expected.size(), played.size());
-    for (std::size_t g = 0; g < played.size(); ++g) {
-        SCOPED_TRACE("game seed " + std::to_string(played[g].Seed));
-        EXPECT_EQ(played[g].Seed, expected[g].Seed);
-        EXPECT_EQ(played[g].Frames, expected[g].Frames) << "the bot played a game of another length";
-        EXPECT_EQ(played[g].InputDigest, expected[g].InputDigest) << "the bot's input differs";
-        EXPECT_EQ(played[g].FinalScore, expected[g].FinalScore);
-        ASSERT_EQ(played[g].Checkpoints.size(), expected[g].Checkpoints.size());
-        for (std::size_t c = 0; c < played[g].Checkpoints.size(); ++c) {
-            ASSERT_EQ(played[g].Checkpoints[c], expected[g].Checkpoints[c])
+    if (writing) WriteHashes();
+}
+
+// Every record replays, in this build, to the states and the score records.txt holds, and
+// to the score the record claims.
+TEST(Determinism, RecordsReplayToTheSameStatesAndScoresInEveryBuild) {
+    const std::map<std::string, ExpectedReplay> expected = ReadHashes();
+    for (const std::string& name : RecordNames()) {
+        SCOPED_TRACE(name);
+        const replay::RecordVerdict verdict = replay::VerifyRecord(ReadBytes(FixtureDir + "/" + name));
+        ASSERT_TRUE(verdict.Record) << record::ErrorName(verdict.Decoding);
+        EXPECT_TRUE(verdict.ScoreMatches())
+            << "claimed " << verdict.Record->Score << ", replayed " << verdict.ReplayedScore.value_or(-1);
+        const Replayed replayed = Replay(*verdict.Record);
+        EXPECT_EQ(replayed.GameOver, verdict.Record->End == record::GameEnd::GameOver);
+        ASSERT_TRUE(expected.contains(name)) << "not in records.txt";
+        const ExpectedReplay& want = expected.at(name);
+        EXPECT_EQ(verdict.Record->Frames.size(), want.Frames);
+        EXPECT_EQ(replayed.FinalScore, want.Score);
+        ASSERT_EQ(replayed.Checkpoints.size(), want.Checkpoints.size());
+        for (std::size_t c = 0; c < replayed.Checkpoints.size(); ++c) {
+            ASSERT_EQ(replayed.Checkpoints[c], want.Checkpoints[c])
                 << "the state first differs within frames " << c * CheckpointFrames << " to "
                 << (c + 1) * CheckpointFrames;
         }
@@ -173,13 +237,15 @@ TEST(Determinism, BotGamesReplayFromTheirRecordsToTheSameStatesInEveryBuild) {
 // numbers never move the game: a burst of particles more changes what is seen only.
 TEST(Determinism, ReplayMatchesTheLiveGameAndDecorationNeverMovesIt) {
     BotTally tally;
-    const RecordedGame game = PlayBotGame(Games[2], tally);
+    const RecordedGame live = PlayBotGame(Games[2], tally);
+    const record::GameRecord game = AsRecord(live, tally.FinalScore);
     const Replayed plain = Replay(game);
     EXPECT_TRUE(game.Frames.front().F4Released) << "begun while paused";
+    EXPECT_EQ(plain.FinalScore, tally.FinalScore) << "the replay scores what the game scored";
 
     // The same record with 250 particles added in its first frame: no contact burst
     // adds to them for a while, so the decoration's numbers take another course.
-    const Replayed crowded = Replay(game, [](world::GameState& state, std::size_t frame) {
+    const Replayed crowded = ReplayMeddled(game, [](world::GameState& state, std::size_t frame) {
         if (frame == 0) state.World.Particles.resize(state.World.Particles.size() + 250, world::Particle{.Y = 300});
     });
     EXPECT_EQ(crowded.GameHashes, plain.GameHashes) << "the game goes exactly as before";
