@@ -3,6 +3,7 @@
 #include "highscore/highscore_client.h"
 #include "platform/clock.h"
 #include "platform/fonts.h"
+#include "platform/game_archive.h"
 #include "platform/keyboard.h"
 #include "platform/mouse.h"
 #include "platform/random.h"
@@ -26,6 +27,7 @@ struct Devices {
     sound::ToneStarter& Tones;
     highscore::HighscoreClient& Highscore;
     platform::SettingsStore& Settings;
+    platform::GameArchive& Games;  // where each finished game's record goes
 };
 
 }  // namespace zorblet::frame

@@ -13,6 +13,7 @@
 #include "highscore/name_entry.h"
 #include "highscore/table_view.h"
 #include "platform/keyboard.h"
+#include "record/recorder.h"
 #include "render/font.h"
 #include "world/rules.h"
 
@@ -42,13 +43,14 @@ struct Surroundings {
     std::int32_t CountdownDigit = -1;  // the big digit of this frame; -1 for none
 };
 
-// What draws and paces the frames and reads the keys; the picture itself is drawn on the
-// devices' canvas.
+// What draws and paces the frames, reads the keys and records the games; the picture
+// itself is drawn on the devices' canvas.
 struct Machinery {
     render::Fonts Fonts;
     FramePacer Pacer;
     FpsCounter Fps;
     platform::KeyTester Keys;
+    record::Recorder Recorder;
 };
 
 struct Game {

@@ -1,5 +1,6 @@
 #include "frame/main_loop.h"
 
+#include "frame/game_recording.h"
 #include "frame/switched_tones.h"
 #include "highscore/fetch_url.h"
 #include "highscore/highscore_table.h"
@@ -116,10 +117,17 @@ void UpdateSurroundings(Game& game, Devices& devices) {
 }
 
 // The frame's update: the game's rules (a new game's seed drawn only when F2 asks for
-// one), what they call for, the transfers' news, the screen around it.
+// one) and the game's record, what they call for, the transfers' news, the screen around it.
 void Update(Game& game, Devices& devices, sound::ToneStarter& tones, const world::FrameInput& input) {
     const std::uint32_t seed = input.F2Released ? devices.Random.NextSeed() : 0;
+    RecordedStep step{.PlayBefore = game.Run.Play,
+                      .ScoreShownBefore = RoundToInt(game.Run.World.Score),
+                      .Input = input,
+                      .NewGameSeed = seed,
+                      .Events = {}};
     const world::FrameEvents events = world::StepGame(game.Run, input, seed, tones);
+    step.Events = events;
+    RecordStep(game.Machine.Recorder, devices.Games, game.Run, step);
     game.Screen.CountdownDigit = events.CountdownDigit;
     ApplyEffects(game, devices, EffectsOf(events));
     TakeHighscoreNews(game, devices);
@@ -196,6 +204,7 @@ FrameOutcome RunFrame(Game& game, Devices& devices, FrameObserver* observer) {
 void RunMainLoop(Game& game, Devices& devices, FrameObserver* observer) {
     while (RunFrame(game, devices, observer) == FrameOutcome::Continue) {
     }
+    KeepUnfinishedGame(game.Machine.Recorder, devices.Games, game.Run);
 }
 
 }  // namespace zorblet::frame

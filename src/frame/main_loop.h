@@ -30,7 +30,7 @@ FrameOutcome StartUp(Game& game, Devices& devices, FrameObserver* observer = nul
 // One pass of the main loop.
 FrameOutcome RunFrame(Game& game, Devices& devices, FrameObserver* observer = nullptr);
 
-// Frames until the program is to end.
+// Frames until the program is to end; a game still running then is kept as abandoned.
 void RunMainLoop(Game& game, Devices& devices, FrameObserver* observer = nullptr);
 
 }  // namespace zorblet::frame

@@ -5,9 +5,11 @@
 #include <memory>
 
 #include "frame/command_line.h"
+#include "frame/games_folder.h"
 #include "frame/settings_file.h"
 #include "highscore/highscore_client.h"
 #include "platform/curl_http_transport.h"
+#include "platform/disk_folder.h"
 #include "platform/platform_error.h"
 #include "platform/posix_clock.h"
 #include "platform/random.h"
@@ -26,11 +28,15 @@ struct StartChoices {
     Remembered Last;
 };
 
+platform::WindowShape ShapeOf(const RunOptions& options, const Settings& settings) {
+    return {.Scale = options.Scale.value_or(settings.Scale.value_or(1)),
+            .Fullscreen = options.Fullscreen || settings.Fullscreen.value_or(false)};
+}
+
 StartChoices ChooseStart(const RunOptions& options, const Settings& settings, std::string server) {
     StartChoices choices;
     choices.Server = std::move(server);
-    choices.Shape.Scale = options.Scale.value_or(settings.Scale.value_or(1));
-    choices.Shape.Fullscreen = options.Fullscreen || settings.Fullscreen.value_or(false);
+    choices.Shape = ShapeOf(options, settings);
     choices.Last.SoundOn = settings.SoundOn.value_or(true);
     choices.Last.PlayerName = settings.Name.value_or("");
     return choices;
@@ -49,8 +55,10 @@ int Play(const StartChoices& choices, SettingsFile& settings, FrameObserver* obs
     platform::Mouse& mouse = overrides.Mouse != nullptr ? *overrides.Mouse : platform->Mouse;
     platform::CurlHttpTransport http;
     highscore::HighscoreClient highscore(http, platform->Clock, choices.Server);
+    platform::DiskFolder gamesFolder(platform::GamesFolderPath(std::getenv("XDG_DATA_HOME"), std::getenv("HOME")));
+    GamesFolder games(gamesFolder, platform->Clock);
     Devices devices{platform->Screen, *canvas, keyboard, mouse,     platform->Clock, *platform->Fonts,
-                    random,           tones,   highscore, settings};
+                    random,           tones,   highscore, settings, games};
     if (StartUp(*game, devices, observer, choices.Last) == FrameOutcome::Continue) {
         RunMainLoop(*game, devices, observer);
     }

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "shared/game_math.h"
+#include "support/steering_bot.h"
 #include "world/ball_paddle.h"
 
 namespace zorblet::testing {
@@ -12,7 +13,6 @@ namespace {
 constexpr int DemonstrationFrames = 400;
 constexpr int FrameLimit = 60'000;
 constexpr int PauseAt = 2'500, PauseFrames = 150;  // frames of play
-constexpr int ShotPeriod = 160, ButtonFrames = 4;
 constexpr int RingFramesBeforeDrop = 1'200;
 
 class SilentTones final : public sound::ToneStarter {
@@ -59,24 +59,8 @@ void Bot::Note(const world::GameState& state, BotTally& tally) {
     standing_ = w.RingSize == world::RingLiveSize ? standing : 0;
 }
 
-// Under the ball, a little to the side that sends it towards the aim; a click now and
-// then; towards a corner away from the ball while dropping it.
 world::MouseState Bot::Steer(const world::World& w) {
-    ++played_;
-    float aimX = 300.0f + 200.0f * SinDeg(static_cast<float>(played_) / 7.0f);
-    if (w.RingSize > 1.0f) {
-        aimX = static_cast<float>(w.RingX);
-    } else if (w.GatePostRadius > 0.0f) {
-        aimX = static_cast<float>(w.GateX);
-    }
-    const float offset = std::clamp((aimX - w.BallX) / 25.0f - 2.5f * w.BallVX, -14.0f, 14.0f);
-    float wantX = w.BallX + w.BallVX - offset;
-    float wantY = 480.0f + 40.0f * SinDeg(static_cast<float>(played_) * 0.6f);
-    if (dropping_) wantX = w.BallX < 300.0f ? 560.0f : 40.0f, wantY = 590.0f;
-    const auto move = [](float want, std::int32_t at) {
-        return std::clamp(RoundToInt(want - static_cast<float>(at)), -40, 40);
-    };
-    return {move(wantX, w.PaddleX), move(wantY, w.PaddleY), played_ % ShotPeriod < ButtonFrames && !dropping_};
+    return SteerTowardsExtras(w, ++played_, dropping_);
 }
 
 world::FrameInput Bot::Plan(const world::GameState& state, int frame) {

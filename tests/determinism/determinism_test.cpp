@@ -1,12 +1,14 @@
 // Recorded games replayed from their files on the game's rules alone: the same state,
 // frame by frame, and the same score in every build (debug, release, the sanitizers',
 // clang's). The records are files in tests/fixtures/determinism: the bot's three long games
-// (through the gate, the ring, shots, a pause, a start while paused and three lost balls).
-// records.txt keeps for each its length, its score and a running hash of
+// (through the gate, the ring, shots, a pause, a start while paused and three lost balls)
+// and the two games of the replay test, as the game's own recorder wrote them through the
+// real frame loop. records.txt keeps for each its length, its score and a running hash of
 // the game's and the decoration's state every 1,000 frames and after the last: a build
 // that computes one bit differently fails at the checkpoint after it.
 // ZORBLET_DETERMINISM_RECORD=1 plays the bot's games anew, writes their records and
-// records.txt. Review the difference before committing it.
+// records.txt; the replay test writes its own records (ZORBLET_REPLAY_RECORD=1). Review
+// the difference before committing it.
 
 #include <gtest/gtest.h>
 
@@ -45,6 +47,9 @@ const BotOptions Games[] = {
 std::string BotRecordName(const BotOptions& options) {
     return "bot-" + std::to_string(options.GameSeed) + ".zrec";
 }
+
+// The replay test's game played to its game over, and the one abandoned in its countdown.
+const char* const ReplayTestRecords[] = {"replay-test-1.zrec", "replay-test-2.zrec"};
 
 class NoTones final : public sound::ToneStarter {
 public:
@@ -151,6 +156,7 @@ std::map<std::string, ExpectedReplay> ReadHashes() {
 std::vector<std::string> RecordNames() {
     std::vector<std::string> names;
     for (const BotOptions& options : Games) names.push_back(BotRecordName(options));
+    names.insert(names.end(), std::begin(ReplayTestRecords), std::end(ReplayTestRecords));
     return names;
 }
 

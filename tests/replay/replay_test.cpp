@@ -9,7 +9,14 @@
 // waits until the frame it was sent in is presented, so a transfer always ends between
 // the same two frames.
 //
-// ZORBLET_REPLAY_RECORD=1 plays a new game with the bot below, and writes both files
+// The records the game's recorder hands over are the files replay-test-1.zrec (the game to
+// its game over) and replay-test-2.zrec (the one abandoned in its countdown) in
+// tests/fixtures/determinism, which the determinism test replays in every build; each
+// replays to the states of its game frame by frame, to the score the game showed, and to
+// its pictures at telling frames (the first, the first contact, the ring, the gate, the
+// last in play), drawn as --replay draws them.
+//
+// ZORBLET_REPLAY_RECORD=1 plays a new game with the bot below, and writes these files
 // anew; review the difference before committing it.
 
 #include <gtest/gtest.h>
@@ -20,6 +27,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
+#include <iterator>
 #include <map>
 #include <mutex>
 #include <sstream>
@@ -30,7 +38,9 @@
 #include "frame/main_loop.h"
 #include "platform/posix_clock.h"
 #include "platform/random.h"
+#include "record/record_format.h"
 #include "support/fakes.h"
+#include "support/game_watch.h"
 #include "support/highscore_fixture.h"
 #include "support/tone_fakes.h"
 
@@ -40,6 +50,8 @@ namespace {
 namespace Key = platform::Key;
 
 const std::string ReplayDir = ZORBLET_REPLAY_DIR;
+const std::string RecordDir = ZORBLET_DETERMINISM_DIR;
+const char* const RecordNames[] = {"replay-test-1.zrec", "replay-test-2.zrec"};
 
 // 64-bit FNV-1a over the pixels, a word at a time, folded to 32 bits: eight hex digits.
 std::string HashPixels(const std::uint32_t* pixels) {
@@ -246,7 +258,7 @@ struct ReplayMachine {
           mouse(input, screen, log),
           tones(log),
           highscore(http, transferClock, "http://scores.invalid/"),
-          devices{screen, canvas, keyboard, mouse, clock, fonts, random, tones, highscore, settings} {
+          devices{screen, canvas, keyboard, mouse, clock, fonts, random, tones, highscore, settings, games} {
         screen.Highscore = &highscore;
         clock.ReadCost = 1'000;  // the frame wait polls the counter at the end
     }
@@ -267,21 +279,40 @@ struct ReplayMachine {
     ReplayTones tones;
     highscore::HighscoreClient highscore;
     testing::RecordingSettings settings;
+    testing::RecordingArchive games;
     Devices devices;
     Game game;
 };
 
+// What a run of the program left: its log, and the records of the games it handed over.
+struct ReplayRun {
+    std::vector<std::string> Lines;
+    std::vector<std::vector<std::uint8_t>> Records;  // as files
+    std::vector<record::GameRecord> Games;           // the same, as handed over
+    std::vector<testing::WatchedGame> Watched;       // the games as they were played
+};
+
 // Plays the input until the program ends (ESC in the menu, at the end of the input).
-std::vector<std::string> Replay(const ReplayInput& input) {
+ReplayRun Replay(const ReplayInput& input) {
     ReplayMachine machine(input);
+    testing::GameWatch watch;
     EXPECT_EQ(StartUp(machine.game, machine.devices), FrameOutcome::Continue);
     while (machine.screen.Presents <= input.Frames) {
         if (RunFrame(machine.game, machine.devices) != FrameOutcome::Continue) {
             machine.log.Add("end");
             break;
         }
+        watch.AfterFrame(machine.game, machine.canvas, machine.games.Games.size());
     }
-    return machine.log.Lines;
+    ReplayRun run{machine.log.Lines, {}, machine.games.Games, std::move(watch.Games)};
+    for (const record::GameRecord& game : machine.games.Games) run.Records.push_back(record::EncodeRecord(game));
+    return run;
+}
+
+std::vector<std::uint8_t> ReadBytes(const std::string& path) {
+    std::ifstream file(path, std::ios::binary);
+    EXPECT_TRUE(file) << path;
+    return {std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
 }
 
 std::vector<std::string> ReadLines(const std::string& path) {
@@ -299,7 +330,8 @@ TEST(Replay, RecordedGamePlaysBackPictureForPictureToneForToneRequestForRequest)
     const ReplayInput input = ReadInput(ReplayDir + "/input.txt");
     ASSERT_GT(input.Frames, 1000);
     const std::vector<std::string> expected = ReadLines(ReplayDir + "/frames.txt");
-    const std::vector<std::string> actual = Replay(input);
+    const ReplayRun run = Replay(input);
+    const std::vector<std::string>& actual = run.Lines;
     const auto [wrong, _] = std::mismatch(actual.begin(), actual.end(), expected.begin(), expected.end());
     if (wrong != actual.end() || actual.size() != expected.size()) {
         const auto at = static_cast<std::size_t>(wrong - actual.begin());
@@ -320,6 +352,19 @@ TEST(Replay, RecordedGamePlaysBackPictureForPictureToneForToneRequestForRequest)
     EXPECT_EQ(count("get http://scores.invalid/HighScoreSQL.php"), 1);
     EXPECT_GE(count("mouse released"), 2);
     EXPECT_EQ(count("end"), 1) << "ESC in the menu ends the program";
+
+    // The recorder handed over both games, byte for byte as their files hold them, and
+    // each replays to the game as it was played.
+    ASSERT_EQ(run.Records.size(), std::size(RecordNames));
+    ASSERT_EQ(run.Watched.size(), run.Records.size());
+    for (std::size_t i = 0; i < run.Records.size(); ++i) {
+        SCOPED_TRACE(RecordNames[i]);
+        EXPECT_TRUE(run.Records[i] == ReadBytes(RecordDir + "/" + RecordNames[i]));
+        testing::ExpectReplayOf(run.Games[i], run.Watched[i]);
+    }
+    EXPECT_EQ(run.Games[0].End, record::GameEnd::GameOver);
+    EXPECT_EQ(run.Watched[0].Sampled.size(), 5u) << "first, contact, ring, gate, last in play";
+    EXPECT_EQ(run.Games[1].End, record::GameEnd::Abandoned);
 }
 
 // The recorder: a bot that plays through the menu, help and pause, a game with its three
@@ -483,9 +528,14 @@ void RecordReplay() {
         input.Frames = machine.screen.Presents;
     }
     WriteInput(input, ReplayDir + "/input.txt");
-    const std::vector<std::string> lines = Replay(ReadInput(ReplayDir + "/input.txt"));
+    const ReplayRun run = Replay(ReadInput(ReplayDir + "/input.txt"));
     std::ofstream frames(ReplayDir + "/frames.txt");
-    for (const std::string& line : lines) frames << line << "\n";
+    for (const std::string& line : run.Lines) frames << line << "\n";
+    for (std::size_t i = 0; i < run.Records.size() && i < std::size(RecordNames); ++i) {
+        std::ofstream(RecordDir + "/" + RecordNames[i], std::ios::binary)
+            .write(reinterpret_cast<const char*>(run.Records[i].data()),
+                   static_cast<std::streamsize>(run.Records[i].size()));
+    }
 }
 
 }  // namespace

@@ -12,6 +12,7 @@
 
 #include "platform/clock.h"
 #include "platform/fonts.h"
+#include "platform/game_archive.h"
 #include "platform/keyboard.h"
 #include "platform/mouse.h"
 #include "platform/random.h"
@@ -183,6 +184,13 @@ public:
         Fullscreen = on ? 1 : 0;
         ++Writes;
     }
+};
+
+// Keeps the records of the games handed over, in order.
+class RecordingArchive final : public platform::GameArchive {
+public:
+    std::vector<record::GameRecord> Games;
+    void KeepGame(record::GameRecord game) override { Games.push_back(std::move(game)); }
 };
 
 class FixedRandom final : public platform::Random {

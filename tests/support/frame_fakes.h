@@ -25,7 +25,8 @@ struct FakeDevices {
     platform::PosixClock TransferClock;
     highscore::HighscoreClient Highscore{Http, TransferClock, "http://scores.invalid/"};
     RecordingSettings Settings;
-    frame::Devices Devices{Screen, Canvas, Keyboard, Mouse, Clock, Fonts, Random, Tones, Highscore, Settings};
+    RecordingArchive Games;
+    frame::Devices Devices{Screen, Canvas, Keyboard, Mouse, Clock, Fonts, Random, Tones, Highscore, Settings, Games};
 };
 
 }  // namespace zorblet::testing

@@ -49,7 +49,7 @@ protected:
         highscore = std::make_unique<highscore::HighscoreClient>(transport, transferClock, "http://scores.invalid/");
         devices = std::make_unique<Devices>(
             Devices{platform->Screen, canvas, keyboard, mouse, platform->Clock, *platform->Fonts, random, tones, *highscore,
-                    settings});
+                    settings, games});
     }
     void TearDown() override {
         game.reset();
@@ -87,6 +87,7 @@ protected:
     testing::RecordingMouse mouse;
     testing::FixedRandom random;
     testing::RecordingSettings settings;
+    testing::RecordingArchive games;
     testing::RecordingToneStarter tones;
     testing::AnsweringTransport http;
     std::unique_ptr<highscore::HighscoreClient> highscore;
