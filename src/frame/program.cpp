@@ -6,6 +6,8 @@
 
 #include "frame/command_line.h"
 #include "frame/games_folder.h"
+#include "frame/record_file.h"
+#include "frame/replay_loop.h"
 #include "frame/settings_file.h"
 #include "highscore/highscore_client.h"
 #include "platform/curl_http_transport.h"
@@ -65,6 +67,28 @@ int Play(const StartChoices& choices, SettingsFile& settings, FrameObserver* obs
     return 0;
 }
 
+// --replay: the record is read and checked before any window opens.
+int Replay(const RunOptions& options) {
+    const LoadedRecord loaded = LoadRecordFile(options.RecordFile);
+    if (!loaded.Problem.empty()) {
+        std::fputs(loaded.Problem.c_str(), stderr);
+        return 2;
+    }
+    if (!loaded.Verdict.ScoreMatches()) {
+        std::fprintf(stderr, "zorblet: die Wiedergabe ergibt %d Punkte, die Aufzeichnung nennt %d.\n",
+                     static_cast<int>(*loaded.Verdict.ReplayedScore), static_cast<int>(loaded.Verdict.Record->Score));
+    }
+    platform::PosixClock writerClock;
+    SettingsFile settings(platform::SettingsFilePath(std::getenv("XDG_CONFIG_HOME"), std::getenv("HOME")), writerClock);
+    std::unique_ptr<platform::SdlPlatform> platform = platform::StartSdlPlatform(ShapeOf(options, settings.Values()));
+    auto canvas = std::make_unique<render::Canvas>();
+    sound::ToneQueue tones(platform->Tones);
+    ReplayDevices devices{platform->Screen, *canvas, platform->Keyboard, platform->Clock,
+                          *platform->Fonts, tones,   settings};
+    RunReplay(*loaded.Verdict.Record, devices, settings.Values().SoundOn.value_or(true));
+    return 0;
+}
+
 }  // namespace
 
 int RunProgram(std::span<const char* const> arguments, FrameObserver* observer, const InputOverrides& overrides) {
@@ -72,6 +96,16 @@ int RunProgram(std::span<const char* const> arguments, FrameObserver* observer, 
     if (!commandLine.Options) {
         std::fputs(commandLine.Text.c_str(), commandLine.ExitCode == 0 ? stdout : stderr);
         return commandLine.ExitCode;
+    }
+    const RunOptions& options = *commandLine.Options;
+    if (options.Action == RunAction::ReplayInfo) return PrintRecordInfo(options.RecordFile, stdout, stderr);
+    if (options.Action == RunAction::Replay) {
+        try {
+            return Replay(options);
+        } catch (const platform::PlatformError& error) {
+            std::fprintf(stderr, "Zorblet: %s\n", error.what());
+            return 1;
+        }
     }
     platform::PosixClock writerClock;
     SettingsFile settings(platform::SettingsFilePath(std::getenv("XDG_CONFIG_HOME"), std::getenv("HOME")), writerClock);

@@ -200,6 +200,7 @@ public:
         log_.Add("fullscreen");
         return false;
     }
+    void SetTitle(std::string_view title) override { log_.Add("title " + std::string(title)); }
 
 private:
     ReplayLog& log_;

@@ -163,6 +163,8 @@ public:
     void Present(const std::uint32_t*) override { ++Presents; }
     bool TakeCloseRequest() override { return CloseRequested; }
     bool ToggleFullscreen() override { return Fullscreen = !Fullscreen; }
+    void SetTitle(std::string_view title) override { Title = title; }
+    std::string Title;
 };
 
 // Keeps the last remembered choices, as a settings file would for the next run.
