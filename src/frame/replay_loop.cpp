@@ -45,9 +45,9 @@ void ShowTitle(ReplayView& view, platform::Screen& screen) {
 
 std::string ReplayTitle(const ReplayView& view) {
     std::string title(TitleStart);
-    if (view.Player.Finished()) return title + " zu Ende";
-    title += " " + std::to_string(view.Control.Speed) + "x";
-    if (view.Control.Held) title += ", angehalten";
+    if (view.Player.Finished()) return title.append(" zu Ende");
+    title.append(1, ' ').append(std::to_string(view.Control.Speed)).append(1, 'x');
+    if (view.Control.Held) title.append(", angehalten");
     return title;
 }
 

@@ -496,9 +496,10 @@ void WriteInput(const ReplayInput& input, const std::string& path) {
     file << "seed " << input.Seed << "\nframes " << input.Frames << "\n";
     std::map<int, std::string> lines;
     for (const auto& [frame, keys] : input.Keys) {
+        // Appended piece by piece: GCC 12 warns of a false overlap in " " + std::string.
         std::string line = "k " + std::to_string(frame);
         for (int key = 0; key < platform::KeyCount; ++key)
-            if (keys[key]) line += " " + std::to_string(key);
+            if (keys[key]) line.append(1, ' ').append(std::to_string(key));
         lines.emplace(frame * 2, line);
     }
     // Runs of up to 16 frames with a reading: "m FIRST DX,DY[,1] ..." (1: button down).
@@ -507,7 +508,8 @@ void WriteInput(const ReplayInput& input, const std::string& path) {
         std::string line = "m " + std::to_string(first);
         for (int frame = first; m != input.Mouse.end() && m->first == frame && frame < first + 16; ++m, ++frame) {
             const platform::MouseReading& r = m->second;
-            line += " " + std::to_string(r.DeltaX) + "," + std::to_string(r.DeltaY) + (r.LeftButton ? ",1" : "");
+            line.append(1, ' ').append(std::to_string(r.DeltaX)).append(1, ',').append(std::to_string(r.DeltaY));
+            line.append(r.LeftButton ? ",1" : "");
         }
         lines.emplace(first * 2 + 1, line);
     }
