@@ -50,7 +50,7 @@ std::int32_t RecordPlayer::ShownScore() const {
 
 std::int32_t ReplayScore(const record::GameRecord& game) {
     NoTones tones;
-    RecordPlayer player(game);
+    RecordPlayer player(game, Replaying::GameAlone);
     while (!player.Finished()) player.Step(tones);
     return player.ShownScore();
 }

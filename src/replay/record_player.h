@@ -32,11 +32,18 @@ RulesProblem CheckRules(const record::GameRecord& game);
 record::FrameInput RecordedInput(const world::FrameInput& input);
 world::FrameInput WorldInput(const record::FrameInput& frame);
 
+// What a replay makes of the world: all of it, for pictures and the state's hashes, or
+// the game alone, without the decoration (trail rings, particles, pop-ups), for the score:
+// nothing of the game depends on the decoration, and it is most of a busy frame's work.
+enum class Replaying { Everything, GameAlone };
+
 // Steps a record's frames one at a time. The record must pass CheckRules and outlive the
 // player.
 class RecordPlayer {
 public:
-    explicit RecordPlayer(const record::GameRecord& game) : game_(&game) {}
+    explicit RecordPlayer(const record::GameRecord& game, Replaying what = Replaying::Everything) : game_(&game) {
+        state_.World.Decorated = what == Replaying::Everything;
+    }
 
     // Steps the next frame, starting its tones through tones; does nothing once finished.
     world::FrameEvents Step(sound::ToneStarter& tones);
@@ -57,7 +64,8 @@ private:
     std::int32_t countdownDigit_ = -1;
 };
 
-// Steps every frame of the record, silently; the points the game shows after the last.
+// Steps every frame of the record, silently and without the decoration; the points the
+// game shows after the last.
 std::int32_t ReplayScore(const record::GameRecord& game);
 
 // What bytes that claim to be a record turn out to be.

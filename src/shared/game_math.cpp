@@ -151,6 +151,21 @@ double SinOfReduced(Reduced x) {
     }
 }
 
+// Its sine and cosine both, as SinOfReduced gives each: the two series of Rest, each
+// negated or not and swapped or not by the quadrant. Without a branch on the quadrant,
+// which follows no pattern where many directions are turned at once.
+struct SineCosine {
+    double Sine, Cosine;
+};
+SineCosine SinCosOfReduced(Reduced x) {
+    const double sine = SinSeries(x.Rest);
+    const double cosine = CosSeries(x.Rest);
+    const bool swapped = (x.Quadrant & 1) != 0;
+    const double sineSign = (x.Quadrant & 2) != 0 ? -1.0 : 1.0;     // the quadrants 2 and 3
+    const double cosineSign = ((x.Quadrant + 1) & 2) != 0 ? -1.0 : 1.0;  // 1 and 2
+    return {(swapped ? cosine : sine) * sineSign, (swapped ? sine : cosine) * cosineSign};
+}
+
 // pi/2 as P1 + P2 + P3: P1 and P2 of 33 bits, so that k * P1 and k * P2 are exact for
 // |k| < 2^20, P3 the next 53 bits.
 constexpr double P1 = 0x1.921fb544p+0;
@@ -182,29 +197,32 @@ constexpr double ArcTanOfEighths[] = {
     0x1.921fb54442d18p-1,
 };
 
-// atan a for 0 <= a <= 1: atan c + atan u with c the nearest eighth and
-// u = (a - c) / (1 + a c), |u| <= 1/16.
-double ArcTanOfUnit(double a) {
-    const int j = static_cast<int>(a * 8.0 + 0.5);
-    const double c = j / 8.0;
-    return ArcTanOfEighths[j] + ArcTanSeries((a - c) / (1.0 + a * c));
-}
-
-// a > 1: atan a = pi/2 - atan(1/a), with c the nearest eighth to 1/a and
-// u = (1/a - c) / (1 + c/a) = (1 - a c) / (a + c): one division instead of two. 1/a is
-// nearest to j/8 while a <= 16 / (2j - 1): j counts the bounds a stays within.
+// atan a for a >= 0: atan c + atan u with c the nearest eighth to a and
+// u = (a - c) / (1 + a c), |u| <= 1/16; above 1, pi/2 - atan(1/a) with c the nearest eighth
+// to 1/a and u = (1/a - c) / (1 + c/a) = (1 - a c) / (a + c), one division instead of two
+// (u = 1/a for c = 0, also for an infinite a). 1/a is nearest to j/8 while
+// a <= 16 / (2j - 1): j counts the bounds a stays within. Both ways are laid out side by
+// side and one is chosen, without a branch: directions turned at once are above and below
+// 1 at random.
 constexpr std::array<double, 8> EighthBounds = [] {
     std::array<double, 8> bounds{};
     for (int k = 1; k <= 8; ++k) bounds[k - 1] = 16.0 / (2 * k - 1);
     return bounds;
 }();
 
-double ArcTanAboveOne(double a) {
-    int j = 0;
-    for (double bound : EighthBounds) j += a <= bound ? 1 : 0;
+double ArcTanOfMagnitude(double a) {
+    const bool above = a > 1.0;
+    int bounds = 0;
+    for (double bound : EighthBounds) bounds += a <= bound ? 1 : 0;
+    const int nearest = static_cast<int>((above ? 1.0 : a) * 8.0 + 0.5);
+    const int j = above ? bounds : nearest;
     const double c = j / 8.0;
-    const double u = j == 0 ? 1.0 / a : (1.0 - a * c) / (a + c);  // 1/a: also for an infinite a
-    return HalfPi - (ArcTanOfEighths[j] + ArcTanSeries(u));
+    const double ac = a * c;
+    const bool inverse = above && j == 0;
+    const double numerator = inverse ? 1.0 : above ? 1.0 - ac : a - c;
+    const double denominator = inverse ? a : above ? a + c : 1.0 + ac;
+    const double sum = ArcTanOfEighths[j] + ArcTanSeries(numerator / denominator);
+    return above ? HalfPi - sum : sum;
 }
 
 }  // namespace
@@ -221,10 +239,19 @@ float CosRad(float radians) {
     return static_cast<float>(SinOfReduced(x));
 }
 
+void SinCosRad(float radians, float& sine, float& cosine) {
+    if (!std::isfinite(radians)) {
+        sine = cosine = radians - radians;
+        return;
+    }
+    const SineCosine both = SinCosOfReduced(Reduce(radians));
+    sine = static_cast<float>(both.Sine);
+    cosine = static_cast<float>(both.Cosine);
+}
+
 float ArcTan(float value) {
     if (std::isnan(value)) return value;
-    const double a = std::fabs(static_cast<double>(value));
-    const double angle = a > 1.0 ? ArcTanAboveOne(a) : ArcTanOfUnit(a);
+    const double angle = ArcTanOfMagnitude(std::fabs(static_cast<double>(value)));
     return static_cast<float>(value < 0.0f ? -angle : angle);
 }
 

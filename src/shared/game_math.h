@@ -19,6 +19,9 @@ inline constexpr float DegToRad = 0.017453292f;
 // be the float next to it).
 float SinRad(float radians);
 float CosRad(float radians);
+// Both of one angle, each as SinRad and CosRad give it, for the cost of a little more
+// than one.
+void SinCosRad(float radians, float& sine, float& cosine);
 float ArcTan(float value);  // in (-pi/2, pi/2)
 
 inline float SinDeg(float degrees) {
@@ -26,6 +29,9 @@ inline float SinDeg(float degrees) {
 }
 inline float CosDeg(float degrees) {
     return CosRad(degrees * DegToRad);
+}
+inline void SinCosDeg(float degrees, float& sine, float& cosine) {
+    SinCosRad(degrees * DegToRad, sine, cosine);
 }
 
 // Nearest integer, halves to even; values beyond the 32-bit range saturate.

@@ -29,6 +29,7 @@ void BurstFromTarget(World& world) {
 
 void AddTrailRing(World& world, std::int32_t x, std::int32_t y, std::int32_t radius, float brightness,
                   std::int32_t colour) {
+    if (!world.Decorated) return;
     world.TrailRings.push_back(
         {static_cast<float>(x), static_cast<float>(y), static_cast<float>(radius), brightness, colour});
 }
@@ -39,11 +40,13 @@ void AddShot(World& world, std::int32_t x, std::int32_t y, float angle, float sp
 
 void AddParticle(World& world, std::int32_t colour, std::int32_t x, std::int32_t y, float angle, float rot, float speed,
                  float spin) {
+    if (!world.Decorated) return;
     world.Particles.push_back({colour, static_cast<float>(x), static_cast<float>(y), angle, rot, speed, spin});
 }
 
 void AddPopup(World& world, std::string text, std::int32_t x, std::int32_t y, float angle, float speed,
               std::int32_t halfWidth) {
+    if (!world.Decorated) return;
     world.Popups.push_back({std::move(text), static_cast<float>(x), static_cast<float>(y), angle, speed, halfWidth});
 }
 

@@ -12,6 +12,7 @@ namespace zorblet::world {
 
 inline constexpr std::size_t ContactBurstParticleLimit = 200;
 
+// The decoration's three (none while the world is not Decorated) and a shot.
 void AddTrailRing(World& world, std::int32_t x, std::int32_t y, std::int32_t radius, float brightness,
                   std::int32_t colour);
 void AddShot(World& world, std::int32_t x, std::int32_t y, float angle, float speed);

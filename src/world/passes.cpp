@@ -18,8 +18,10 @@ constexpr auto WallRight = static_cast<float>(PlayfieldSize);
 // (unless paused), the side walls at left and right, and back to polar.
 template <typename Element>
 void MoveBetweenWalls(Element& element, bool paused, float left, float right) {
-    float vx = element.Speed * CosDeg(element.Angle);
-    float vy = element.Speed * SinDeg(element.Angle);
+    float sine = 0.0f, cosine = 0.0f;
+    SinCosDeg(element.Angle, sine, cosine);
+    float vx = element.Speed * cosine;
+    float vy = element.Speed * sine;
     if (!paused) {
         vy += Gravity;
         element.X += vx;

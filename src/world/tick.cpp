@@ -32,14 +32,18 @@ void SeedWorldRandom(World& world, std::uint32_t seed) {
 }
 
 void StartWorld(World& world, std::uint32_t seed) {
+    const bool decorated = world.Decorated;
     world = World{};
+    world.Decorated = decorated;
     SeedWorldRandom(world, seed);
     PlaceTarget(world);
     StartExtras(world);
 }
 
 void StartGameWorld(World& world, std::uint32_t seed) {
+    const bool decorated = world.Decorated;
     world = World{};
+    world.Decorated = decorated;
     SeedWorldRandom(world, seed);
     ResetBallAndPaddle(world);
     PlaceTarget(world);

@@ -133,6 +133,11 @@ struct World {
     std::int32_t GateX = 300, GateY = 300;
 
     DrawnAsOf Drawn;
+
+    // Whether trail rings, particles and pop-ups are made at all. Nothing of the game
+    // depends on them, so a replay that wants the score alone leaves them out (they are
+    // most of a busy frame's work); a new game keeps the choice.
+    bool Decorated = true;
 };
 
 // Half the width of a pop-up's text as it is drawn, rounded down.

@@ -238,6 +238,32 @@ TEST(Determinism, RecordsReplayToTheSameStatesAndScoresInEveryBuild) {
     }
 }
 
+// The score's replay leaves the decoration out: the game goes exactly as with it, frame for
+// frame, in every record, while no particle, pop-up or trail ring is made.
+TEST(Determinism, TheGameAloneReplaysAsWithItsDecoration) {
+    std::size_t decoration = 0;  // particles over every frame of every record
+    for (const std::string& name : RecordNames()) {
+        SCOPED_TRACE(name);
+        const record::DecodeResult decoded = record::DecodeRecord(ReadBytes(FixtureDir + "/" + name));
+        ASSERT_TRUE(decoded.Record);
+        NoTones tones;
+        replay::RecordPlayer everything(*decoded.Record);
+        replay::RecordPlayer alone(*decoded.Record, replay::Replaying::GameAlone);
+        while (!everything.Finished()) {
+            everything.Step(tones);
+            alone.Step(tones);
+            ASSERT_EQ(world::GameHash(alone.State()), world::GameHash(everything.State()))
+                << "frame " << everything.FramesPlayed();
+            const world::World& w = alone.State().World;
+            ASSERT_TRUE(w.Particles.empty() && w.Popups.empty() && w.TrailRings.empty());
+            decoration += everything.State().World.Particles.size();
+        }
+        EXPECT_EQ(alone.ShownScore(), everything.ShownScore());
+        EXPECT_EQ(replay::ReplayScore(*decoded.Record), decoded.Record->Score);
+    }
+    EXPECT_GT(decoration, 100'000u) << "the records have decoration to leave out";
+}
+
 // A record replays to the same states as the game played live, frame for frame, also when
 // the game began paused (the pause rides on the first frame's F4), and the decoration's
 // numbers never move the game: a burst of particles more changes what is seen only.

@@ -1,5 +1,5 @@
 // The game's own sine, cosine and arc tangent against the C library: a table of edge
-// angles, then a sweep across the floats. Against the library's long double functions,
+// angles, then a sweep across the floats; and SinCosRad against SinRad and CosRad. Against the library's long double functions,
 // rounded to a float, the results agree (but where the exact value lies nearer the middle
 // between two floats than either can tell); the library's float functions are not
 // correctly rounded and differ from both by one unit in the last place now and then,
@@ -41,10 +41,16 @@ struct Tally {
     }
 };
 
-// The three functions against the library's float and long double ones.
+// The three functions against the library's float and long double ones, and the sine and
+// cosine of one reduction against the two apart.
 struct Tallies {
     Tally Sin, Cos, Atan, SinWide, CosWide, AtanWide;
+    long SinCosApart = 0;
     void Compare(float x) {
+        float sine = 0.0f, cosine = 0.0f;
+        SinCosRad(x, sine, cosine);
+        SinCosApart += UlpDistance(sine, SinRad(x)) != 0 || std::signbit(sine) != std::signbit(SinRad(x)) ||
+                       UlpDistance(cosine, CosRad(x)) != 0 || std::signbit(cosine) != std::signbit(CosRad(x));
         const auto wide = static_cast<long double>(x);
         Sin.Add(x, SinRad(x), std::sin(x));
         Cos.Add(x, CosRad(x), std::cos(x));
@@ -69,6 +75,7 @@ void ReportAll(const Tallies& t) {
     Report("sin vs long double sin", t.SinWide, 100000);
     Report("cos vs long double cos", t.CosWide, 100000);
     Report("atan vs long double atan", t.AtanWide, 100000);
+    EXPECT_EQ(t.SinCosApart, 0) << "SinCosRad gives SinRad's and CosRad's bits";
 }
 
 TEST(GameMath, EdgeAnglesAgreeWithTheCLibrary) {
