@@ -34,11 +34,12 @@ FrameOutcome HandleReplayKeys(ReplayView& view, ReplayDevices& devices) {
     return FrameOutcome::Continue;
 }
 
+// The window is renamed only when what the title says changes.
 void ShowTitle(ReplayView& view, platform::Screen& screen) {
-    std::string title = ReplayTitle(view);
-    if (title == view.Title) return;
-    screen.SetTitle(title);
-    view.Title = std::move(title);
+    const ReplayView::TitleSays says{view.Control.Speed, view.Control.Held, view.Player.Finished()};
+    if (view.Titled == says) return;
+    view.Titled = says;
+    screen.SetTitle(ReplayTitle(view));
 }
 
 }  // namespace

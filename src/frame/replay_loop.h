@@ -5,6 +5,7 @@
 // window's close box ends it. After the last frame its picture stays until then, so that
 // the end of the game can be looked at.
 
+#include <optional>
 #include <string>
 
 #include "frame/effects.h"
@@ -48,7 +49,13 @@ struct ReplayView {
     render::Fonts Fonts;
     FramePacer Pacer;
     platform::KeyTester Keys;
-    std::string Title;  // the window's, as last set
+    // What the window's title said when it was last set.
+    struct TitleSays {
+        int Speed;
+        bool Held, Finished;
+        bool operator==(const TitleSays&) const = default;
+    };
+    std::optional<TitleSays> Titled;
 };
 
 // The window's title for the replay's state: its speed, held, or at its end.
