@@ -8,6 +8,7 @@
 
 #include <cstdint>
 
+#include "frame/game_recording.h"
 #include "frame/main_loop.h"
 #include "replay/record_player.h"
 #include "shared/game_math.h"
@@ -117,6 +118,37 @@ TEST_F(GameRecordingTest, EveryEndOfAGameHandsOverItsRecord) {
     EXPECT_EQ(ended.Frames.size(), 504u);
     EXPECT_EQ(ended.Score, RoundToInt(game.Run.World.Score));
     EXPECT_EQ(replay::ReplayScore(ended), ended.Score);
+}
+
+// A game longer than a record may hold (three hours) is kept up to that length, with the
+// points shown in its last kept frame; the rest of it is not recorded.
+RecordedStep MouseStep(std::int32_t scoreShownBefore, std::int32_t deltaX) {
+    RecordedStep step;
+    step.ScoreShownBefore = scoreShownBefore;
+    step.Input.Mouse = {deltaX, 0, false};
+    return step;
+}
+
+TEST(RecordStep, AGameLongerThanARecordIsKeptUpToItsLength) {
+    record::Recorder recorder;
+    testing::RecordingArchive archive;
+    world::GameState state;
+    RecordedStep start;
+    start.NewGameSeed = 5;
+    start.Events.GameStarted = true;
+    RecordStep(recorder, archive, state, start);
+    for (std::uint32_t frame = 1; frame < record::MaxFrames; ++frame) {
+        RecordStep(recorder, archive, state, MouseStep(7, 1));
+    }
+    EXPECT_TRUE(archive.Games.empty());
+    RecordStep(recorder, archive, state, MouseStep(8, 2));
+    ASSERT_EQ(archive.Games.size(), 1u);
+    EXPECT_EQ(archive.Games[0].Frames.size(), record::MaxFrames);
+    EXPECT_EQ(archive.Games[0].End, record::GameEnd::Abandoned);
+    EXPECT_EQ(archive.Games[0].Score, 8) << "the points shown after its last kept frame";
+    EXPECT_EQ(archive.Games[0].Frames.back().DeltaX, 1);
+    RecordStep(recorder, archive, state, MouseStep(9, 3));
+    EXPECT_EQ(archive.Games.size(), 1u) << "nothing more of that game";
 }
 
 }  // namespace
