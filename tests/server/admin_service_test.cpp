@@ -1,6 +1,6 @@
 // The operators' requests, answered by AdminService on a real database, in process.
 
-#include "admin_service.h"
+#include "ops/admin_service.h"
 
 #include <gtest/gtest.h>
 
@@ -9,9 +9,9 @@
 #include <sstream>
 
 #include "fixture_boards.h"
-#include "highscore_service.h"
+#include "protocol/highscore_service.h"
 #include "server_process.h"
-#include "sqlite_handle.h"
+#include "store/sqlite/sqlite_handle.h"
 
 namespace zorblet::server::testing {
 namespace {

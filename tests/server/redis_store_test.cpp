@@ -13,9 +13,9 @@
 
 #include "client_socket.h"
 #include "redis_process.h"
-#include "redis_scripts.h"
 #include "server_process.h"
-#include "sqlite_score_board.h"
+#include "store/redis/redis_scripts.h"
+#include "store/sqlite/sqlite_score_board.h"
 
 namespace zorblet::server::testing {
 namespace {

@@ -1,4 +1,4 @@
-#include "submit_guard.h"
+#include "protocol/submit_guard.h"
 
 #include <gtest/gtest.h>
 

@@ -3,7 +3,7 @@
 // queries get 400, names are escaped, caching follows the list's version, and a removed
 // entry leaves every answer.
 
-#include "web_service.h"
+#include "web/web_service.h"
 
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
@@ -11,11 +11,11 @@
 #include <sstream>
 
 #include "fixture_boards.h"
-#include "highscore_service.h"
 #include "platform/cp1252.h"
+#include "protocol/highscore_service.h"
 #include "server_process.h"
-#include "sqlite_score_board.h"
-#include "web_assets.h"
+#include "store/sqlite/sqlite_score_board.h"
+#include "web/web_assets.h"
 
 namespace zorblet::server::testing {
 namespace {

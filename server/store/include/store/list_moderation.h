@@ -1,0 +1,57 @@
+#pragma once
+
+#include <cstdint>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "store/score_board.h"
+
+namespace zorblet::server {
+
+// What a remove or restore found: with any unknown id nothing changed at all; otherwise
+// the entries already in the state asked for stayed as they were, and the others changed.
+struct ModerationOutcome {
+    std::vector<std::int64_t> unknown;
+    std::vector<std::int64_t> unchanged;
+    std::vector<std::int64_t> changed;
+};
+
+// One line of the moderation log.
+struct ModerationRecord {
+    std::int64_t at = 0;  // Unix time
+    std::string action;   // "remove" or "restore"
+    std::string ids;      // the entries changed, separated by spaces
+    std::string reason;   // UTF-8, one line; empty when none was given
+
+    bool operator==(const ModerationRecord&) const = default;
+};
+
+// What an operator wants to know about the list.
+struct BoardFigures {
+    std::int64_t listed = 0;
+    std::int64_t removed = 0;
+    std::int64_t database_bytes = 0;  // what the store takes: the file and its log, or Redis's memory
+    std::int64_t stored_last_hour = 0;
+    std::int64_t stored_last_day = 0;
+};
+
+// The operators' side of a list: take entries off it and bring them back, with a log of
+// every change, and the figures. Every call throws StorageError when the store fails.
+class ListModeration {
+public:
+    virtual ~ListModeration() = default;
+    // Each change is stored and logged with `reason` before the call returns.
+    virtual ModerationOutcome RemoveEntries(std::span<const std::int64_t> ids, std::string_view reason) = 0;
+    virtual ModerationOutcome RestoreEntries(std::span<const std::int64_t> ids) = 0;
+    virtual std::vector<ModerationRecord> ReadModerationLog() const = 0;
+    // The removed entries in rank order, each with the place a restore would give it.
+    virtual void VisitRemovedEntries(const RankedView::PlaceVisitor& visit) const = 0;
+    virtual BoardFigures ReadFigures(std::int64_t now) const = 0;
+};
+
+// The entries of `ids` once each, in ascending order.
+std::vector<std::int64_t> SortDistinctIds(std::span<const std::int64_t> ids);
+
+}  // namespace zorblet::server
