@@ -22,7 +22,7 @@
 #include "ops/copy_to_redis.h"
 #include "ops/metrics.h"
 #include "ops/operator_pages.h"
-#include "protocol/highscore_service.h"
+#include "protocol/game_protocol.h"
 #include "protocol/refused_names.h"
 #include "protocol/submit_guard.h"
 #include "server_options.h"

@@ -9,7 +9,7 @@
 #include <sstream>
 
 #include "fixture_boards.h"
-#include "protocol/highscore_service.h"
+#include "protocol/game_protocol.h"
 #include "server_process.h"
 #include "store/sqlite/sqlite_handle.h"
 

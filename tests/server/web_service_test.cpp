@@ -12,7 +12,7 @@
 
 #include "fixture_boards.h"
 #include "platform/cp1252.h"
-#include "protocol/highscore_service.h"
+#include "protocol/game_protocol.h"
 #include "server_process.h"
 #include "store/sqlite/sqlite_score_board.h"
 #include "web/web_assets.h"

@@ -4,7 +4,7 @@
 #include <string>
 #include <string_view>
 
-#include "protocol/highscore_service.h"
+#include "protocol/game_protocol.h"
 
 namespace zorblet::server {
 

@@ -7,7 +7,7 @@
 #include <string>
 
 #include "http/connection_registry.h"
-#include "protocol/highscore_service.h"
+#include "protocol/game_protocol.h"
 #include "store/score_board.h"
 
 namespace zorblet::server {

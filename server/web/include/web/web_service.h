@@ -5,7 +5,7 @@
 #include <string_view>
 
 #include "http/request.h"
-#include "protocol/highscore_service.h"
+#include "protocol/game_protocol.h"
 #include "store/score_board.h"
 #include "web/list_page.h"
 

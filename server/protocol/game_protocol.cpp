@@ -1,4 +1,4 @@
-#include "protocol/highscore_service.h"
+#include "protocol/game_protocol.h"
 
 #include <chrono>
 #include <cstdio>
