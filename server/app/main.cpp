@@ -25,9 +25,11 @@
 #include "protocol/game_protocol.h"
 #include "protocol/refused_names.h"
 #include "protocol/submit_guard.h"
+#include "query/query.h"
 #include "server_options.h"
 #include "store/redis/redis_score_board.h"
 #include "store/sqlite/sqlite_score_board.h"
+#include "web/game_front.h"
 #include "web/web_service.h"
 
 namespace {
@@ -173,33 +175,57 @@ void AwaitStop(const sigset_t& signals, RefusedNames* refused_names) {
     while (sigwait(&signals, &received) == 0 && received == SIGHUP) ReloadRefusedNames(refused_names);
 }
 
-// The pages, the API and their files go to the web service, everything else to the
-// game's service, which answers 404 for what is none of its three requests. Submissions
-// are limited per client as the connections are: an IPv6 client by its /64.
-RequestHandler MakeGameHandler(HighscoreService& service, const WebService& web) {
-    return [&service, &web](const Request& request) {
+// The pages, the API and their files go to the web service, the game's three requests
+// to the game's protocol, and what is neither is not found.
+RequestHandler MakeGameHandler(GameProtocol& game, const WebService& web) {
+    return [&game, &web](const Request& request) {
         if (std::optional<Reply> reply = web.Answer(request)) return std::move(*reply);
-        const std::string client = request.limit_key.empty() ? request.address : std::string(request.limit_key);
-        return service.Answer(request.method, request.target, client);
+        if (std::optional<Reply> reply = AnswerGameRequest(game, request)) return std::move(*reply);
+        return RefuseRequest(404, "not found");
     };
 }
 
-RequestKind ClassifyRequest(const HighscoreService& service, const WebService& web, std::string_view target) {
-    const RequestKind kind = service.ClassifyRequest(target);
-    return kind == RequestKind::Other ? web.ClassifyRequest(target) : kind;
+RequestKind KindOf(GameRequest request) {
+    switch (request) {
+        case GameRequest::BestOf:
+            return RequestKind::BestOf;
+        case GameRequest::PlaceList:
+            return RequestKind::PlaceList;
+        case GameRequest::Submission:
+            break;
+    }
+    return RequestKind::Submission;
+}
+
+RequestKind KindOf(WebRequest request) {
+    switch (request) {
+        case WebRequest::Page:
+            return RequestKind::Page;
+        case WebRequest::Api:
+            return RequestKind::Api;
+        case WebRequest::Static:
+            break;
+    }
+    return RequestKind::Static;
+}
+
+RequestKind ClassifyRequest(const GameProtocol& game, const WebService& web, std::string_view target) {
+    const std::string_view path = SplitTarget(target).path;
+    if (const std::optional<GameRequest> request = game.FindRequest(path)) return KindOf(*request);
+    if (const std::optional<WebRequest> request = web.FindRequest(path)) return KindOf(*request);
+    return RequestKind::Other;
 }
 
 // The game's listener, which serves the pages too: capped connections, and every answer
 // timed and counted.
 ListenerSettings GameListenerSettings(const ServerOptions& options, ConnectionRegistry& registry,
-                                      ServiceMetrics& metrics, const HighscoreService& service,
-                                      const WebService& web) {
+                                      ServiceMetrics& metrics, const GameProtocol& game, const WebService& web) {
     ListenerSettings settings;
     settings.threads = options.threads;
     settings.registry = &registry;
-    settings.observe = [&metrics, &service, &web](const Request& request, const Reply& reply,
-                                                  std::chrono::nanoseconds duration) {
-        metrics.CountRequest(ClassifyRequest(service, web, request.target), reply.status, duration);
+    settings.observe = [&metrics, &game, &web](const Request& request, const Reply& reply,
+                                               std::chrono::nanoseconds duration) {
+        metrics.CountRequest(ClassifyRequest(game, web, request.target), reply.status, duration);
     };
     return settings;
 }
@@ -224,9 +250,9 @@ int Serve(const ServerOptions& options, const sigset_t& handled_signals) {
     const OpenedList list = options.store ? OpenRedisList(options) : OpenSqliteList(options);
     ScoreBoard& board = *list.board;
     ServiceMetrics metrics;
-    HighscoreService service(board, *list.gate,
-                             {options.base_path, options.submissions_per_minute, refused_names.get(),
-                              [&metrics](SubmissionOutcome outcome) { metrics.CountSubmission(outcome); }});
+    GameProtocol game(board, *list.gate,
+                      {options.base_path, options.submissions_per_minute, refused_names.get(),
+                       [&metrics](SubmissionOutcome outcome) { metrics.CountSubmission(outcome); }});
     const WebService web(board, options.base_path);
     ConnectionRegistry registry(FindConnectionSlots(), options.connections_per_address);
     const OperatorSources sources{metrics, board, registry};
@@ -236,8 +262,8 @@ int Serve(const ServerOptions& options, const sigset_t& handled_signals) {
                      options.port);
         return 1;
     }
-    HttpListener game(listening.socket, MakeGameHandler(service, web),
-                      GameListenerSettings(options, registry, metrics, service, web));
+    HttpListener listener(listening.socket, MakeGameHandler(game, web),
+                          GameListenerSettings(options, registry, metrics, game, web));
     std::unique_ptr<HttpListener> metrics_listener;
     if (options.metrics_bind) metrics_listener = StartMetricsListener(*options.metrics_bind, sources);
     AdminService& admin = *list.admin;  // outlives the listener that calls it
@@ -251,7 +277,7 @@ int Serve(const ServerOptions& options, const sigset_t& handled_signals) {
     AwaitStop(handled_signals, refused_names.get());
     if (admin_listener) admin_listener->Stop();
     if (metrics_listener) metrics_listener->Stop();
-    game.Stop();
+    listener.Stop();
     std::fprintf(stderr, "zorblet-highscore-server: stopped\n");
     return 0;
 }

@@ -17,29 +17,23 @@ namespace {
 
 constexpr std::string_view MalformedQuery = "malformed percent escape in query";
 
-bool IsReadMethod(std::string_view method) {
-    return method == "GET" || method == "HEAD";
+Outcome Refuse(std::string_view reason) {
+    return {Outcome::Kind::Refused, std::string(reason)};
 }
 
-Reply RefuseUnreadable(const StorageError& error) {
+Outcome RefuseUnreadable(const StorageError& error) {
     std::fprintf(stderr, "zorblet-highscore-server: reading the list failed: %s\n", error.what());
-    return RefuseRequest(503, "the highscore list cannot be read right now");
+    return {Outcome::Kind::StorageFault, "the highscore list cannot be read right now"};
 }
 
 }  // namespace
 
-Reply RefuseRequest(int status, std::string_view reason) {
-    std::string body(reason);
-    body += "\r\n";
-    return {status, std::move(body), {}};
-}
-
-HighscoreService::HighscoreService(ScoreBoard& board, ServiceSettings settings)
-    : HighscoreService(board, *new LocalSubmitGate(board, settings.submissions_per_minute), std::move(settings)) {
+GameProtocol::GameProtocol(ScoreBoard& board, ProtocolSettings settings)
+    : GameProtocol(board, *new LocalSubmitGate(board, settings.submissions_per_minute), std::move(settings)) {
     own_gate_.reset(&gate_);
 }
 
-HighscoreService::HighscoreService(ScoreBoard& board, SubmitGate& gate, ServiceSettings settings)
+GameProtocol::GameProtocol(ScoreBoard& board, SubmitGate& gate, ProtocolSettings settings)
     : board_(board),
       best_of_path_(settings.base_path + "BestOffSQL.php"),
       place_list_path_(settings.base_path + "ListeSQL.php"),
@@ -48,105 +42,101 @@ HighscoreService::HighscoreService(ScoreBoard& board, SubmitGate& gate, ServiceS
       refused_names_(settings.refused_names),
       report_submission_(std::move(settings.report_submission)) {}
 
-RequestKind HighscoreService::ClassifyRequest(std::string_view target) const {
-    const std::string_view path = SplitTarget(target).path;
-    if (path == best_of_path_) return RequestKind::BestOf;
-    if (path == place_list_path_) return RequestKind::PlaceList;
-    if (path == submission_path_) return RequestKind::Submission;
-    return RequestKind::Other;
+std::optional<GameRequest> GameProtocol::FindRequest(std::string_view path) const {
+    if (path == best_of_path_) return GameRequest::BestOf;
+    if (path == place_list_path_) return GameRequest::PlaceList;
+    if (path == submission_path_) return GameRequest::Submission;
+    return std::nullopt;
 }
 
-void HighscoreService::Report(SubmissionOutcome outcome) const {
+void GameProtocol::Report(SubmissionOutcome outcome) const {
     if (report_submission_) report_submission_(outcome);
 }
 
-Reply HighscoreService::Answer(std::string_view method, std::string_view target, const std::string& address) {
-    const RequestTarget parts = SplitTarget(target);
-    const bool reads = parts.path == best_of_path_ || parts.path == place_list_path_;
-    if (!reads && parts.path != submission_path_) return RefuseRequest(404, "not found");
-    // A submission changes the list, so it is a GET only; HEAD may probe the reads.
-    if (reads ? !IsReadMethod(method) : method != "GET") {
-        Reply refusal = RefuseRequest(405, "method not allowed");
-        refusal.allow = reads ? "GET, HEAD" : "GET";
-        return refusal;
+Outcome GameProtocol::Answer(GameRequest request, std::string_view query, const std::string& client) {
+    switch (request) {
+        case GameRequest::BestOf:
+            return ReadBestOf();
+        case GameRequest::PlaceList:
+            return ReadPlaceList(query);
+        case GameRequest::Submission:
+            break;
     }
-    if (parts.path == best_of_path_) return AnswerBestOf();
-    if (parts.path == place_list_path_) return AnswerPlaceList(parts.query);
-    return AnswerSubmission(parts.query, address);
+    return Submit(query, client);
 }
 
-Reply HighscoreService::AnswerBestOf() {
-    Reply reply;
+Outcome GameProtocol::ReadBestOf() const {
+    Outcome found;
     try {
-        board_.ReadRanking([&](const RankedView& view) { reply.body = FormatBestOfReply(view); });
+        board_.ReadRanking([&](const RankedView& view) { found.text = FormatBestOfReply(view); });
     } catch (const StorageError& error) {
         return RefuseUnreadable(error);
     }
-    return reply;
+    return found;
 }
 
-Reply HighscoreService::AnswerPlaceList(std::string_view query) {
+Outcome GameProtocol::ReadPlaceList(std::string_view query) const {
     const std::optional<QueryParameters> parameters = ParseQuery(query);
-    if (!parameters) return RefuseRequest(400, MalformedQuery);
+    if (!parameters) return Refuse(MalformedQuery);
     const SingleValue points_text = FindSingleValue(*parameters, "Punkte");
-    if (!points_text.value) return RefuseRequest(400, points_text.problem);
+    if (!points_text.value) return Refuse(points_text.problem);
     const std::optional<std::int32_t> points = ParsePoints(*points_text.value);
-    if (!points) return RefuseRequest(400, PointsProblem);
-    Reply reply;
+    if (!points) return Refuse(PointsProblem);
+    Outcome found;
     try {
-        board_.ReadRanking([&](const RankedView& view) { reply.body = FormatPlaceListReply(view, *points); });
+        board_.ReadRanking([&](const RankedView& view) { found.text = FormatPlaceListReply(view, *points); });
     } catch (const StorageError& error) {
         return RefuseUnreadable(error);
     }
-    return reply;
+    return found;
 }
 
-Reply HighscoreService::AnswerSubmission(std::string_view query, const std::string& address) {
+Outcome GameProtocol::Submit(std::string_view query, const std::string& client) {
     const std::optional<QueryParameters> parameters = ParseQuery(query);
     const ValidatedSubmission validated =
         parameters ? ValidateSubmission(*parameters) : ValidatedSubmission{std::nullopt, std::string(MalformedQuery)};
-    if (!validated.submission) return RefuseSubmission(address, SubmissionOutcome::Malformed, validated.problem);
+    if (!validated.submission) return RefuseSubmission(client, SubmissionOutcome::Malformed, validated.problem);
     if (refused_names_ != nullptr && refused_names_->Refuses(validated.submission->name)) {
-        return RefuseSubmission(address, SubmissionOutcome::RefusedName, "Name contains a word this list does not take");
+        return RefuseSubmission(client, SubmissionOutcome::RefusedName, "Name contains a word this list does not take");
     }
-    return StoreSubmission(*validated.submission, address);
+    return StoreSubmission(*validated.submission, client);
 }
 
 // Every attempt counts against the allowance, refused ones too: guessing check values
 // costs as much as submitting. A used-up allowance is what the client hears first.
-Reply HighscoreService::RefuseSubmission(const std::string& address, SubmissionOutcome outcome,
-                                         std::string_view problem) {
+Outcome GameProtocol::RefuseSubmission(const std::string& client, SubmissionOutcome outcome,
+                                       std::string_view problem) {
     try {
-        if (!gate_.TakeAllowance(address)) return RefuseOverLimit();
+        if (!gate_.TakeAllowance(client)) return RefuseOverLimit();
     } catch (const StorageError& error) {
         return RefuseUnstored(error);
     }
     Report(outcome);
-    return RefuseRequest(400, problem);
+    return Refuse(problem);
 }
 
-Reply HighscoreService::RefuseOverLimit() const {
+Outcome GameProtocol::RefuseOverLimit() const {
     Report(SubmissionOutcome::RateLimited);
-    return RefuseRequest(429, "too many submissions from this address, try again later");
+    return {Outcome::Kind::RateLimited, "too many submissions from this address, try again later"};
 }
 
-Reply HighscoreService::RefuseUnstored(const StorageError& error) const {
+Outcome GameProtocol::RefuseUnstored(const StorageError& error) const {
     std::fprintf(stderr, "zorblet-highscore-server: storing a score failed: %s\n", error.what());
     Report(SubmissionOutcome::StorageError);
-    return RefuseRequest(503, "the highscore list cannot store scores right now");
+    return {Outcome::Kind::StorageFault, "the highscore list cannot store scores right now"};
 }
 
-Reply HighscoreService::StoreSubmission(const Submission& submission, const std::string& address) {
+Outcome GameProtocol::StoreSubmission(const Submission& submission, const std::string& client) {
     GateResult result = GateResult::Stored;
     try {
-        result = gate_.Submit(address, submission, highscore::FormatDate());
+        result = gate_.Submit(client, submission, highscore::FormatDate());
     } catch (const StorageError& error) {
         return RefuseUnstored(error);
     }
     if (result == GateResult::OverLimit) return RefuseOverLimit();
     // A repeat was stored a moment ago: the client hears what it heard then.
     Report(result == GateResult::Stored ? SubmissionOutcome::Stored : SubmissionOutcome::Duplicate);
-    return {200, "OK", {}};
+    return {Outcome::Kind::Stored, "OK"};
 }
 
 }  // namespace zorblet::server

@@ -156,22 +156,22 @@ WebService::Resource WebService::FindResource(std::string_view path) const {
     return Resource::None;
 }
 
-RequestKind WebService::ClassifyRequest(std::string_view target) const {
-    switch (FindResource(SplitTarget(target).path)) {
+std::optional<WebRequest> WebService::FindRequest(std::string_view path) const {
+    switch (FindResource(path)) {
         case Resource::None:
-            return RequestKind::Other;
+            return std::nullopt;
         case Resource::BaseWithoutSlash:
         case Resource::Page:
-            return RequestKind::Page;
+            return WebRequest::Page;
         case Resource::Stylesheet:
         case Resource::Icon:
-            return RequestKind::Static;
+            return WebRequest::Static;
         case Resource::Scores:
         case Resource::Place:
         case Resource::Search:
             break;
     }
-    return RequestKind::Api;
+    return WebRequest::Api;
 }
 
 std::optional<Reply> WebService::Answer(const Request& request) const {

@@ -3,8 +3,8 @@
 #include <functional>
 #include <string>
 #include <string_view>
-
-#include "protocol/game_protocol.h"
+#include <utility>
+#include <vector>
 
 namespace zorblet::server {
 
@@ -22,6 +22,18 @@ struct Request {
     std::string_view limit_key = {};
 };
 
+// What to send back: the status and a body, by default Windows-1252 text.
+struct Reply {
+    int status = 200;
+    std::string body;
+    std::string allow;  // the methods a 405 names
+    std::string content_type = "text/plain; charset=windows-1252";
+    std::vector<std::pair<std::string, std::string>> headers = {};  // any others, name and value
+};
+
 using RequestHandler = std::function<Reply(const Request&)>;
+
+// One line of plain text naming the problem, with the status it goes with.
+Reply RefuseRequest(int status, std::string_view reason);
 
 }  // namespace zorblet::server

@@ -7,10 +7,15 @@
 #include <string>
 
 #include "http/connection_registry.h"
-#include "protocol/game_protocol.h"
+#include "protocol/outcome.h"
 #include "store/score_board.h"
 
 namespace zorblet::server {
+
+// Which of the service's requests a target asks for, as the metrics count them: the
+// game's three, the pages for players, the JSON API, the files the pages load; Other for
+// anything else.
+enum class RequestKind { BestOf, PlaceList, Submission, Page, Api, Static, Other };
 
 // What the service counts for operators, exported in the Prometheus text format.
 // Counting takes relaxed atomic increments and no lock, so serving never waits on it.

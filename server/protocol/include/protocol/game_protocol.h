@@ -2,25 +2,28 @@
 
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
-#include <utility>
-#include <vector>
 
+#include "protocol/outcome.h"
 #include "protocol/submit_gate.h"
 #include "store/score_board.h"
 
 namespace zorblet::server {
 
 class RefusedNames;
-// What became of one submission, for the metrics.
-enum class SubmissionOutcome { Stored, Duplicate, RateLimited, RefusedName, Malformed, StorageError };
 
-// Which of the service's requests a target asks for: the game's three, the pages for
-// players, the JSON API, the files the pages load; Other for anything else.
-enum class RequestKind { BestOf, PlaceList, Submission, Page, Api, Static, Other };
+// The three scripts the game calls under the base path: the best-of table, the list
+// around a score's place, and the submission of a score.
+enum class GameRequest { BestOf, PlaceList, Submission };
 
-struct ServiceSettings {
+// The submission changes the list; the other two only read it.
+constexpr bool ChangesList(GameRequest request) {
+    return request == GameRequest::Submission;
+}
+
+struct ProtocolSettings {
     std::string base_path = "/";      // starts and ends with '/'
     int submissions_per_minute = 10;  // per address; 0 switches the limit off
     const RefusedNames* refused_names = nullptr;  // none: every valid name is taken
@@ -28,38 +31,30 @@ struct ServiceSettings {
     std::function<void(SubmissionOutcome)> report_submission = nullptr;
 };
 
-// What to send back: the status and a body, by default Windows-1252 text.
-struct Reply {
-    int status = 200;
-    std::string body;
-    std::string allow;  // the methods a 405 names
-    std::string content_type = "text/plain; charset=windows-1252";
-    std::vector<std::pair<std::string, std::string>> headers = {};  // any others, name and value
-};
-
-// The three scripts the game calls under the base path: the best-of table, the list
-// around a score's place, and the submission of a score.
-class HighscoreService {
+// The game's three requests, answered in the protocol's own terms: what a reply carries
+// and how a request went wrong, but nothing of how the reply travels.
+class GameProtocol {
 public:
     // Alone on `board`: the allowance and the repeat check kept in this process.
-    HighscoreService(ScoreBoard& board, ServiceSettings settings);
+    GameProtocol(ScoreBoard& board, ProtocolSettings settings);
     // Sharing the list with other instances through `gate`, which stores into `board`;
     // the settings' allowance is the gate's.
-    HighscoreService(ScoreBoard& board, SubmitGate& gate, ServiceSettings settings);
+    GameProtocol(ScoreBoard& board, SubmitGate& gate, ProtocolSettings settings);
 
-    // Answers one request; `target` is the request target exactly as sent.
-    Reply Answer(std::string_view method, std::string_view target, const std::string& address);
-    // Which request `target` is, as Answer would take it.
-    RequestKind ClassifyRequest(std::string_view target) const;
+    // Which request `path` (a target without its query) names; nullopt for any other.
+    std::optional<GameRequest> FindRequest(std::string_view path) const;
+    // Answers one request: `query` is the target's part after the '?', exactly as sent;
+    // `client` is what the client's allowance counts by.
+    Outcome Answer(GameRequest request, std::string_view query, const std::string& client);
 
 private:
-    Reply AnswerBestOf();
-    Reply AnswerPlaceList(std::string_view query);
-    Reply AnswerSubmission(std::string_view query, const std::string& address);
-    Reply RefuseSubmission(const std::string& address, SubmissionOutcome outcome, std::string_view problem);
-    Reply RefuseOverLimit() const;
-    Reply RefuseUnstored(const StorageError& error) const;
-    Reply StoreSubmission(const Submission& submission, const std::string& address);
+    Outcome ReadBestOf() const;
+    Outcome ReadPlaceList(std::string_view query) const;
+    Outcome Submit(std::string_view query, const std::string& client);
+    Outcome RefuseSubmission(const std::string& client, SubmissionOutcome outcome, std::string_view problem);
+    Outcome RefuseOverLimit() const;
+    Outcome RefuseUnstored(const StorageError& error) const;
+    Outcome StoreSubmission(const Submission& submission, const std::string& client);
     void Report(SubmissionOutcome outcome) const;
 
     ScoreBoard& board_;
@@ -71,8 +66,5 @@ private:
     const RefusedNames* const refused_names_;
     const std::function<void(SubmissionOutcome)> report_submission_;
 };
-
-// One line of plain text naming the problem, with the status it goes with.
-Reply RefuseRequest(int status, std::string_view reason);
 
 }  // namespace zorblet::server

@@ -5,11 +5,13 @@
 #include <string_view>
 
 #include "http/request.h"
-#include "protocol/game_protocol.h"
 #include "store/score_board.h"
 #include "web/list_page.h"
 
 namespace zorblet::server {
+
+// What a WebService serves: the page, the API, the page's files.
+enum class WebRequest { Page, Api, Static };
 
 // The list for browsers and other programs, under the service's base path: the page
 // ("" with ?ab=, ?punkte= or ?name=), the JSON API ("api/v1/scores", "api/v1/place",
@@ -20,8 +22,9 @@ class WebService {
 public:
     WebService(const ScoreBoard& board, std::string base_path);
 
-    // Page, Api or Static for the targets Answer takes; Other for every other.
-    RequestKind ClassifyRequest(std::string_view target) const;
+    // What `path` (a target without its query) asks for; nullopt for a path Answer does
+    // not take.
+    std::optional<WebRequest> FindRequest(std::string_view path) const;
     // The answer, or nullopt for a target that is none of these.
     std::optional<Reply> Answer(const Request& request) const;
 
