@@ -79,11 +79,11 @@ constexpr const char* RedisBackupAdvice =
     "this list lives in Redis, which keeps its own copies: back it up there (BGSAVE, then copy dump.rdb, "
     "or copy the append-only files)";
 
-OpenedList OpenSqliteList(const ServerOptions& options) {
+OpenedList OpenSqliteList(const ServerOptions& options, const ProtocolClock& clock) {
     const std::filesystem::path database = PrepareDatabasePath(options);
     auto board = std::make_unique<SqliteScoreBoard>(database);
     OpenedList list;
-    list.gate = std::make_unique<LocalSubmitGate>(*board, options.submissions_per_minute);
+    list.gate = std::make_unique<LocalSubmitGate>(*board, options.submissions_per_minute, clock);
     list.admin = std::make_unique<AdminService>(*board, database);
     list.description = database.string();
     list.board = std::move(board);
@@ -247,11 +247,12 @@ int Serve(const ServerOptions& options, const sigset_t& handled_signals) {
     std::unique_ptr<UnixSocketFile> admin_socket;
     if (!options.admin_socket.empty()) admin_socket = std::make_unique<UnixSocketFile>(options.admin_socket);
     const std::unique_ptr<RefusedNames> refused_names = ReadRefusedNames(options);
-    const OpenedList list = options.store ? OpenRedisList(options) : OpenSqliteList(options);
+    const SystemClock clock;
+    const OpenedList list = options.store ? OpenRedisList(options) : OpenSqliteList(options, clock);
     ScoreBoard& board = *list.board;
     ServiceMetrics metrics;
-    GameProtocol game(board, *list.gate,
-                      {options.base_path, options.submissions_per_minute, refused_names.get(),
+    GameProtocol game(board, *list.gate, clock,
+                      {options.base_path, refused_names.get(),
                        [&metrics](SubmissionOutcome outcome) { metrics.CountSubmission(outcome); }});
     const WebService web(board, options.base_path);
     ConnectionRegistry registry(FindConnectionSlots(), options.connections_per_address);

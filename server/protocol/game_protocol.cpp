@@ -2,13 +2,13 @@
 
 #include <chrono>
 #include <cstdio>
+#include <ctime>
 #include <optional>
 
 #include "highscore/local_date.h"
 #include "protocol/refused_names.h"
 #include "protocol/replies.h"
 #include "protocol/submission.h"
-#include "protocol/submit_guard.h"
 #include "query/query.h"
 
 namespace zorblet::server {
@@ -28,17 +28,14 @@ Outcome RefuseUnreadable(const StorageError& error) {
 
 }  // namespace
 
-GameProtocol::GameProtocol(ScoreBoard& board, ProtocolSettings settings)
-    : GameProtocol(board, *new LocalSubmitGate(board, settings.submissions_per_minute), std::move(settings)) {
-    own_gate_.reset(&gate_);
-}
-
-GameProtocol::GameProtocol(ScoreBoard& board, SubmitGate& gate, ProtocolSettings settings)
+GameProtocol::GameProtocol(const ScoreBoard& board, SubmitGate& gate, const ProtocolClock& clock,
+                           ProtocolSettings settings)
     : board_(board),
       best_of_path_(settings.base_path + "BestOffSQL.php"),
       place_list_path_(settings.base_path + "ListeSQL.php"),
       submission_path_(settings.base_path + "HighScoreSQL.php"),
       gate_(gate),
+      clock_(clock),
       refused_names_(settings.refused_names),
       report_submission_(std::move(settings.report_submission)) {}
 
@@ -129,7 +126,8 @@ Outcome GameProtocol::RefuseUnstored(const StorageError& error) const {
 Outcome GameProtocol::StoreSubmission(const Submission& submission, const std::string& client) {
     GateResult result = GateResult::Stored;
     try {
-        result = gate_.Submit(client, submission, highscore::FormatDate());
+        const std::time_t now = std::chrono::system_clock::to_time_t(clock_.Wall());
+        result = gate_.Submit(client, submission, highscore::FormatLocalDate(now));
     } catch (const StorageError& error) {
         return RefuseUnstored(error);
     }

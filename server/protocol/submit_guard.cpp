@@ -66,11 +66,11 @@ void SubmitGuard::ForgetFullAllowances(Clock::time_point now) {
 }
 
 bool LocalSubmitGate::TakeAllowance(const std::string& address) {
-    return guard_.TakeAllowance(address, SubmitGuard::Clock::now());
+    return guard_.TakeAllowance(address, clock_.Steady());
 }
 
 GateResult LocalSubmitGate::Submit(const std::string& address, const Submission& submission, std::string_view date) {
-    const SubmitGuard::Clock::time_point now = SubmitGuard::Clock::now();
+    const SubmitGuard::Clock::time_point now = clock_.Steady();
     if (!guard_.TakeAllowance(address, now)) return GateResult::OverLimit;
     if (!guard_.ClaimFirst(address, submission, now)) return GateResult::Repeat;
     try {

@@ -9,7 +9,7 @@
 #include <sstream>
 
 #include "fixture_boards.h"
-#include "protocol/game_protocol.h"
+#include "local_game.h"
 #include "server_process.h"
 #include "store/sqlite/sqlite_handle.h"
 #include "web/game_front.h"
@@ -32,14 +32,16 @@ protected:
         Close();
         board_ = std::make_unique<SqliteScoreBoard>(Database());
         admin_ = std::make_unique<AdminService>(*board_, Database());
-        game_ = std::make_unique<GameProtocol>(*board_, ProtocolSettings{"/", 0});
+        game_ = std::make_unique<LocalGame>(*board_);
     }
     std::filesystem::path Database() const { return directory_.path() / "scores.sqlite"; }
 
     Reply Admin(const std::string& method, const std::string& target) {
         return admin_->Answer({method, target, {}, address_});
     }
-    std::string Read(const std::string& target) { return AnswerGameRequest(*game_, {"GET", target, {}, address_}).value().body; }
+    std::string Read(const std::string& target) {
+        return AnswerGameRequest(game_->protocol, {"GET", target, {}, address_}).value().body;
+    }
     // The listing's entry lines after its "end" line, each cut down to id and place.
     std::string IdsAndPlaces(const std::string& query) {
         const Reply reply = Admin("GET", "/entries" + query);
@@ -58,7 +60,7 @@ protected:
     TempDir directory_;
     std::unique_ptr<SqliteScoreBoard> board_;
     std::unique_ptr<AdminService> admin_;
-    std::unique_ptr<GameProtocol> game_;
+    std::unique_ptr<LocalGame> game_;
 };
 
 TEST_F(AdminServiceTest, ListsEntriesWithTheirPlacesInUtf8) {
@@ -214,8 +216,8 @@ TEST_F(AdminServiceTest, HandsOutABackupInPieces) {
     const std::string original = Read("/BestOffSQL.php");
     Close();
     SqliteScoreBoard restored(directory_.path() / "copy.sqlite");
-    GameProtocol game(restored, ProtocolSettings{"/", 0});
-    EXPECT_EQ(AnswerGameRequest(game, {"GET", "/BestOffSQL.php", {}, address_}).value().body, original);
+    LocalGame game(restored);
+    EXPECT_EQ(AnswerGameRequest(game.protocol, {"GET", "/BestOffSQL.php", {}, address_}).value().body, original);
     restored.ReadRanking([](const RankedView& view) { EXPECT_EQ(view.CountEntries(), 149999); });
 }
 

@@ -11,8 +11,8 @@
 #include <sstream>
 
 #include "fixture_boards.h"
+#include "local_game.h"
 #include "platform/cp1252.h"
-#include "protocol/game_protocol.h"
 #include "server_process.h"
 #include "store/sqlite/sqlite_score_board.h"
 #include "web/game_front.h"
@@ -81,7 +81,7 @@ protected:
         board_.reset();
         board_ = std::make_unique<SqliteScoreBoard>(Database());
         web_ = std::make_unique<WebService>(*board_, "/");
-        game_ = std::make_unique<GameProtocol>(*board_, ProtocolSettings{"/", 0});
+        game_ = std::make_unique<LocalGame>(*board_);
     }
     std::filesystem::path Database() const { return directory_.path() / "scores.sqlite"; }
 
@@ -97,14 +97,14 @@ protected:
         return json::parse(reply.body);
     }
     std::string Game(const std::string& target) const {
-        return AnswerGameRequest(*game_, {"GET", target, {}, address_}).value().body;
+        return AnswerGameRequest(game_->protocol, {"GET", target, {}, address_}).value().body;
     }
 
     const std::string address_ = "127.0.0.1";
     TempDir directory_;
     std::unique_ptr<SqliteScoreBoard> board_;
     std::unique_ptr<WebService> web_;
-    std::unique_ptr<GameProtocol> game_;
+    std::unique_ptr<LocalGame> game_;
 };
 
 TEST_F(WebServiceTest, TheApiAgreesWithTheGamesRepliesForTheSameList) {

@@ -1,11 +1,11 @@
 #pragma once
 
 #include <functional>
-#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
 
+#include "protocol/clock.h"
 #include "protocol/outcome.h"
 #include "protocol/submit_gate.h"
 #include "store/score_board.h"
@@ -24,8 +24,7 @@ constexpr bool ChangesList(GameRequest request) {
 }
 
 struct ProtocolSettings {
-    std::string base_path = "/";      // starts and ends with '/'
-    int submissions_per_minute = 10;  // per address; 0 switches the limit off
+    std::string base_path = "/";  // starts and ends with '/'
     const RefusedNames* refused_names = nullptr;  // none: every valid name is taken
     // Told the outcome of every submission; may be empty.
     std::function<void(SubmissionOutcome)> report_submission = nullptr;
@@ -35,11 +34,9 @@ struct ProtocolSettings {
 // and how a request went wrong, but nothing of how the reply travels.
 class GameProtocol {
 public:
-    // Alone on `board`: the allowance and the repeat check kept in this process.
-    GameProtocol(ScoreBoard& board, ProtocolSettings settings);
-    // Sharing the list with other instances through `gate`, which stores into `board`;
-    // the settings' allowance is the gate's.
-    GameProtocol(ScoreBoard& board, SubmitGate& gate, ProtocolSettings settings);
+    // Reads `board`; submissions pass `gate`, which stores into it. Scores are dated by
+    // `clock`.
+    GameProtocol(const ScoreBoard& board, SubmitGate& gate, const ProtocolClock& clock, ProtocolSettings settings);
 
     // Which request `path` (a target without its query) names; nullopt for any other.
     std::optional<GameRequest> FindRequest(std::string_view path) const;
@@ -57,12 +54,12 @@ private:
     Outcome StoreSubmission(const Submission& submission, const std::string& client);
     void Report(SubmissionOutcome outcome) const;
 
-    ScoreBoard& board_;
+    const ScoreBoard& board_;
     const std::string best_of_path_;
     const std::string place_list_path_;
     const std::string submission_path_;
-    std::unique_ptr<SubmitGate> own_gate_;
     SubmitGate& gate_;
+    const ProtocolClock& clock_;
     const RefusedNames* const refused_names_;
     const std::function<void(SubmissionOutcome)> report_submission_;
 };

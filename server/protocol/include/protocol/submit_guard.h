@@ -6,6 +6,7 @@
 #include <string>
 #include <unordered_map>
 
+#include "protocol/clock.h"
 #include "protocol/submission.h"
 #include "protocol/submit_gate.h"
 #include "store/score_board.h"
@@ -47,16 +48,19 @@ private:
     Clock::time_point next_sweep_{};
 };
 
-// The gate of a service that is alone on its store: the guard in this process's memory.
+// The gate of a service that is alone on its store: the guard in this process's memory,
+// on the steady time of `clock`.
 class LocalSubmitGate final : public SubmitGate {
 public:
-    LocalSubmitGate(ScoreBoard& board, int per_minute) : board_(board), guard_(per_minute) {}
+    LocalSubmitGate(ScoreBoard& board, int per_minute, const ProtocolClock& clock)
+        : board_(board), clock_(clock), guard_(per_minute) {}
 
     bool TakeAllowance(const std::string& address) override;
     GateResult Submit(const std::string& address, const Submission& submission, std::string_view date) override;
 
 private:
     ScoreBoard& board_;
+    const ProtocolClock& clock_;
     SubmitGuard guard_;
 };
 
