@@ -127,7 +127,7 @@ Outcome GameProtocol::StoreSubmission(const Submission& submission, const std::s
     GateResult result = GateResult::Stored;
     try {
         const std::time_t now = std::chrono::system_clock::to_time_t(clock_.Wall());
-        result = gate_.Submit(client, submission, highscore::FormatLocalDate(now));
+        result = gate_.Submit(client, {submission.points, submission.name, highscore::FormatLocalDate(now)});
     } catch (const StorageError& error) {
         return RefuseUnstored(error);
     }

@@ -69,14 +69,15 @@ bool LocalSubmitGate::TakeAllowance(const std::string& address) {
     return guard_.TakeAllowance(address, clock_.Steady());
 }
 
-GateResult LocalSubmitGate::Submit(const std::string& address, const Submission& submission, std::string_view date) {
+GateResult LocalSubmitGate::Submit(const std::string& address, const ScoreEntry& entry) {
     const SubmitGuard::Clock::time_point now = clock_.Steady();
     if (!guard_.TakeAllowance(address, now)) return GateResult::OverLimit;
-    if (!guard_.ClaimFirst(address, submission, now)) return GateResult::Repeat;
+    const Submission claim{entry.points, entry.name};
+    if (!guard_.ClaimFirst(address, claim, now)) return GateResult::Repeat;
     try {
-        board_.AddEntry({submission.points, submission.name, std::string(date)});
+        board_.AddEntry(entry);
     } catch (const StorageError&) {
-        guard_.ReleaseClaim(address, submission);
+        guard_.ReleaseClaim(address, claim);
         throw;
     }
     return GateResult::Stored;

@@ -5,9 +5,8 @@
 #include <algorithm>
 #include <limits>
 
-#include "protocol/submission.h"
+#include "store/name_key.h"
 #include "store/redis/redis_score_board.h"
-#include "store/sqlite/name_index.h"
 
 namespace zorblet::server {
 

@@ -7,8 +7,9 @@
 #include <ctime>
 #include <random>
 
+#include "store/name_key.h"
+#include "store/rank_key.h"
 #include "store/redis/redis_ranked_view.h"
-#include "store/sqlite/name_index.h"
 
 namespace zorblet::server {
 
@@ -129,9 +130,8 @@ void RedisScoreBoard::AddEntry(const ScoreEntry& entry) {
     Store({}, entry, 0);
 }
 
-GateResult RedisScoreBoard::Submit(const std::string& address, const Submission& submission, std::string_view date,
-                                   int per_minute) {
-    return Store(address, {submission.points, submission.name, std::string(date)}, per_minute);
+GateResult RedisScoreBoard::Submit(const std::string& address, const ScoreEntry& entry, int per_minute) {
+    return Store(address, entry, per_minute);
 }
 
 bool RedisScoreBoard::TakeAllowance(const std::string& address, int per_minute) {

@@ -4,7 +4,7 @@
 #include <cstdio>
 #include <limits>
 
-#include "store/sqlite/name_index.h"
+#include "store/name_key.h"
 
 namespace zorblet::server::redis {
 

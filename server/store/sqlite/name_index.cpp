@@ -4,8 +4,6 @@
 #include <array>
 #include <cstring>
 
-#include "platform/cp1252.h"
-
 namespace zorblet::server {
 
 namespace {
@@ -68,13 +66,6 @@ void SortNames(SortableName* items, SortableName* buffer, std::size_t count, std
 }
 
 }  // namespace
-
-NameKey FoldName(std::string_view name) {
-    NameKey key{};
-    const std::size_t length = std::min(name.size(), key.size());
-    for (std::size_t i = 0; i < length; ++i) key[i] = platform::LowerCp1252(name[i]);
-    return key;
-}
 
 NameIndex::BestInBlock NameIndex::BestInBlock::Of(const std::vector<IndexedEntry>& slots) {
     return {static_cast<std::uint32_t>(FindBestSlot(slots, 0, slots.size(), nullptr).value_or(0))};

@@ -7,8 +7,9 @@
 
 #include "protocol/clock.h"
 #include "protocol/outcome.h"
-#include "protocol/submit_gate.h"
+#include "protocol/submission.h"
 #include "store/score_board.h"
+#include "store/submit_gate.h"
 
 namespace zorblet::server {
 

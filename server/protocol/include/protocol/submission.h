@@ -7,11 +7,9 @@
 #include <string_view>
 
 #include "query/query.h"
+#include "store/score_board.h"
 
 namespace zorblet::server {
-
-// Longest name kept, in Windows-1252 characters (one byte each).
-constexpr std::size_t MaxNameLength = 24;
 
 struct Submission {
     std::int32_t points = 0;

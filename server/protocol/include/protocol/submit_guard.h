@@ -8,8 +8,8 @@
 
 #include "protocol/clock.h"
 #include "protocol/submission.h"
-#include "protocol/submit_gate.h"
 #include "store/score_board.h"
+#include "store/submit_gate.h"
 
 namespace zorblet::server {
 
@@ -56,7 +56,7 @@ public:
         : board_(board), clock_(clock), guard_(per_minute) {}
 
     bool TakeAllowance(const std::string& address) override;
-    GateResult Submit(const std::string& address, const Submission& submission, std::string_view date) override;
+    GateResult Submit(const std::string& address, const ScoreEntry& entry) override;
 
 private:
     ScoreBoard& board_;

@@ -10,10 +10,13 @@
 
 namespace zorblet::server {
 
+// Longest name kept, in Windows-1252 characters (one byte each).
+constexpr std::size_t MaxNameLength = 24;
+
 // One accepted score as the replies show it.
 struct ScoreEntry {
     std::int32_t points = 0;
-    std::string name;  // Windows-1252 bytes
+    std::string name;  // Windows-1252 bytes, at most MaxNameLength
     std::string date;  // "dd.MM.yy", the server's local date when the score was stored
 
     bool operator==(const ScoreEntry&) const = default;

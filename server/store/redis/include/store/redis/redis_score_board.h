@@ -5,11 +5,11 @@
 #include <string_view>
 #include <vector>
 
-#include "protocol/submit_gate.h"
 #include "store/list_moderation.h"
 #include "store/redis/redis_link.h"
 #include "store/redis/redis_scripts.h"
 #include "store/score_board.h"
+#include "store/submit_gate.h"
 
 namespace zorblet::server {
 
@@ -42,8 +42,7 @@ public:
 
     // The gate's two steps (see SubmitGate), with the allowance `per_minute` (0: none).
     bool TakeAllowance(const std::string& address, int per_minute);
-    GateResult Submit(const std::string& address, const Submission& submission, std::string_view date,
-                      int per_minute);
+    GateResult Submit(const std::string& address, const ScoreEntry& entry, int per_minute);
 
     // One call of the read script with these operations (see redis_scripts.cpp).
     RedisReply Read(std::span<const std::string> operations) const;
@@ -70,8 +69,8 @@ public:
     RedisSubmitGate(RedisScoreBoard& board, int per_minute) : board_(board), per_minute_(per_minute) {}
 
     bool TakeAllowance(const std::string& address) override { return board_.TakeAllowance(address, per_minute_); }
-    GateResult Submit(const std::string& address, const Submission& submission, std::string_view date) override {
-        return board_.Submit(address, submission, date, per_minute_);
+    GateResult Submit(const std::string& address, const ScoreEntry& entry) override {
+        return board_.Submit(address, entry, per_minute_);
     }
 
 private:

@@ -1,24 +1,17 @@
 #pragma once
 
-#include <array>
 #include <cstdint>
 #include <functional>
 #include <optional>
 #include <string_view>
 #include <vector>
 
-#include "protocol/submission.h"
+#include "store/name_key.h"
 #include "store/rank_key.h"
 #include "store/sqlite/entry_texts.h"
 #include "store/sqlite/sorted_blocks.h"
 
 namespace zorblet::server {
-
-// A name's first MaxNameLength bytes in lower case (as LowerCp1252 folds them), padded
-// with zero bytes, which no name holds: names that begin alike stand together, and every
-// prefix a name can have is a range.
-using NameKey = std::array<char, MaxNameLength>;
-NameKey FoldName(std::string_view name);
 
 // The listed entries in the order of their folded names (then ids), for the names that
 // begin with a text: how many there are, and the best of them in rank order without
