@@ -17,9 +17,6 @@ namespace {
 
 // How long a write waits for the replicas asked for, within the command time-out.
 constexpr const char* ReplicaWaitMilliseconds = "500";
-// How far before the day's start the walk back through the newest entries goes on, so
-// that a clock set back a little does not cut the count short.
-constexpr std::int64_t ClockSlack = 3600;
 constexpr std::int64_t FiguresChunk = 1000;
 
 std::vector<std::int64_t> ReadIds(const redisReply& ids) {
@@ -243,9 +240,7 @@ BoardFigures RedisScoreBoard::ReadFigures(std::int64_t now) const {
             const redisReply& record = ArrayElement(*records, i);
             if (IsNil(record)) continue;
             const std::optional<redis::StoredEntry> entry = redis::DecodeEntry(TextOf(record));
-            if (!entry || entry->stored_at < now - 86400 - ClockSlack) return figures;
-            if (entry->stored_at > now - 86400) ++figures.stored_last_day;
-            if (entry->stored_at > now - 3600) ++figures.stored_last_hour;
+            if (!entry || !CountRecentlyStored(figures, now, entry->stored_at)) return figures;
         }
     }
     return figures;

@@ -42,10 +42,6 @@ constexpr const char* SchemaSql = R"sql(
   );
 )sql";
 
-// How far before the day's start the walk back through the newest entries goes on, so
-// that a clock set back a little does not cut the count short.
-constexpr std::int64_t ClockSlack = 3600;
-
 std::filesystem::path WithSuffix(const std::filesystem::path& file, const char* suffix) {
     std::filesystem::path named = file;
     named += suffix;
@@ -348,10 +344,7 @@ BoardFigures SqliteScoreBoard::ReadFigures(std::int64_t now) const {
     // Entries are stored in time order: walk back from the newest.
     SqliteStatement newest(reader_.get(), "SELECT stored_at FROM scores ORDER BY id DESC");
     while (newest.Step()) {
-        const std::int64_t stored_at = newest.ColumnInt64(0);
-        if (stored_at < now - 86400 - ClockSlack) break;
-        if (stored_at > now - 86400) ++figures.stored_last_day;
-        if (stored_at > now - 3600) ++figures.stored_last_hour;
+        if (!CountRecentlyStored(figures, now, newest.ColumnInt64(0))) break;
     }
     newest.Reset();
     return figures;

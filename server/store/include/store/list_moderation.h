@@ -37,6 +37,11 @@ struct BoardFigures {
     std::int64_t stored_last_day = 0;
 };
 
+// Counts an entry stored at `stored_at` into the figures' last hour and last day, for a
+// walk through the entries from the newest back; false once the entries are so old that
+// none further back can count, allowing for a clock set back a little meanwhile.
+bool CountRecentlyStored(BoardFigures& figures, std::int64_t now, std::int64_t stored_at);
+
 // The operators' side of a list: take entries off it and bring them back, with a log of
 // every change, and the figures. Every call throws StorageError when the store fails.
 class ListModeration {
