@@ -177,7 +177,7 @@ CopyReport CopyListToRedis(const std::filesystem::path& database, RedisLink& lin
     if (!commands.empty()) link.Pipeline(commands);
     WriteEntries(missing, snapshot, link, keys);
     const std::vector<std::vector<std::string>> finish{{"SET", keys.next_id, std::to_string(std::max(next_id, last_id))},
-                                                       {"SET", keys.version, ChooseVersionSeed(), "NX"},
+                                                       {"SET", keys.version, std::to_string(ChooseVersionSeed()), "NX"},
                                                        {"INCR", keys.version}};
     link.Pipeline(finish);
     return report;

@@ -5,7 +5,6 @@
 #include <algorithm>
 #include <charconv>
 #include <ctime>
-#include <random>
 
 #include "store/name_key.h"
 #include "store/rank_key.h"
@@ -58,12 +57,6 @@ std::int64_t FindUsedMemory(std::string_view info) {
 
 }  // namespace
 
-std::string ChooseVersionSeed() {
-    std::random_device random;
-    const std::uint64_t seed = ((static_cast<std::uint64_t>(random()) << 32) ^ random()) & ((std::uint64_t{1} << 48) - 1);
-    return std::to_string(seed);
-}
-
 RedisScoreBoard::RedisScoreBoard(Settings settings)
     : wait_replicas_(settings.wait_replicas), link_(std::move(settings.link), redis::Scripts()) {}
 
@@ -112,7 +105,7 @@ GateResult RedisScoreBoard::Store(const std::string& address, const ScoreEntry& 
     const NameKey folded = FoldName(entry.name);
     const std::vector<std::string> arguments{std::to_string(entry.points), std::string(folded.data(), folded.size()),
                                              redis::EncodeEntry({entry.points, now, entry.date, entry.name}),
-                                             std::to_string(per_minute), ChooseVersionSeed()};
+                                             std::to_string(per_minute), std::to_string(ChooseVersionSeed())};
     const RedisReply reply = link_.RunScript(redis::SubmitScript, keys, arguments);
     const std::string_view result = TextOf(*reply);
     if (result == "limit") return GateResult::OverLimit;
@@ -163,7 +156,7 @@ ModerationOutcome RedisScoreBoard::Moderate(std::span<const std::int64_t> ids, b
     for (std::int64_t id : distinct) fetch.push_back(std::to_string(id));
     const RedisReply records = link_.Command(fetch);
     std::vector<std::string> arguments{remove ? "remove" : "restore", std::to_string(std::time(nullptr)),
-                                       std::string(reason), ChooseVersionSeed()};
+                                       std::string(reason), std::to_string(ChooseVersionSeed())};
     for (std::size_t i = 0; i < distinct.size(); ++i) {
         const redisReply& record = ArrayElement(*records, i);
         arguments.push_back(std::to_string(distinct[i]));

@@ -4,7 +4,6 @@
 
 #include <algorithm>
 #include <ctime>
-#include <random>
 #include <unordered_set>
 
 namespace zorblet::server {
@@ -83,13 +82,6 @@ std::size_t EstimateEntries(sqlite3* connection) {
     return static_cast<std::size_t>(std::clamp<std::int64_t>(highest, 0, std::int64_t{1} << 28));
 }
 
-// A list read at start gets a version no earlier run gave out, so that a page cached
-// before a restart is never taken for the list as it is now.
-std::uint64_t ChooseFirstVersion() {
-    std::random_device random;
-    return (static_cast<std::uint64_t>(random()) << 32) ^ random();
-}
-
 std::string JoinIds(const std::vector<std::int64_t>& ids) {
     std::string joined;
     for (std::int64_t id : ids) {
@@ -161,7 +153,7 @@ void SqliteScoreBoard::LoadIndex() {
                                                            select.ColumnInt64(4))});
     }
     index.Build(std::move(loaded));
-    index.StartVersionAt(ChooseFirstVersion());
+    index.StartVersionAt(ChooseVersionSeed());
     index_ = std::move(index);
 }
 

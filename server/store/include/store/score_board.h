@@ -78,6 +78,12 @@ public:
                                                 const PlaceVisitor& visit) const = 0;
 };
 
+// A random start for a list's version (see RankedView::Version) where none is known yet:
+// for a list read at start, or one a store meets empty. No earlier run gave it out, so a
+// page cached before is never taken for the list as it is now. Below 2^48, so that it
+// stays exact in every store's numbers (Redis's scripts count in doubles).
+std::uint64_t ChooseVersionSeed();
+
 // Where accepted scores live. The SQLite board serves one machine; a shared database
 // backend for several front ends implements the same two operations.
 class ScoreBoard {

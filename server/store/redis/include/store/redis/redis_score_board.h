@@ -78,7 +78,4 @@ private:
     const int per_minute_;
 };
 
-// The random start of a list's version, below 2^48 so that it stays exact everywhere.
-std::string ChooseVersionSeed();
-
 }  // namespace zorblet::server
