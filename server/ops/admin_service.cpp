@@ -171,12 +171,6 @@ std::string CleanReason(std::string_view body) {
     return reason.substr(first, reason.find_last_not_of(' ') - first + 1);
 }
 
-std::string JoinIds(const std::vector<std::int64_t>& ids) {
-    std::string joined;
-    for (std::int64_t id : ids) joined += (joined.empty() ? "" : ", ") + std::to_string(id);
-    return joined;
-}
-
 Reply RefuseMethod(std::string_view allowed) {
     Reply refusal = RefuseRequest(405, "method not allowed");
     refusal.allow = allowed;
@@ -249,7 +243,7 @@ Reply AdminService::AnswerModeration(bool remove, const QueryParameters& paramet
     const ModerationOutcome outcome = remove ? moderation_.RemoveEntries(*ids, CleanReason(reason)) : moderation_.RestoreEntries(*ids);
     if (!outcome.unknown.empty()) {
         const bool one = outcome.unknown.size() == 1;
-        return RefuseRequest(404, (one ? "no entry has the id " : "no entries have the ids ") + JoinIds(outcome.unknown) +
+        return RefuseRequest(404, (one ? "no entry has the id " : "no entries have the ids ") + JoinIds(outcome.unknown, ", ") +
                                       "; nothing was changed");
     }
     std::string notes;

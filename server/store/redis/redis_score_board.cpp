@@ -140,40 +140,32 @@ std::int64_t RedisScoreBoard::CountRemovedEntries() const {
     return IntegerOf(*link_.Command(count));
 }
 
-ModerationOutcome RedisScoreBoard::RemoveEntries(std::span<const std::int64_t> ids, std::string_view reason) {
-    return Moderate(ids, true, reason);
-}
-
-ModerationOutcome RedisScoreBoard::RestoreEntries(std::span<const std::int64_t> ids) {
-    return Moderate(ids, false, {});
-}
-
 // The members to move are worked out from the entries first (the names are folded
 // here); the script then checks and changes in one step, so nothing comes between.
-ModerationOutcome RedisScoreBoard::Moderate(std::span<const std::int64_t> ids, bool remove, std::string_view reason) {
-    const std::vector<std::int64_t> distinct = SortDistinctIds(ids);
+ModerationOutcome RedisScoreBoard::Moderate(const ModerationChange& change) {
+    const std::vector<std::int64_t>& ids = change.ids;
     std::vector<std::string> fetch{"HMGET", keys_.entries};
-    for (std::int64_t id : distinct) fetch.push_back(std::to_string(id));
+    for (std::int64_t id : ids) fetch.push_back(std::to_string(id));
     const RedisReply records = link_.Command(fetch);
-    std::vector<std::string> arguments{remove ? "remove" : "restore", std::to_string(std::time(nullptr)),
-                                       std::string(reason), std::to_string(ChooseVersionSeed())};
-    for (std::size_t i = 0; i < distinct.size(); ++i) {
+    std::vector<std::string> arguments{std::string(change.action()), std::to_string(change.at),
+                                       std::string(change.reason), std::to_string(ChooseVersionSeed())};
+    for (std::size_t i = 0; i < ids.size(); ++i) {
         const redisReply& record = ArrayElement(*records, i);
-        arguments.push_back(std::to_string(distinct[i]));
+        arguments.push_back(std::to_string(ids[i]));
         if (IsNil(record)) {
             arguments.insert(arguments.end(), {std::string(), std::string()});
             continue;
         }
         const std::optional<redis::StoredEntry> entry = redis::DecodeEntry(TextOf(record));
         if (!entry) throw StorageError("unexpected reply from Redis: an entry that cannot be read");
-        arguments.push_back(redis::RankMember(entry->points, distinct[i]));
-        arguments.push_back(redis::NameMember(entry->name, entry->points, distinct[i]));
+        arguments.push_back(redis::RankMember(entry->points, ids[i]));
+        arguments.push_back(redis::NameMember(entry->name, entry->points, ids[i]));
     }
     const std::vector<std::string> keys{keys_.ranks, keys_.names, keys_.entries, keys_.removed, keys_.log, keys_.version};
     const RedisReply reply = link_.RunScript(redis::ModerateScript, keys, arguments);
     ModerationOutcome outcome{ReadIds(ArrayElement(*reply, 0)), ReadIds(ArrayElement(*reply, 1)),
                               ReadIds(ArrayElement(*reply, 2))};
-    if (outcome.unknown.empty() && !outcome.changed.empty()) AwaitReplicas();
+    if (outcome.ChangedList()) AwaitReplicas();
     return outcome;
 }
 

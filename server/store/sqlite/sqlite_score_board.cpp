@@ -82,15 +82,6 @@ std::size_t EstimateEntries(sqlite3* connection) {
     return static_cast<std::size_t>(std::clamp<std::int64_t>(highest, 0, std::int64_t{1} << 28));
 }
 
-std::string JoinIds(const std::vector<std::int64_t>& ids) {
-    std::string joined;
-    for (std::int64_t id : ids) {
-        if (!joined.empty()) joined += ' ';
-        joined += std::to_string(id);
-    }
-    return joined;
-}
-
 std::int64_t FileSize(const std::filesystem::path& file) {
     std::error_code missing;
     const auto size = std::filesystem::file_size(file, missing);
@@ -212,25 +203,14 @@ std::int64_t SqliteScoreBoard::CountRemovedEntries() const {
     return removed_entries_;
 }
 
-ModerationOutcome SqliteScoreBoard::RemoveEntries(std::span<const std::int64_t> ids, std::string_view reason) {
-    return Moderate(ids, true, reason);
-}
-
-ModerationOutcome SqliteScoreBoard::RestoreEntries(std::span<const std::int64_t> ids) {
-    return Moderate(ids, false, {});
-}
-
 // The writer lock is held from the first look at the ids to the index update, so that no
 // submission or other change comes between what was checked and what is changed.
-ModerationOutcome SqliteScoreBoard::Moderate(std::span<const std::int64_t> ids, bool remove,
-                                             std::string_view reason) {
-    const std::vector<std::int64_t> distinct = SortDistinctIds(ids);
-
+ModerationOutcome SqliteScoreBoard::Moderate(const ModerationChange& change) {
     std::lock_guard write_lock(write_mutex_);
     ModerationOutcome outcome;
     SqliteStatement state(writer_.get(),
                           "SELECT EXISTS (SELECT 1 FROM removed_scores WHERE id = ?1) FROM scores WHERE id = ?1");
-    for (std::int64_t id : distinct) {
+    for (std::int64_t id : change.ids) {
         state.BindInt64(1, id);
         if (!state.Step()) {
             outcome.unknown.push_back(id);
@@ -238,31 +218,30 @@ ModerationOutcome SqliteScoreBoard::Moderate(std::span<const std::int64_t> ids, 
         }
         const bool removed = state.ColumnInt64(0) != 0;
         state.Reset();
-        (removed == remove ? outcome.unchanged : outcome.changed).push_back(id);
+        (removed == change.remove ? outcome.unchanged : outcome.changed).push_back(id);
     }
-    if (!outcome.unknown.empty() || outcome.changed.empty()) return outcome;
-    CommitModeration(outcome, remove, reason);
-    ApplyToIndex(outcome.changed, remove, ReadNewestKeys());
+    if (!outcome.ChangedList()) return outcome;
+    CommitModeration(outcome, change);
+    ApplyToIndex(outcome.changed, change.remove, ReadNewestKeys());
     const auto changed = static_cast<std::int64_t>(outcome.changed.size());
-    removed_entries_ += remove ? changed : -changed;
+    removed_entries_ += change.remove ? changed : -changed;
     return outcome;
 }
 
-void SqliteScoreBoard::CommitModeration(const ModerationOutcome& outcome, bool remove, std::string_view reason) {
-    const auto now = static_cast<std::int64_t>(std::time(nullptr));
+void SqliteScoreBoard::CommitModeration(const ModerationOutcome& outcome, const ModerationChange& change) {
     WriteTransaction transaction(writer_.get());
-    SqliteStatement change(writer_.get(), remove ? "INSERT INTO removed_scores (id, removed_at) VALUES (?, ?)"
-                                                 : "DELETE FROM removed_scores WHERE id = ?");
+    SqliteStatement mark(writer_.get(), change.remove ? "INSERT INTO removed_scores (id, removed_at) VALUES (?, ?)"
+                                                      : "DELETE FROM removed_scores WHERE id = ?");
     for (std::int64_t id : outcome.changed) {
-        change.BindInt64(1, id);
-        if (remove) change.BindInt64(2, now);
-        change.Step();
+        mark.BindInt64(1, id);
+        if (change.remove) mark.BindInt64(2, change.at);
+        mark.Step();
     }
     SqliteStatement log(writer_.get(), "INSERT INTO moderation_log (at, action, ids, reason) VALUES (?, ?, ?, ?)");
-    log.BindInt64(1, now);
-    log.BindText(2, remove ? "remove" : "restore");
-    log.BindText(3, JoinIds(outcome.changed));
-    log.BindText(4, reason);
+    log.BindInt64(1, change.at);
+    log.BindText(2, change.action());
+    log.BindText(3, JoinIds(outcome.changed, " "));
+    log.BindText(4, change.reason);
     log.Step();
     transaction.Commit();
 }

@@ -16,6 +16,20 @@ struct ModerationOutcome {
     std::vector<std::int64_t> unknown;
     std::vector<std::int64_t> unchanged;
     std::vector<std::int64_t> changed;
+
+    // Whether the list changed: every id is known and some were not yet as asked.
+    bool ChangedList() const { return unknown.empty() && !changed.empty(); }
+};
+
+// A remove or a restore as a store carries it out.
+struct ModerationChange {
+    std::vector<std::int64_t> ids;  // each once, ascending
+    bool remove = true;
+    std::string_view reason;  // empty for a restore
+    std::int64_t at = 0;      // Unix time
+
+    // As the moderation log names it.
+    std::string_view action() const { return remove ? "remove" : "restore"; }
 };
 
 // One line of the moderation log.
@@ -47,16 +61,22 @@ bool CountRecentlyStored(BoardFigures& figures, std::int64_t now, std::int64_t s
 class ListModeration {
 public:
     virtual ~ListModeration() = default;
-    // Each change is stored and logged with `reason` before the call returns.
-    virtual ModerationOutcome RemoveEntries(std::span<const std::int64_t> ids, std::string_view reason) = 0;
-    virtual ModerationOutcome RestoreEntries(std::span<const std::int64_t> ids) = 0;
+    // Take entries out of every reply, or bring them back to their places; each change is
+    // stored and logged with `reason` before the call returns.
+    ModerationOutcome RemoveEntries(std::span<const std::int64_t> ids, std::string_view reason);
+    ModerationOutcome RestoreEntries(std::span<const std::int64_t> ids);
     virtual std::vector<ModerationRecord> ReadModerationLog() const = 0;
     // The removed entries in rank order, each with the place a restore would give it.
     virtual void VisitRemovedEntries(const RankedView::PlaceVisitor& visit) const = 0;
     virtual BoardFigures ReadFigures(std::int64_t now) const = 0;
+
+protected:
+    // Checks every id and carries out the change as one step, so that nothing comes
+    // between; changes nothing unless the outcome says the list changed.
+    virtual ModerationOutcome Moderate(const ModerationChange& change) = 0;
 };
 
-// The entries of `ids` once each, in ascending order.
-std::vector<std::int64_t> SortDistinctIds(std::span<const std::int64_t> ids);
+// The ids as text, in their order, with `separator` between them.
+std::string JoinIds(std::span<const std::int64_t> ids, std::string_view separator);
 
 }  // namespace zorblet::server

@@ -34,8 +34,6 @@ public:
     bool CheckHealth() const override;
     std::int64_t CountRemovedEntries() const override;
 
-    ModerationOutcome RemoveEntries(std::span<const std::int64_t> ids, std::string_view reason) override;
-    ModerationOutcome RestoreEntries(std::span<const std::int64_t> ids) override;
     std::vector<ModerationRecord> ReadModerationLog() const override;
     void VisitRemovedEntries(const RankedView::PlaceVisitor& visit) const override;
     BoardFigures ReadFigures(std::int64_t now) const override;
@@ -55,7 +53,7 @@ public:
 
 private:
     GateResult Store(const std::string& address, const ScoreEntry& entry, int per_minute);
-    ModerationOutcome Moderate(std::span<const std::int64_t> ids, bool remove, std::string_view reason);
+    ModerationOutcome Moderate(const ModerationChange& change) override;
     void AwaitReplicas() const;
 
     const redis::Keys keys_;

@@ -34,11 +34,6 @@ public:
     // Stores all entries in one transaction, or none of them: for filling a board fast.
     void AddEntries(std::span<const ScoreEntry> entries);
 
-    // Take entries out of every reply, or bring them back to their places; each change is
-    // committed and logged with `reason` before the call returns. Throw StorageError.
-    ModerationOutcome RemoveEntries(std::span<const std::int64_t> ids, std::string_view reason) override;
-    ModerationOutcome RestoreEntries(std::span<const std::int64_t> ids) override;
-
     std::vector<ModerationRecord> ReadModerationLog() const override;
     void VisitRemovedEntries(const RankedView::PlaceVisitor& visit) const override;
     BoardFigures ReadFigures(std::int64_t now) const override;
@@ -53,8 +48,8 @@ private:
     };
     StoredRow InsertRow(const ScoreEntry& entry);
     void LoadIndex();
-    ModerationOutcome Moderate(std::span<const std::int64_t> ids, bool remove, std::string_view reason);
-    void CommitModeration(const ModerationOutcome& outcome, bool remove, std::string_view reason);
+    ModerationOutcome Moderate(const ModerationChange& change) override;
+    void CommitModeration(const ModerationOutcome& outcome, const ModerationChange& change);
     std::vector<RankKey> ReadNewestKeys();
     // Changes the index under its lock, the newest entries as read after the change included.
     void ApplyToIndex(const std::vector<std::int64_t>& ids, bool remove, std::vector<RankKey> newest);
