@@ -171,12 +171,6 @@ std::string CleanReason(std::string_view body) {
     return reason.substr(first, reason.find_last_not_of(' ') - first + 1);
 }
 
-Reply RefuseMethod(std::string_view allowed) {
-    Reply refusal = RefuseRequest(405, "method not allowed");
-    refusal.allow = allowed;
-    return refusal;
-}
-
 }  // namespace
 
 AdminService::AdminService(SqliteScoreBoard& board, std::filesystem::path database)

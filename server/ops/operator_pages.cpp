@@ -19,11 +19,7 @@ Reply AnswerHealth(const ScoreBoard& board) {
 std::optional<Reply> AnswerOperatorPage(const Request& request, const OperatorSources& sources) {
     const std::string_view path = SplitTarget(request.target).path;
     if (path != "/metrics" && path != "/healthz") return std::nullopt;
-    if (request.method != "GET" && request.method != "HEAD") {
-        Reply refusal = RefuseRequest(405, "method not allowed");
-        refusal.allow = "GET, HEAD";
-        return refusal;
-    }
+    if (!IsReadMethod(request.method)) return RefuseMethod(ReadMethods);
     if (path == "/healthz") return AnswerHealth(sources.board);
     return Reply{200, sources.metrics.Format(sources.board, sources.registry), {}, MetricsContentType};
 }

@@ -29,7 +29,7 @@ Reply ReplyTo(Outcome outcome) {
 
 // HEAD may probe the reads; a request that changes the list is a GET only.
 bool Takes(GameRequest request, std::string_view method) {
-    return method == "GET" || (method == "HEAD" && !ChangesList(request));
+    return ChangesList(request) ? method == "GET" : IsReadMethod(method);
 }
 
 }  // namespace
@@ -38,11 +38,7 @@ std::optional<Reply> AnswerGameRequest(GameProtocol& protocol, const Request& re
     const RequestTarget target = SplitTarget(request.target);
     const std::optional<GameRequest> game = protocol.FindRequest(target.path);
     if (!game) return std::nullopt;
-    if (!Takes(*game, request.method)) {
-        Reply refusal = RefuseRequest(405, "method not allowed");
-        refusal.allow = ChangesList(*game) ? "GET" : "GET, HEAD";
-        return refusal;
-    }
+    if (!Takes(*game, request.method)) return RefuseMethod(ChangesList(*game) ? "GET" : ReadMethods);
     const std::string client = request.limit_key.empty() ? request.address : std::string(request.limit_key);
     return ReplyTo(protocol.Answer(*game, target.query, client));
 }

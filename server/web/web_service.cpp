@@ -31,10 +31,6 @@ constexpr const char* AssetCaching = "public, max-age=86400";
 constexpr std::int64_t PageRows = 100;
 constexpr std::int64_t RowsAroundScore = 10;
 
-bool IsReadMethod(std::string_view method) {
-    return method == "GET" || method == "HEAD";
-}
-
 std::string QuoteTag(std::string_view value) {
     std::string tag(1, '"');
     tag.append(value).push_back('"');
@@ -92,8 +88,9 @@ void MarkCacheable(Reply& reply, const Request& request, const std::string& tag,
     if (MatchesTag(request.if_none_match, tag)) reply.status = 304;
 }
 
-Reply RefuseMethod(Reply refusal) {
-    refusal.allow = "GET, HEAD";
+// A 405 of a page or the API, which take the read methods only.
+Reply AllowingReads(Reply refusal) {
+    refusal.allow = ReadMethods;
     return refusal;
 }
 
@@ -195,7 +192,7 @@ std::optional<Reply> WebService::Answer(const Request& request) const {
 // The page's address without its final slash leads to the page, for a read; the query
 // goes along, encoded where the client sent bytes a URI does not hold.
 Reply WebService::AnswerMoved(const Request& request, std::string_view query) const {
-    if (!IsReadMethod(request.method)) return RefuseMethod(RefusePage(405, "Diese Adresse lässt sich nur abrufen."));
+    if (!IsReadMethod(request.method)) return AllowingReads(RefusePage(405, "Diese Adresse lässt sich nur abrufen."));
     Reply moved = MakePageReply(301, RenderErrorPage("Die Bestenliste ist umgezogen.", links_));
     moved.headers.emplace_back("Location", query.empty() ? base_ : base_ + "?" + EncodeQueryForUri(query));
     return moved;
@@ -206,7 +203,7 @@ Reply WebService::RefusePage(int status, std::string_view message) const {
 }
 
 Reply WebService::AnswerPage(const Request& request, std::string_view query) const {
-    if (!IsReadMethod(request.method)) return RefuseMethod(RefusePage(405, "Diese Adresse lässt sich nur abrufen."));
+    if (!IsReadMethod(request.method)) return AllowingReads(RefusePage(405, "Diese Adresse lässt sich nur abrufen."));
     const Checked<PageQuery> checked = CheckPageQuery(query);
     if (!checked.query) return RefusePage(400, "Ungültige Anfrage: " + checked.problem);
     Reply reply = MakePageReply(200, {});
@@ -222,7 +219,7 @@ Reply WebService::AnswerPage(const Request& request, std::string_view query) con
 }
 
 Reply WebService::AnswerApi(Resource resource, const Request& request, std::string_view query) const {
-    if (!IsReadMethod(request.method)) return RefuseMethod(MakeApiReply(405, FormatErrorJson("method not allowed")));
+    if (!IsReadMethod(request.method)) return AllowingReads(MakeApiReply(405, FormatErrorJson("method not allowed")));
     std::optional<ScoresQuery> scores;
     std::optional<PlaceQuery> place;
     std::optional<SearchQuery> search;
@@ -263,7 +260,7 @@ Reply WebService::AnswerApi(Resource resource, const Request& request, std::stri
 }
 
 Reply WebService::AnswerAsset(Resource resource, const Request& request, std::string_view query) const {
-    if (!IsReadMethod(request.method)) return RefuseMethod(RefuseRequest(405, "method not allowed"));
+    if (!IsReadMethod(request.method)) return RefuseMethod(ReadMethods);
     const bool icon = resource == Resource::Icon;
     const std::string_view version = icon ? IconVersion : StylesheetVersion;
     Reply reply = MakeReply(200, icon ? "image/svg+xml" : "text/css; charset=utf-8", {});

@@ -33,7 +33,14 @@ struct Reply {
 
 using RequestHandler = std::function<Reply(const Request&)>;
 
+// The methods that only read: GET, and HEAD, which asks for GET's head alone.
+bool IsReadMethod(std::string_view method);
+// The methods a reader is allowed, as Allow names them.
+constexpr const char* ReadMethods = "GET, HEAD";
+
 // One line of plain text naming the problem, with the status it goes with.
 Reply RefuseRequest(int status, std::string_view reason);
+// 405 in plain text, naming in Allow the methods `allowed`.
+Reply RefuseMethod(std::string_view allowed);
 
 }  // namespace zorblet::server
