@@ -5,6 +5,7 @@
 
 #include "highscore/url_encoding.h"
 #include "ops/admin_protocol.h"
+#include "query/values.h"
 
 namespace zorblet::server::admin {
 

@@ -6,8 +6,7 @@
 
 #include "ops/admin_protocol.h"
 #include "platform/cp1252.h"
-#include "protocol/submission.h"
-#include "web/web_text.h"
+#include "query/values.h"
 
 namespace zorblet::server {
 
@@ -72,7 +71,7 @@ ParsedFilter ParseEntryFilter(const QueryParameters& parameters) {
         filter.places = range.value_or(admin::PlaceRange{});
     }
     if (const auto since = OptionalValue(parameters, "since", problem)) {
-        filter.since = admin::ParseDay(*since);
+        filter.since = ParseDay(*since);
         if (!filter.since) problem = "since must be a day YYYY-MM-DD";
     }
     if (const auto removed = OptionalValue(parameters, "removed", problem)) filter.removed = *removed == "1";
@@ -90,7 +89,7 @@ ParsedFilter ParseEntryFilter(const QueryParameters& parameters) {
 // The stored date dd.MM.yy as YYYYMMDD; 0 for a date that is not of that form.
 int DayOfDate(std::string_view date) {
     const std::optional<std::string> iso = IsoDateOf(date);
-    return iso ? admin::ParseDay(*iso).value_or(0) : 0;
+    return iso ? ParseDay(*iso).value_or(0) : 0;
 }
 
 bool Matches(const EntryFilter& filter, std::int64_t place, const RankedEntry& entry) {

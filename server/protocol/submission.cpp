@@ -1,16 +1,12 @@
 #include "protocol/submission.h"
 
 #include <array>
-#include <charconv>
-#include <limits>
 
 #include "highscore/check_text.h"
 
 namespace zorblet::server {
 
 namespace {
-
-constexpr std::size_t MaxPointsDigits = 10;
 
 bool IsForbiddenNameByte(unsigned char byte) {
     constexpr std::array<unsigned char, 5> Undefined{0x81, 0x8D, 0x8F, 0x90, 0x9D};
@@ -22,21 +18,6 @@ bool IsForbiddenNameByte(unsigned char byte) {
 }
 
 }  // namespace
-
-std::optional<std::int32_t> ParsePoints(std::string_view text) {
-    const std::string_view digits = text.starts_with('-') ? text.substr(1) : text;
-    if (digits.empty() || digits.size() > MaxPointsDigits) return std::nullopt;
-    for (char digit : digits) {
-        if (digit < '0' || digit > '9') return std::nullopt;
-    }
-    std::int64_t value = 0;
-    std::from_chars(digits.data(), digits.data() + digits.size(), value);
-    if (text.starts_with('-')) value = -value;
-    if (value < std::numeric_limits<std::int32_t>::min() || value > std::numeric_limits<std::int32_t>::max()) {
-        return std::nullopt;
-    }
-    return static_cast<std::int32_t>(value);
-}
 
 std::string FindNameProblem(std::string_view name) {
     if (name.empty()) return "Name is empty";

@@ -2,6 +2,7 @@
 
 #include <optional>
 
+#include "query/values.h"
 #include "web/web_text.h"
 
 namespace zorblet::server {

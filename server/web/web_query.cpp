@@ -4,8 +4,9 @@
 #include <limits>
 
 #include "platform/cp1252.h"
-#include "protocol/submission.h"
 #include "query/query.h"
+#include "query/values.h"
+#include "store/score_board.h"
 
 namespace zorblet::server {
 

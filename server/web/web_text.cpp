@@ -2,8 +2,8 @@
 
 #include <array>
 
-#include "ops/admin_protocol.h"
 #include "platform/cp1252.h"
+#include "query/values.h"
 
 namespace zorblet::server {
 
@@ -13,14 +13,6 @@ std::string NameToUtf8(std::string_view name) {
         if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) c = '?';
     }
     return text;
-}
-
-std::optional<std::string> IsoDateOf(std::string_view stored) {
-    if (stored.size() != 8 || stored[2] != '.' || stored[5] != '.') return std::nullopt;
-    std::string iso = "20";
-    iso.append(stored.substr(6, 2)).append("-").append(stored.substr(3, 2)).append("-").append(stored.substr(0, 2));
-    if (!admin::ParseDay(iso)) return std::nullopt;
-    return iso;
 }
 
 std::string GermanDateOf(std::string_view stored) {

@@ -7,6 +7,7 @@
 #include <string_view>
 
 #include "query/query.h"
+#include "query/values.h"
 #include "store/score_board.h"
 
 namespace zorblet::server {
@@ -16,8 +17,7 @@ struct Submission {
     std::string name;
 };
 
-// An optional '-' and 1 to 10 digits whose value fits in 32 bits; nullopt otherwise.
-std::optional<std::int32_t> ParsePoints(std::string_view text);
+// Why Punkte is refused when ParsePoints reads no points from it.
 constexpr std::string_view PointsProblem = "Punkte must be an integer of 1 to 10 digits within 32 bits";
 
 // Empty when a name may be stored; otherwise a one-line reason. A name must be 1 to 24

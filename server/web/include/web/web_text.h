@@ -1,8 +1,6 @@
 #pragma once
 // Text for pages and JSON replies: everything that came from players is escaped here.
 
-#include <cstdint>
-#include <optional>
 #include <string>
 #include <string_view>
 
@@ -12,8 +10,6 @@ namespace zorblet::server {
 // hand holds, become '?'.
 std::string NameToUtf8(std::string_view name);
 
-// A stored date "dd.MM.yy" as "20yy-MM-dd"; nullopt when it is no such calendar day.
-std::optional<std::string> IsoDateOf(std::string_view stored);
 // A stored date as a German reader expects it, "dd.MM.20yy"; any other text as UTF-8.
 std::string GermanDateOf(std::string_view stored);
 

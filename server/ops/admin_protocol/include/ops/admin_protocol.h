@@ -32,9 +32,6 @@ struct PlaceRange {
 // "A-B" with 1 <= A <= B.
 std::optional<PlaceRange> ParsePlaceRange(std::string_view text);
 
-// A calendar day "YYYY-MM-DD" as the number YYYYMMDD.
-std::optional<int> ParseDay(std::string_view text);
-
 // An entry id: a whole number from 1 on.
 std::optional<std::int64_t> ParseEntryId(std::string_view text);
 // A byte offset: a whole number from 0 on.
