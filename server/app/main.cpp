@@ -75,16 +75,12 @@ struct OpenedList {
     std::string description;  // the file or the address, for the start line
 };
 
-constexpr const char* RedisBackupAdvice =
-    "this list lives in Redis, which keeps its own copies: back it up there (BGSAVE, then copy dump.rdb, "
-    "or copy the append-only files)";
-
 OpenedList OpenSqliteList(const ServerOptions& options, const ProtocolClock& clock) {
     const std::filesystem::path database = PrepareDatabasePath(options);
     auto board = std::make_unique<SqliteScoreBoard>(database);
     OpenedList list;
     list.gate = std::make_unique<LocalSubmitGate>(*board, options.submissions_per_minute, clock);
-    list.admin = std::make_unique<AdminService>(*board, database);
+    list.admin = std::make_unique<AdminService>(*board, *board, *board);
     list.description = database.string();
     list.board = std::move(board);
     return list;
@@ -107,7 +103,7 @@ OpenedList OpenRedisList(const ServerOptions& options) {
         RedisScoreBoard::Settings{ConnectionTo(*options.store), options.redis_wait_replicas});
     OpenedList list;
     list.gate = std::make_unique<RedisSubmitGate>(*board, options.submissions_per_minute);
-    list.admin = std::make_unique<AdminService>(*board, *board, RedisBackupAdvice);
+    list.admin = std::make_unique<AdminService>(*board, *board, *board);
     list.description = options.store->Describe();
     list.board = std::move(board);
     return list;

@@ -7,6 +7,7 @@
 #include "ops/admin_protocol.h"
 #include "platform/cp1252.h"
 #include "query/values.h"
+#include "store/rank_key.h"
 
 namespace zorblet::server {
 
@@ -172,17 +173,15 @@ std::string CleanReason(std::string_view body) {
 
 }  // namespace
 
-AdminService::AdminService(SqliteScoreBoard& board, std::filesystem::path database)
-    : board_(board),
-      moderation_(board),
-      backups_(std::make_unique<BackupCopies>(board, std::move(database))),
-      started_(std::chrono::steady_clock::now()) {}
-
-AdminService::AdminService(const ScoreBoard& board, ListModeration& moderation, std::string backup_advice)
-    : board_(board),
-      moderation_(moderation),
-      backup_advice_(std::move(backup_advice)),
-      started_(std::chrono::steady_clock::now()) {}
+AdminService::AdminService(const ScoreBoard& board, ListModeration& moderation, const ListBackups& backups)
+    : board_(board), moderation_(moderation), started_(std::chrono::steady_clock::now()) {
+    BackupOffer offer = backups.OfferBackups();
+    if (offer.file.empty()) {
+        backup_advice_ = std::move(offer.refusal);
+    } else {
+        backups_ = std::make_unique<BackupCopies>(backups, std::move(offer.file));
+    }
+}
 
 Reply AdminService::Answer(const Request& request) {
     Reply reply = Route(request);

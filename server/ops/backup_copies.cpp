@@ -4,9 +4,12 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <random>
+
+#include "store/score_board.h"
 
 namespace zorblet::server {
 
@@ -32,8 +35,8 @@ std::string NewToken() {
 
 // A copy under way when a server died stays beside the database; this server owns the
 // database now, so whatever copy is there is nobody's.
-BackupCopies::BackupCopies(const SqliteScoreBoard& board, std::filesystem::path database)
-    : board_(board), database_(std::move(database)) {
+BackupCopies::BackupCopies(const ListBackups& list, std::filesystem::path file)
+    : list_(list), database_(std::move(file)) {
     const std::string stale_prefix = database_.filename().string() + ".backup-";
     std::error_code ignored;
     const std::filesystem::path folder = database_.has_parent_path() ? database_.parent_path() : ".";
@@ -53,7 +56,7 @@ int BackupCopies::TakeCopy() const {
     if (created < 0) ThrowSystemError("cannot create a file beside " + database_.string());
     ::close(created);
     try {
-        board_.CopyDatabase(path);
+        list_.CopyList(path);
     } catch (...) {
         ::unlink(path.c_str());
         ::unlink((path + "-journal").c_str());

@@ -12,6 +12,7 @@
 #include "local_game.h"
 #include "server_process.h"
 #include "store/sqlite/sqlite_handle.h"
+#include "store/sqlite/sqlite_score_board.h"
 #include "web/game_front.h"
 
 namespace zorblet::server::testing {
@@ -31,7 +32,7 @@ protected:
     void Reopen() {
         Close();
         board_ = std::make_unique<SqliteScoreBoard>(Database());
-        admin_ = std::make_unique<AdminService>(*board_, Database());
+        admin_ = std::make_unique<AdminService>(*board_, *board_, *board_);
         game_ = std::make_unique<LocalGame>(*board_);
     }
     std::filesystem::path Database() const { return directory_.path() / "scores.sqlite"; }

@@ -381,6 +381,13 @@ TEST_F(RedisStoreTest, CopyToRedisKeepsEveryReplyAndAnotherRunChangesNothing) {
     ServerProcess& instance = StartInstance({"--submit-rate", "0", "--admin-socket", Socket("redis").string()});
     EXPECT_EQ(ReadEverything(sqlite, Socket("sqlite"), true), ReadEverything(instance, Socket("redis"), true));
 
+    // Redis keeps its own copies: a backup is refused with how to take one there.
+    const std::filesystem::path backup = directory_.path() / "backup.sqlite";
+    const std::string refused_backup = Admin(Socket("redis"), {"backup", backup.string()});
+    EXPECT_FALSE(refused_backup.starts_with("0\n")) << refused_backup;
+    EXPECT_NE(refused_backup.find("BGSAVE"), std::string::npos) << refused_backup;
+    EXPECT_FALSE(std::filesystem::exists(backup));
+
     // Again: all there, nothing written, not even the version.
     const std::string before = DescribeRedisList(redis.link());
     const CommandOutcome again = RunServerCommand({"--db", database.string(), "--copy-to", redis.Address()});

@@ -17,6 +17,9 @@ namespace {
 // How long a write waits for the replicas asked for, within the command time-out.
 constexpr const char* ReplicaWaitMilliseconds = "500";
 constexpr std::int64_t FiguresChunk = 1000;
+constexpr const char* BackupAdvice =
+    "this list lives in Redis, which keeps its own copies: back it up there (BGSAVE, then copy dump.rdb, "
+    "or copy the append-only files)";
 
 std::vector<std::int64_t> ReadIds(const redisReply& ids) {
     std::vector<std::int64_t> read;
@@ -201,6 +204,14 @@ void RedisScoreBoard::VisitRemovedEntries(const RankedView::PlaceVisitor& visit)
         const RankedEntry entry{each.key.id, each.key.points, each.entry.name, each.entry.date, each.entry.stored_at};
         if (!visit(each.place, entry)) return;
     }
+}
+
+BackupOffer RedisScoreBoard::OfferBackups() const {
+    return {{}, BackupAdvice};
+}
+
+void RedisScoreBoard::CopyList(const std::filesystem::path&) const {
+    throw StorageError(BackupAdvice);
 }
 
 // Entries are stored in time order: walk back from the newest, a chunk at a time, so

@@ -321,7 +321,11 @@ BoardFigures SqliteScoreBoard::ReadFigures(std::int64_t now) const {
     return figures;
 }
 
-void SqliteScoreBoard::CopyDatabase(const std::filesystem::path& target) const {
+BackupOffer SqliteScoreBoard::OfferBackups() const {
+    return {file_, {}};
+}
+
+void SqliteScoreBoard::CopyList(const std::filesystem::path& target) const {
     // A connection of its own: the copy reads one snapshot from start to end, in a single
     // step, while the writer goes on committing to the log.
     const SqliteConnection source = OpenSqliteConnection(file_, false);

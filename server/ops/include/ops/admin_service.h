@@ -10,8 +10,9 @@
 #include "http/request.h"
 #include "ops/backup_copies.h"
 #include "query/query.h"
+#include "store/list_backups.h"
 #include "store/list_moderation.h"
-#include "store/sqlite/sqlite_score_board.h"
+#include "store/score_board.h"
 
 namespace zorblet::server {
 
@@ -20,11 +21,9 @@ namespace zorblet::server {
 // Replies are UTF-8 text, one item a line, fields separated by TAB; refusals are one line.
 class AdminService {
 public:
-    // For a list in one SQLite file: backups are copies of the file.
-    AdminService(SqliteScoreBoard& board, std::filesystem::path database);
-    // For a list whose store keeps its own copies (Redis): a backup request is refused
-    // with `backup_advice`, which tells the operator how to take one there.
-    AdminService(const ScoreBoard& board, ListModeration& moderation, std::string backup_advice);
+    // Backups are copies of the list where `backups` offers them, and otherwise refused
+    // with the store's word on how to take one there.
+    AdminService(const ScoreBoard& board, ListModeration& moderation, const ListBackups& backups);
 
     Reply Answer(const Request& request);
 
@@ -39,7 +38,7 @@ private:
     const ScoreBoard& board_;
     ListModeration& moderation_;
     std::unique_ptr<BackupCopies> backups_;  // none: backup_advice_ answers
-    const std::string backup_advice_;
+    std::string backup_advice_;
     const std::chrono::steady_clock::time_point started_;
 };
 

@@ -8,20 +8,21 @@
 #include <optional>
 #include <string>
 
-#include "store/sqlite/sqlite_score_board.h"
+#include "store/list_backups.h"
 
 namespace zorblet::server {
 
-// Consistent copies of the database, handed out piecewise: the service may not write
+// Consistent copies of the list's file, handed out piecewise: the service may not write
 // where an operator wants the backup (its unit confines it to its own folder), so it
-// takes the copy beside the database and the operator's command fetches it. A copy lives
+// takes the copy beside the list's file and the operator's command fetches it. A copy lives
 // in a file already unlinked, so nothing is left behind when the service ends, and is
 // dropped when fetched, or after ten minutes unused.
 class BackupCopies {
 public:
     using Clock = std::chrono::steady_clock;
 
-    BackupCopies(const SqliteScoreBoard& board, std::filesystem::path database);
+    // For a store that offers backups: `file` is where its offer says copies go beside.
+    BackupCopies(const ListBackups& list, std::filesystem::path file);
     ~BackupCopies();
     BackupCopies(const BackupCopies&) = delete;
     BackupCopies& operator=(const BackupCopies&) = delete;
@@ -46,7 +47,7 @@ private:
     int TakeCopy() const;
     void DropUnused(Clock::time_point now);
 
-    const SqliteScoreBoard& board_;
+    const ListBackups& list_;
     const std::filesystem::path database_;
     std::mutex mutex_;
     std::map<std::string, Copy> copies_;

@@ -5,6 +5,7 @@
 #include <string_view>
 #include <vector>
 
+#include "store/list_backups.h"
 #include "store/list_moderation.h"
 #include "store/redis/redis_link.h"
 #include "store/redis/redis_scripts.h"
@@ -19,7 +20,7 @@ namespace zorblet::server {
 // instances decide exactly as one would; each read is one round trip: the game's reads
 // and the rows of a range are native commands in one MULTI/EXEC, the rest one script call
 // (a page, which asks for places that depend on other places, takes a few).
-class RedisScoreBoard final : public ScoreBoard, public ListModeration {
+class RedisScoreBoard final : public ScoreBoard, public ListModeration, public ListBackups {
 public:
     struct Settings {
         RedisLink::Settings link;
@@ -37,6 +38,9 @@ public:
     std::vector<ModerationRecord> ReadModerationLog() const override;
     void VisitRemovedEntries(const RankedView::PlaceVisitor& visit) const override;
     BoardFigures ReadFigures(std::int64_t now) const override;
+    // Redis keeps its own copies: backups are refused with how to take one there.
+    BackupOffer OfferBackups() const override;
+    void CopyList(const std::filesystem::path& target) const override;
 
     // The gate's two steps (see SubmitGate), with the allowance `per_minute` (0: none).
     bool TakeAllowance(const std::string& address, int per_minute);

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "store/list_backups.h"
 #include "store/list_moderation.h"
 #include "store/score_board.h"
 #include "store/sqlite/file_lock.h"
@@ -21,7 +22,7 @@ namespace zorblet::server {
 // from the file at start and updated right after each committed change. One server owns a
 // file at a time, since each keeps its own index. Removed entries stay in the file, listed
 // in a table of their own, and leave the index until they are restored.
-class SqliteScoreBoard final : public ScoreBoard, public ListModeration {
+class SqliteScoreBoard final : public ScoreBoard, public ListModeration, public ListBackups {
 public:
     // Opens or creates the file, brings an older file's tables up to date and loads the
     // listed entries; throws StorageError.
@@ -37,9 +38,9 @@ public:
     std::vector<ModerationRecord> ReadModerationLog() const override;
     void VisitRemovedEntries(const RankedView::PlaceVisitor& visit) const override;
     BoardFigures ReadFigures(std::int64_t now) const override;
-    // Writes a consistent copy of the database to `target` (a new or empty file) while
-    // submissions go on.
-    void CopyDatabase(const std::filesystem::path& target) const;
+    // Backups are copies of the database file, taken while submissions go on.
+    BackupOffer OfferBackups() const override;
+    void CopyList(const std::filesystem::path& target) const override;
 
 private:
     struct StoredRow {
