@@ -19,7 +19,6 @@
 #include "http/listening_socket.h"
 #include "ops/admin_listener.h"
 #include "ops/admin_service.h"
-#include "ops/copy_to_redis.h"
 #include "ops/metrics.h"
 #include "ops/operator_pages.h"
 #include "protocol/game_protocol.h"
@@ -27,6 +26,7 @@
 #include "protocol/submit_guard.h"
 #include "query/query.h"
 #include "server_options.h"
+#include "store/redis/copy_to_redis.h"
 #include "store/redis/redis_score_board.h"
 #include "store/sqlite/sqlite_score_board.h"
 #include "web/game_front.h"
@@ -125,7 +125,7 @@ int CopyToRedis(const ServerOptions& options) {
     const std::filesystem::path database = options.database.empty() ? FindDefaultDatabase() : options.database;
     RedisLink link(ConnectionTo(*options.copy_to, CopyTimeout), {});
     if (!link.Serves()) throw StorageError("Redis at " + options.copy_to->Describe() + " does not answer");
-    const CopyReport report = CopyListToRedis(database, link);
+    const CopyReport report = CopyListToRedis(SqliteScoreBoard::ReadSnapshot(database), link);
     std::fprintf(stderr, "zorblet-highscore-server: %s: %lld entries, %lld removed, %lld log lines from %s\n",
                  report.already_there ? "the Redis list holds this list already, nothing written" : "copied",
                  static_cast<long long>(report.entries), static_cast<long long>(report.removed),

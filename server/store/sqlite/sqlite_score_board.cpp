@@ -41,6 +41,10 @@ constexpr const char* SchemaSql = R"sql(
   );
 )sql";
 
+// Every entry, removed ones too, in storage order, which SQLite reads fastest.
+constexpr const char* SelectScoresSql = "SELECT id, points, name, date, stored_at FROM scores ORDER BY id";
+constexpr const char* SelectLogSql = "SELECT at, action, ids, reason FROM moderation_log ORDER BY id";
+
 std::filesystem::path WithSuffix(const std::filesystem::path& file, const char* suffix) {
     std::filesystem::path named = file;
     named += suffix;
@@ -80,6 +84,24 @@ std::size_t EstimateEntries(sqlite3* connection) {
     const std::int64_t highest = select.Step() ? select.ColumnInt64(0) : 0;
     select.Reset();
     return static_cast<std::size_t>(std::clamp<std::int64_t>(highest, 0, std::int64_t{1} << 28));
+}
+
+std::vector<ModerationRecord> ReadLog(sqlite3* connection) {
+    std::vector<ModerationRecord> records;
+    SqliteStatement select(connection, SelectLogSql);
+    while (select.Step()) {
+        records.push_back({select.ColumnInt64(0), std::string(select.ColumnBytes(1)),
+                           std::string(select.ColumnBytes(2)), std::string(select.ColumnBytes(3))});
+    }
+    return records;
+}
+
+bool HasTable(sqlite3* connection, const char* name) {
+    SqliteStatement find(connection, "SELECT 1 FROM sqlite_master WHERE type = 'table' AND name = ?");
+    find.BindText(1, name);
+    const bool found = find.Step();
+    find.Reset();
+    return found;
 }
 
 std::int64_t FileSize(const std::filesystem::path& file) {
@@ -135,7 +157,7 @@ void SqliteScoreBoard::LoadIndex() {
     loaded.reserve(EstimateEntries(loader.get()));
     AdviseHugePages(loaded.data(), loaded.capacity() * sizeof(RankIndex::Loaded));
     RankIndex index;
-    SqliteStatement select(loader.get(), "SELECT id, points, name, date, stored_at FROM scores ORDER BY id");
+    SqliteStatement select(loader.get(), SelectScoresSql);
     while (select.Step()) {
         const std::int64_t id = select.ColumnInt64(0);
         if (removed.contains(id)) continue;
@@ -277,13 +299,7 @@ void SqliteScoreBoard::ApplyToIndex(const std::vector<std::int64_t>& ids, bool r
 
 std::vector<ModerationRecord> SqliteScoreBoard::ReadModerationLog() const {
     std::lock_guard lock(reader_mutex_);
-    std::vector<ModerationRecord> records;
-    SqliteStatement select(reader_.get(), "SELECT at, action, ids, reason FROM moderation_log ORDER BY id");
-    while (select.Step()) {
-        records.push_back({select.ColumnInt64(0), std::string(select.ColumnBytes(1)),
-                           std::string(select.ColumnBytes(2)), std::string(select.ColumnBytes(3))});
-    }
-    return records;
+    return ReadLog(reader_.get());
 }
 
 void SqliteScoreBoard::VisitRemovedEntries(const RankedView::PlaceVisitor& visit) const {
@@ -319,6 +335,28 @@ BoardFigures SqliteScoreBoard::ReadFigures(std::int64_t now) const {
     }
     newest.Reset();
     return figures;
+}
+
+// One read transaction: every table as of the same moment, whatever a service writes.
+ListSnapshot SqliteScoreBoard::ReadSnapshot(const std::filesystem::path& file) {
+    if (!std::filesystem::exists(file)) throw StorageError("no database at " + file.string());
+    const SqliteConnection connection = OpenSqliteConnection(file, false);
+    ExecuteSql(connection.get(), "BEGIN", "cannot begin a read");
+    ListSnapshot snapshot;
+    SqliteStatement scores(connection.get(), SelectScoresSql);
+    while (scores.Step()) {
+        snapshot.entries.push_back({scores.ColumnInt64(0),
+                                    {static_cast<std::int32_t>(scores.ColumnInt64(1)), std::string(scores.ColumnBytes(2)),
+                                     std::string(scores.ColumnBytes(3))},
+                                    scores.ColumnInt64(4)});
+    }
+    if (HasTable(connection.get(), "removed_scores")) {
+        SqliteStatement removed(connection.get(), "SELECT id, removed_at FROM removed_scores");
+        while (removed.Step()) snapshot.removed[removed.ColumnInt64(0)] = removed.ColumnInt64(1);
+    }
+    if (HasTable(connection.get(), "moderation_log")) snapshot.log = ReadLog(connection.get());
+    ExecuteSql(connection.get(), "COMMIT", "cannot end the read");
+    return snapshot;
 }
 
 BackupOffer SqliteScoreBoard::OfferBackups() const {

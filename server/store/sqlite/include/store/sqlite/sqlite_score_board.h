@@ -10,6 +10,7 @@
 
 #include "store/list_backups.h"
 #include "store/list_moderation.h"
+#include "store/list_snapshot.h"
 #include "store/score_board.h"
 #include "store/sqlite/file_lock.h"
 #include "store/sqlite/rank_index.h"
@@ -34,6 +35,10 @@ public:
     std::int64_t CountRemovedEntries() const override;
     // Stores all entries in one transaction, or none of them: for filling a board fast.
     void AddEntries(std::span<const ScoreEntry> entries);
+
+    // The list in `file` as of one moment, read while a service may go on writing it; a
+    // file made before moderation existed has no removals and no log. Throws StorageError.
+    static ListSnapshot ReadSnapshot(const std::filesystem::path& file);
 
     std::vector<ModerationRecord> ReadModerationLog() const override;
     void VisitRemovedEntries(const RankedView::PlaceVisitor& visit) const override;

@@ -1,15 +1,11 @@
-#include "ops/copy_to_redis.h"
+#include "store/redis/copy_to_redis.h"
 
 #include <hiredis/hiredis.h>
 
 #include <algorithm>
 #include <map>
-#include <set>
-#include <unordered_set>
 
-#include "store/redis/redis_score_board.h"
 #include "store/redis/redis_scripts.h"
-#include "store/sqlite/sqlite_handle.h"
 
 namespace zorblet::server {
 
@@ -17,59 +13,23 @@ namespace {
 
 constexpr std::size_t Batch = 1000;
 
-struct CopiedEntry {
-    std::int64_t id;
-    redis::StoredEntry entry;
-};
-
-struct Snapshot {
-    std::vector<CopiedEntry> entries;  // in id order
-    std::map<std::int64_t, std::int64_t> removed;  // id -> removed at
-    std::vector<std::string> log;  // encoded lines, oldest first
-};
-
-bool HasTable(sqlite3* connection, const char* name) {
-    SqliteStatement find(connection, "SELECT 1 FROM sqlite_master WHERE type = 'table' AND name = ?");
-    find.BindText(1, name);
-    const bool found = find.Step();
-    find.Reset();
-    return found;
+// An entry as the Redis list holds it.
+redis::StoredEntry StoredOf(const SnapshotEntry& copied) {
+    return {copied.entry.points, copied.stored_at, copied.entry.date, copied.entry.name};
 }
 
-// One read transaction: every table as of the same moment, whatever a service writes.
-Snapshot ReadSnapshot(const std::filesystem::path& database) {
-    if (!std::filesystem::exists(database)) throw StorageError("no database at " + database.string());
-    const SqliteConnection connection = OpenSqliteConnection(database, false);
-    ExecuteSql(connection.get(), "BEGIN", "cannot begin a read");
-    Snapshot snapshot;
-    SqliteStatement scores(connection.get(), "SELECT id, points, name, date, stored_at FROM scores ORDER BY id");
-    while (scores.Step()) {
-        snapshot.entries.push_back({scores.ColumnInt64(0),
-                                    {static_cast<std::int32_t>(scores.ColumnInt64(1)), scores.ColumnInt64(4),
-                                     std::string(scores.ColumnBytes(3)), std::string(scores.ColumnBytes(2))}});
-    }
-    if (HasTable(connection.get(), "removed_scores")) {
-        SqliteStatement removed(connection.get(), "SELECT id, removed_at FROM removed_scores");
-        while (removed.Step()) snapshot.removed[removed.ColumnInt64(0)] = removed.ColumnInt64(1);
-    }
-    if (HasTable(connection.get(), "moderation_log")) {
-        SqliteStatement log(connection.get(), "SELECT at, action, ids, reason FROM moderation_log ORDER BY id");
-        while (log.Step()) {
-            snapshot.log.push_back(redis::EncodeLogLine(log.ColumnInt64(0), log.ColumnBytes(1), log.ColumnBytes(2),
-                                                        log.ColumnBytes(3)));
-        }
-    }
-    ExecuteSql(connection.get(), "COMMIT", "cannot end the read");
-    return snapshot;
+std::string EncodeLogLine(const ModerationRecord& record) {
+    return redis::EncodeLogLine(record.at, record.action, record.ids, record.reason);
 }
 
 [[noreturn]] void RefuseOther(const std::string& what) {
     throw StorageError("the Redis list is not this one (" + what + "); nothing was copied");
 }
 
-// The entries the list lacks; refuses when it holds any entry otherwise than the file.
-std::vector<const CopiedEntry*> FindMissingEntries(const Snapshot& snapshot, RedisLink& link, const redis::Keys& keys) {
-    std::vector<const CopiedEntry*> missing;
+// The entries the list lacks; refuses when it holds any entry otherwise than the copy.
+std::vector<const SnapshotEntry*> FindMissingEntries(const ListSnapshot& snapshot, RedisLink& link,
+                                                     const redis::Keys& keys) {
+    std::vector<const SnapshotEntry*> missing;
     for (std::size_t start = 0; start < snapshot.entries.size(); start += Batch) {
         const std::size_t end = std::min(snapshot.entries.size(), start + Batch);
         std::vector<std::string> fetch{"HMGET", keys.entries};
@@ -79,7 +39,7 @@ std::vector<const CopiedEntry*> FindMissingEntries(const Snapshot& snapshot, Red
             const redisReply& record = ArrayElement(*records, i - start);
             if (IsNil(record)) {
                 missing.push_back(&snapshot.entries[i]);
-            } else if (TextOf(record) != redis::EncodeEntry(snapshot.entries[i].entry)) {
+            } else if (TextOf(record) != redis::EncodeEntry(StoredOf(snapshot.entries[i]))) {
                 RefuseOther("entry " + std::to_string(snapshot.entries[i].id) + " differs");
             }
         }
@@ -90,7 +50,7 @@ std::vector<const CopiedEntry*> FindMissingEntries(const Snapshot& snapshot, Red
     return missing;
 }
 
-std::vector<std::int64_t> FindMissingRemovals(const Snapshot& snapshot, RedisLink& link, const redis::Keys& keys) {
+std::vector<std::int64_t> FindMissingRemovals(const ListSnapshot& snapshot, RedisLink& link, const redis::Keys& keys) {
     const std::vector<std::string> all{"HGETALL", keys.removed};
     const RedisReply pairs = link.Command(all);
     std::map<std::int64_t, std::int64_t> present;
@@ -108,18 +68,18 @@ std::vector<std::int64_t> FindMissingRemovals(const Snapshot& snapshot, RedisLin
     return missing;
 }
 
-std::size_t CountLogLinesThere(const Snapshot& snapshot, RedisLink& link, const redis::Keys& keys) {
+std::size_t CountLogLinesThere(const ListSnapshot& snapshot, RedisLink& link, const redis::Keys& keys) {
     const std::vector<std::string> range{"LRANGE", keys.log, "0", "-1"};
     const RedisReply lines = link.Command(range);
     const std::size_t count = ArraySize(*lines);
     if (count > snapshot.log.size()) RefuseOther("its moderation log is longer");
     for (std::size_t i = 0; i < count; ++i) {
-        if (TextOf(ArrayElement(*lines, i)) != snapshot.log[i]) RefuseOther("its moderation log differs");
+        if (TextOf(ArrayElement(*lines, i)) != EncodeLogLine(snapshot.log[i])) RefuseOther("its moderation log differs");
     }
     return count;
 }
 
-void WriteEntries(const std::vector<const CopiedEntry*>& entries, const Snapshot& snapshot, RedisLink& link,
+void WriteEntries(const std::vector<const SnapshotEntry*>& entries, const ListSnapshot& snapshot, RedisLink& link,
                   const redis::Keys& keys) {
     for (std::size_t start = 0; start < entries.size(); start += Batch) {
         const std::size_t end = std::min(entries.size(), start + Batch);
@@ -127,12 +87,13 @@ void WriteEntries(const std::vector<const CopiedEntry*>& entries, const Snapshot
         std::vector<std::string> ranks{"ZADD", keys.ranks};
         std::vector<std::string> names{"ZADD", keys.names};
         for (std::size_t i = start; i < end; ++i) {
-            const CopiedEntry& copied = *entries[i];
+            const SnapshotEntry& copied = *entries[i];
+            const redis::StoredEntry stored = StoredOf(copied);
             records.push_back(std::to_string(copied.id));
-            records.push_back(redis::EncodeEntry(copied.entry));
+            records.push_back(redis::EncodeEntry(stored));
             if (snapshot.removed.contains(copied.id)) continue;
-            ranks.insert(ranks.end(), {"0", redis::ListedMember(copied.id, copied.entry)});
-            names.insert(names.end(), {"0", redis::NameMember(copied.entry.name, copied.entry.points, copied.id)});
+            ranks.insert(ranks.end(), {"0", redis::ListedMember(copied.id, stored)});
+            names.insert(names.end(), {"0", redis::NameMember(stored.name, stored.points, copied.id)});
         }
         std::vector<std::vector<std::string>> commands{records};
         if (ranks.size() > 2) commands.insert(commands.end(), {ranks, names});
@@ -142,10 +103,9 @@ void WriteEntries(const std::vector<const CopiedEntry*>& entries, const Snapshot
 
 }  // namespace
 
-CopyReport CopyListToRedis(const std::filesystem::path& database, RedisLink& link) {
-    const Snapshot snapshot = ReadSnapshot(database);
+CopyReport CopyListToRedis(const ListSnapshot& snapshot, RedisLink& link) {
     const redis::Keys keys;
-    const std::vector<const CopiedEntry*> missing = FindMissingEntries(snapshot, link, keys);
+    const std::vector<const SnapshotEntry*> missing = FindMissingEntries(snapshot, link, keys);
     const std::vector<std::int64_t> missing_removals = FindMissingRemovals(snapshot, link, keys);
     const std::size_t log_there = CountLogLinesThere(snapshot, link, keys);
     const std::int64_t last_id = snapshot.entries.empty() ? 0 : snapshot.entries.back().id;
@@ -171,7 +131,7 @@ CopyReport CopyListToRedis(const std::filesystem::path& database, RedisLink& lin
     }
     if (log_there < snapshot.log.size()) {
         std::vector<std::string> lines{"RPUSH", keys.log};
-        lines.insert(lines.end(), snapshot.log.begin() + static_cast<std::ptrdiff_t>(log_there), snapshot.log.end());
+        for (std::size_t i = log_there; i < snapshot.log.size(); ++i) lines.push_back(EncodeLogLine(snapshot.log[i]));
         commands.push_back(std::move(lines));
     }
     if (!commands.empty()) link.Pipeline(commands);
