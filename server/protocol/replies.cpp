@@ -8,8 +8,6 @@ namespace zorblet::server {
 
 namespace {
 
-constexpr std::int64_t BestOfTopRanks = 50;
-constexpr std::int64_t BestOfBottomRanks = 5;
 constexpr std::int64_t PlaceListRanksAbove = 8;
 constexpr std::int64_t PlaceListRanksBelow = 3;
 constexpr std::string_view LineEnd = "\r\n";

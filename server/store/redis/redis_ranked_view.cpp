@@ -12,10 +12,8 @@ namespace zorblet::server {
 
 namespace {
 
-// What the view fetches beside what it is asked: the best-of reply's rows, and the rows
-// around a place that the place list and the page show.
-constexpr std::int64_t HeadRanks = 50;
-constexpr std::int64_t TailRanks = 5;
+// What the view fetches beside what it is asked: the best-of reply's rows (BestOfTopRanks
+// and BestOfBottomRanks), and the rows around a place that the place list and the page show.
 constexpr std::int64_t RanksAroundPlace = 10;
 // Rows fetched at a time while visiting on, growing up to the largest.
 constexpr std::int64_t FirstChunk = 100;
@@ -92,8 +90,8 @@ void RedisRankedView::VisitPlaced(const redisReply& triples, std::size_t from, c
 
 void RedisRankedView::LoadHead() const {
     const std::string& ranks = board_.keys().ranks;
-    const Answer answer = AskAtOnce({{"ZRANGE", ranks, "0", std::to_string(HeadRanks - 1)},
-                                     {"ZRANGE", ranks, std::to_string(-TailRanks), "-1"}});
+    const Answer answer = AskAtOnce({{"ZRANGE", ranks, "0", std::to_string(BestOfTopRanks - 1)},
+                                     {"ZRANGE", ranks, std::to_string(-BestOfBottomRanks), "-1"}});
     const auto tail = static_cast<std::int64_t>(ArraySize(answer.Result(1)));
     if (tail > *count_) ThrowMalformed();
     KeepRows(answer.Result(0), 1);

@@ -40,6 +40,11 @@ public:
 // How many of the entries stored last a view shows.
 constexpr std::size_t NewestEntriesKept = 10;
 
+// The ranks the game's most frequent read, the best-of table, shows: the first 50 and the
+// last 5. A store may fetch them ahead of being asked.
+constexpr std::int64_t BestOfTopRanks = 50;
+constexpr std::int64_t BestOfBottomRanks = 5;
+
 // A consistent, read-only view of the ranked list of listed (not removed) entries. More
 // points rank higher; among equal points the earlier entry ranks higher. Ranks count from 1.
 class RankedView {
