@@ -11,6 +11,7 @@
 #include <random>
 #include <thread>
 
+#include "allowance_cases.h"
 #include "client_socket.h"
 #include "redis_process.h"
 #include "server_process.h"
@@ -368,6 +369,27 @@ void SeedTiedList(const std::filesystem::path& database) {
     board.RemoveEntries(removed, "copied along");
     const std::vector<std::int64_t> restored{8};
     board.RestoreEntries(restored);
+}
+
+// The script's allowance, run on the times of the table the guard of a service alone on
+// its list is tested on: both decide every case alike.
+TEST_F(RedisStoreTest, TheScriptsAllowanceDecidesTheTableAsTheGuardDoes) {
+    RedisProcess& redis = StartRedis();
+    const std::string take = std::string(redis::ScriptFunctions()) +
+                             "return take_allowance(KEYS[1], tonumber(ARGV[1]), tonumber(ARGV[2])) and 1 or 0\n";
+    RedisLink link({{"127.0.0.1", redis.port(), {}, 0}, {}, 5s}, {take});
+    constexpr std::int64_t StartMicroseconds = 1'700'000'000'000'000;
+    int number = 0;
+    for (const AllowanceCase& c : AllowanceCases()) {
+        ++number;
+        for (std::size_t i = 0; i < c.steps.size(); ++i) {
+            const AllowanceStep& step = c.steps[i];
+            const std::vector<std::string> keys{"test:allowance:" + std::to_string(number) + ":" + step.address};
+            const std::vector<std::string> arguments{std::to_string(c.per_minute),
+                                                     std::to_string(StartMicroseconds + step.at_ms * 1000)};
+            EXPECT_EQ(IntegerOf(*link.RunScript(0, keys, arguments)) == 1, step.allowed) << c.name << ", step " << i;
+        }
+    }
 }
 
 TEST_F(RedisStoreTest, CopyToRedisKeepsEveryReplyAndAnotherRunChangesNothing) {

@@ -21,12 +21,15 @@ local function points_of(record)
 end
 
 -- Every attempt moves the time at which the address's allowance is full again one
--- interval on; it is used up when that time would lie more than a minute ahead. Redis's
--- clock serves all instances alike.
-local function take_allowance(key, per_minute)
+-- interval on; it is used up when that time would lie more than a minute ahead. `now`, in
+-- microseconds, is Redis's clock, which serves all instances alike, unless a test gives
+-- one of its own.
+local function take_allowance(key, per_minute, now)
   if key == '' or per_minute <= 0 then return true end
-  local time = redis.call('TIME')
-  local now = tonumber(time[1]) * 1000000 + tonumber(time[2])
+  if not now then
+    local time = redis.call('TIME')
+    now = tonumber(time[1]) * 1000000 + tonumber(time[2])
+  end
   local interval = math.floor(60000000 / per_minute)
   local full_at = tonumber(redis.call('GET', key) or '0') or 0
   local next_full = math.max(full_at, now) + interval
@@ -304,6 +307,10 @@ std::optional<ListedEntry> ParseListedMember(std::string_view member) {
 
 std::string EncodeLogLine(std::int64_t at, std::string_view action, std::string_view ids, std::string_view reason) {
     return std::to_string(at) + '\t' + std::string(action) + '\t' + std::string(ids) + '\t' + std::string(reason);
+}
+
+std::string_view ScriptFunctions() {
+    return CommonLua;
 }
 
 std::vector<std::string> Scripts() {

@@ -65,6 +65,10 @@ std::optional<ListedEntry> ParseListedMember(std::string_view member);
 // A line of the moderation log: "AT\tACTION\tIDS\tREASON" (the reason is one line).
 std::string EncodeLogLine(std::int64_t at, std::string_view action, std::string_view ids, std::string_view reason);
 
+// The functions every script begins with, among them the allowance that the guard of a
+// service alone on its list keeps too: a test runs them on times of its own.
+std::string_view ScriptFunctions();
+
 // The scripts, by their index in Scripts().
 enum Script : std::size_t { SubmitScript, AllowanceScript, ReadScript, ModerateScript };
 std::vector<std::string> Scripts();
