@@ -9,7 +9,7 @@
 #include <utility>
 
 #include "client_socket.h"
-#include "connection_registry.h"
+#include "http/connection_registry.h"
 #include "server_test.h"
 
 namespace zorblet::server::testing {
