@@ -33,6 +33,11 @@ ZORBLET_PACKAGE_PACKAGES=(
   dpkg-dev file lintian systemd man-db xvfb xdotool imagemagick strace
 )
 
+# What the WebAssembly build of the watch page's module needs on top: Debian's emscripten
+# (which brings clang, lld, binaryen and node), and dpkg-source to unpack the Debian source
+# of zlib it builds for the browser (scripts/lib/fetch-debian-source).
+ZORBLET_WASM_PACKAGES=(emscripten dpkg-dev)
+
 # Installs whichever of the given packages are missing; quick when none is.
 ensure_packages() {
   local missing=() pkg
