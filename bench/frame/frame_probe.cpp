@@ -32,8 +32,8 @@ std::uint64_t NowNs() {
 // a running transfer or the name entry's place view hides them.
 std::int32_t CountTableRowsShown(const zorblet::frame::Game& game) {
     const auto& screen = game.Screen;
-    const bool placeView = game.Run.World.Score != 0 && NameEntryOpen(game.Run.Mode);
-    if (!MenuShown(game.Run.Mode) || !screen.Highscore.StatusText.empty() || placeView) return 0;
+    const bool placeView = game.Run.World.Score != 0 && game.Run.Mode.NameEntryActive;
+    if (!MenuShown(game.Run.Play, game.Run.Mode) || !screen.Highscore.StatusText.empty() || placeView) return 0;
     return zorblet::highscore::CountBestOfRowsShown(screen.Highscore.HighscoreRows, screen.Table.TableScroll);
 }
 
@@ -41,8 +41,8 @@ class FrameRecorder final : public zorblet::frame::FrameObserver {
 public:
     FrameRecorder(FrameLog& log, zorblet::bench::SteeringBot* bot) : log_(log), bot_(bot) {}
     void DrawingBegins(const zorblet::frame::Game& game) override {
-        current_.Lives = game.Run.Mode.Lives;
-        current_.Countdown = game.Run.Mode.Countdown;
+        current_.Lives = game.Run.Play.Lives;
+        current_.Countdown = game.Run.Play.Countdown;
         current_.TableRowsShown = CountTableRowsShown(game);
         current_.TableScroll = game.Screen.Table.TableScroll;
         current_.TransferRunning = game.Screen.Highscore.StatusText.empty() ? 0 : 1;

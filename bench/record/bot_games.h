@@ -1,6 +1,6 @@
 #pragma once
-// Games the frame benchmark's play bot plays without a window, kept as records: the world
-// stepped as the frame steps it, the bot's mouse readings as the frames' inputs.
+// Games the frame benchmark's play bot plays without a window, kept as records: the game's
+// rules stepped as the frame steps them, the bot's mouse readings as the frames' inputs.
 
 #include <cstdint>
 

@@ -1,5 +1,8 @@
 // The game record: what a minute of play costs on disk, and what keeping a frame,
-// writing a ten-minute game, reading it, and refusing the worst compression bomb cost.
+// writing a ten-minute game, reading it, replaying it without drawing (the goal: a million
+// frames a second, a ten-minute game in under 0.1 s), verifying it as the highscore
+// service will (read, and replayed without the decoration), and refusing the worst
+// compression bomb cost.
 //
 // The inputs are those of the frame benchmark's play bot, which plays ten-minute games
 // here without a window (several seeds), of the replay test's bot (its recorded mouse
@@ -22,6 +25,7 @@
 #include "record/record_format.h"
 #include "record/recorder.h"
 #include "record/sample_records.h"
+#include "replay/record_player.h"
 
 namespace {
 
@@ -126,6 +130,46 @@ void DecodeTenMinutes(benchmark::State& state) {
                                                     benchmark::Counter::kIsIterationInvariantRate);
 }
 BENCHMARK(DecodeTenMinutes)->Unit(benchmark::kMillisecond);
+
+class NoTones final : public sound::ToneStarter {
+public:
+    void StartTone(sound::ToneEffect, std::int32_t) override {}
+};
+
+// The record's frames stepped through the rules from a fresh state, without drawing: the
+// whole world (argument 0), as the determinism test and a picture need it, and the game
+// alone without its decoration (1), as --replay-info and the highscore service score it.
+void ReplayTenMinutes(benchmark::State& state) {
+    const GameRecord& game = TenMinuteBotGame();
+    const auto what = state.range(0) == 0 ? replay::Replaying::Everything : replay::Replaying::GameAlone;
+    NoTones tones;
+    for (auto _ : state) {
+        replay::RecordPlayer player(game, what);
+        while (!player.Finished()) player.Step(tones);
+        benchmark::DoNotOptimize(player.ShownScore());
+    }
+    state.SetLabel(state.range(0) == 0 ? "everything" : "the game alone");
+    state.counters["frames/s"] = benchmark::Counter(static_cast<double>(game.Frames.size()),
+                                                    benchmark::Counter::kIsIterationInvariantRate);
+}
+BENCHMARK(ReplayTenMinutes)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
+
+// The highscore service's whole check of a submitted ten-minute game: read, replayed,
+// its score compared.
+void VerifyTenMinutes(benchmark::State& state) {
+    const GameRecord& game = TenMinuteBotGame();
+    const std::vector<std::uint8_t> file = record::EncodeRecord(game);
+    for (auto _ : state) {
+        const replay::RecordVerdict verdict = replay::VerifyRecord(file);
+        if (!verdict.ScoreMatches()) {
+            state.SkipWithError("the replay does not give the recorded score");
+            break;
+        }
+    }
+    state.counters["frames/s"] = benchmark::Counter(static_cast<double>(game.Frames.size()),
+                                                    benchmark::Counter::kIsIterationInvariantRate);
+}
+BENCHMARK(VerifyTenMinutes)->Unit(benchmark::kMillisecond);
 
 // The most a hostile record can make a reader inflate: the longest game's frame count,
 // then zeros past what its frames can need.

@@ -8,7 +8,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <random>
-#include <string_view>
 #include <vector>
 
 #include "platform/ttf_fonts.h"
@@ -23,24 +22,14 @@ namespace {
 
 using namespace zorblet;
 
-// Seeded numbers, silent tones, pop-ups measured in the real font.
-class BenchServices final : public world::Services {
+class SilentTones final : public sound::ToneStarter {
 public:
-    explicit BenchServices(render::Font& popupFont) : popupFont_(popupFont) {}
-    std::int32_t RandomUpTo(std::int32_t n) override {
-        return std::uniform_int_distribution<std::int32_t>(0, n)(engine_);
-    }
     void StartTone(sound::ToneEffect, std::int32_t) override {}
-    std::int32_t PopupHalfWidth(std::string_view text) override { return popupFont_.TextWidth(text) / 2; }
-
-private:
-    render::Font& popupFont_;
-    std::mt19937 engine_{42};
 };
 
-world::World HeavyWorld(world::Services& services) {
+world::World HeavyWorld() {
     world::World w;
-    world::StartWorld(w, services);
+    world::StartWorld(w, 42);
     w.TargetX = 300, w.TargetY = 200, w.TargetSize = 10.0f;
     w.BallX = 250, w.BallY = 300, w.BallVX = 1.5f, w.BallVY = -2.0f;
     std::mt19937 place(7);
@@ -51,12 +40,12 @@ world::World HeavyWorld(world::Services& services) {
     }
     for (int i = 0; i < 20; ++i) {
         const char* text = i % 2 ? "250" : "1000";
-        world::AddPopup(w, text, x(place), y(place), 265.0f, 2.0f, services.PopupHalfWidth(text));
+        world::AddPopup(w, text, x(place), y(place), 265.0f, 2.0f, world::PopupHalfWidth(text));
     }
     for (int i = 0; i < 40; ++i) world::AddTrailRing(w, x(place), y(place), 20, 1.0f, render::RGB(100, 100, 0));
     for (int i = 0; i < 10; ++i) world::AddShot(w, x(place), y(place), static_cast<float>(angle(place)), 4.0f);
     w.RingSize = 10.0f, w.RingX = 450, w.RingY = 350;
-    std::fill(w.RingFlags.begin() + 1, w.RingFlags.end(), 1);
+    std::fill(w.RingFlags.begin() + 1, w.RingFlags.end(), true);
     w.GatePostRadius = 5.0f, w.GateHalfWidth = 60.0f, w.GateX = 150, w.GateY = 450;
     return w;
 }
@@ -74,8 +63,8 @@ int main(int argc, char** argv) {
     platform::TtfFontLoader loader;
     render::Fonts fonts = render::CreateFonts(loader);
     render::Canvas canvas;
-    BenchServices services(fonts.FontBold14);
-    const world::World heavy = HeavyWorld(services);
+    SilentTones tones;
+    const world::World heavy = HeavyWorld();
     std::vector<double> micros;
     micros.reserve(static_cast<std::size_t>(frames));
     for (int i = 0; i < frames; ++i) {
@@ -83,8 +72,8 @@ int main(int argc, char** argv) {
         w.AnimAngle = (2 * i) % 3600;
         canvas.BeginDrawing();
         const auto start = std::chrono::steady_clock::now();
-        if (world::BallBelowFloor(w)) world::ResetBallAndPaddle(w, services);
-        world::TickWorld(w, world::FrameInput{}, services);
+        if (world::BallBelowFloor(w)) world::ResetBallAndPaddle(w);
+        world::TickWorld(w, world::TickInput{}, tones);
         render::DrawWorld(w, canvas, fonts);
         const auto end = std::chrono::steady_clock::now();
         micros.push_back(std::chrono::duration<double, std::micro>(end - start).count());

@@ -23,9 +23,11 @@ stop_bench_display() {
 }
 
 # A game option (--scale, --fullscreen) gets a screen on which scale 2 fits; the game's
-# settings live in the benchmark's folder, so that a player's own cannot change the run.
+# settings and the records of its games live in the benchmark's folder, so that a player's
+# own cannot change the run nor the run a player's.
 # Usage: start_bench_game_display WORK_DIR [GAME_OPTION...]
 start_bench_game_display() {
   export XDG_CONFIG_HOME="$1/config"
+  export XDG_DATA_HOME="$1/data"
   if [ $# -gt 1 ]; then start_bench_display 2560x1600; else start_bench_display; fi
 }

@@ -7,7 +7,7 @@ ZORBLET_ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
 ZORBLET_BUILD_PACKAGES=(
   cmake g++ ninja-build pkg-config
   libsdl2-dev libsdl2-ttf-dev libfontconfig-dev fonts-liberation
-  libcurl4-openssl-dev libmicrohttpd-dev libsqlite3-dev libhiredis-dev curl
+  libcurl4-openssl-dev libmicrohttpd-dev libsqlite3-dev libhiredis-dev curl libxxhash-dev
   librsvg2-bin zlib1g-dev
 )
 # What scripts/bench-server needs on top: the HTTP load generator, sqlite3 to check a

@@ -52,7 +52,7 @@ check_contents() {
     # dpkg-shlibdeps found the libraries; the fonts come on top.
     local depends
     depends=$(dpkg-deb -f "$game" Depends)
-    for library in fonts-liberation libsdl2-2.0-0 libsdl2-ttf-2.0-0 libfontconfig1 libcurl4 libc6; do
+    for library in fonts-liberation libsdl2-2.0-0 libsdl2-ttf-2.0-0 libfontconfig1 libcurl4 zlib1g libc6; do
         grep -qE "(^|, )$library( |,|$)" <<<"$depends" || check_failed "zorblet does not depend on $library: $depends"
     done
     depends=$(dpkg-deb -f "$server" Depends)

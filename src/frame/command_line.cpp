@@ -17,6 +17,13 @@ std::string HelpText(std::string_view compiledServer) {
            "                   (http:// oder https://)\n"
            "  --scale N        Fenster N-mal so groß, N von 1 bis 4 (Vorgabe 1)\n"
            "  --fullscreen     im Vollbild starten (F11 wechselt jederzeit)\n"
+           "  --replay DATEI   eine aufgezeichnete Partie im Fenster abspielen:\n"
+           "                   F4 hält an, die Pfeiltasten wählen das Tempo (1-, 2-\n"
+           "                   oder 4-fach), ESC beendet\n"
+           "  --replay-info DATEI\n"
+           "                   die Angaben einer Aufzeichnung zeigen und ihre Punkte\n"
+           "                   ohne Fenster nachrechnen (Rückgabewert 0: sie stimmen,\n"
+           "                   1: sie weichen ab, 2: keine lesbare Aufzeichnung)\n"
            "  --version        Version zeigen\n"
            "  --help           diesen Text zeigen\n"
            "\n"
@@ -26,15 +33,34 @@ std::string HelpText(std::string_view compiledServer) {
            std::string(compiledServer) +
            "\n"
            "Einstellungen: $XDG_CONFIG_HOME/zorblet/zorblet.conf\n"
-           "(ohne XDG_CONFIG_HOME: ~/.config/zorblet/zorblet.conf)\n";
+           "(ohne XDG_CONFIG_HOME: ~/.config/zorblet/zorblet.conf)\n"
+           "Aufzeichnungen der Partien: $XDG_DATA_HOME/zorblet/games/\n"
+           "(ohne XDG_DATA_HOME: ~/.local/share/zorblet/games/)\n";
 }
 
 CommandLine Refuse(std::string_view problem) {
     return {std::nullopt, std::string(Program) + ": " + std::string(problem) + std::string(HelpHint) + "\n", 2};
 }
 
+bool TakesValue(std::string_view name) {
+    return name == "--server" || name == "--scale" || name == "--replay" || name == "--replay-info";
+}
+
+// --replay and --replay-info: the last one given counts, but not both at once.
+std::string ApplyRecordFile(RunOptions& options, std::string_view name, std::string_view value) {
+    const RunAction action = name == "--replay" ? RunAction::Replay : RunAction::ReplayInfo;
+    if (options.Action != RunAction::Play && options.Action != action) {
+        return "--replay und --replay-info lassen sich nicht verbinden";
+    }
+    if (value.empty()) return "der Option " + std::string(name) + " fehlt ihr Wert";
+    options.Action = action;
+    options.RecordFile = std::string(value);
+    return {};
+}
+
 // Applies an option that takes a value; returns a problem text, empty on success.
 std::string ApplyValue(RunOptions& options, std::string_view name, std::string_view value) {
+    if (name == "--replay" || name == "--replay-info") return ApplyRecordFile(options, name, value);
     if (name == "--server") {
         if (!IsServerAddress(value)) {
             return "„" + std::string(value) + "“ ist keine Adresse mit http:// oder https:// und Rechnername";
@@ -89,7 +115,7 @@ CommandLine ParseCommandLine(std::span<const char* const> arguments, std::string
             continue;
         }
         const std::string_view name = argument.substr(0, argument.find('='));
-        if (name != "--server" && name != "--scale") return Refuse("unbekannte Option „" + std::string(argument) + "“");
+        if (!TakesValue(name)) return Refuse("unbekannte Option „" + std::string(argument) + "“");
         std::string_view value;
         if (name.size() < argument.size()) {
             value = argument.substr(name.size() + 1);

@@ -11,11 +11,17 @@ namespace zorblet::frame {
 inline constexpr int SmallestScale = 1;
 inline constexpr int LargestScale = 4;
 
+// What a run does: the game, or a recorded game played back in the window, or a record's
+// facts on standard output without a window.
+enum class RunAction { Play, Replay, ReplayInfo };
+
 // What the command line asks of this one run; nothing of it is remembered.
 struct RunOptions {
     std::optional<std::string> Server;
     std::optional<int> Scale;
     bool Fullscreen = false;
+    RunAction Action = RunAction::Play;
+    std::string RecordFile;  // of --replay and --replay-info
 };
 
 // Either options to run with, or a text for stdout (--help, --version) with exit code 0,

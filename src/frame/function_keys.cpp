@@ -1,32 +1,31 @@
 #include "frame/function_keys.h"
 
-#include "world/tick.h"
-
 namespace zorblet::frame {
 
 namespace Key = platform::Key;
 
-FrameOutcome ApplyEffects(Game& game, Effects effects, platform::Mouse& mouse, world::Services& services) {
-    if ((effects & EndProgram) != 0) return FrameOutcome::EndProgram;
-    if ((effects & ResetWorld) != 0) world::ResetWorldForNewGame(game.Run.World, services);
-    if ((effects & RestartTable) != 0) game.Screen.Table.TableScroll = highscore::TableScrollRestart;
-    if ((effects & LifeLostTone) != 0) services.StartTone(sound::ToneEffect::LifeLost, 1);
-    if ((effects & ReleaseMouse) != 0) mouse.Release();
+FunctionKeys ReadFunctionKeys(platform::KeyTester& keys) {
+    FunctionKeys released;
+    released.Escape = keys.Released(Key::Escape);
+    released.F4 = keys.Released(Key::F4);
+    released.F1 = keys.Released(Key::F1);
+    released.F2 = keys.Released(Key::F2);
+    released.F3 = keys.Released(Key::F3);
+    return released;
+}
+
+FrameOutcome HandleFunctionKeys(Game& game, Devices& devices, const FunctionKeys& keys) {
+    const auto apply = [&](Effects effects) { return ApplyEffects(game, devices, effects); };
+    if (keys.Escape && apply(PressEscape(game.Run.Play, game.Run.Mode)) == FrameOutcome::EndProgram) {
+        return FrameOutcome::EndProgram;
+    }
+    if (keys.F1) apply(PressHelp(game.Run.Mode));
+    if (keys.F3) apply(ToggleSound);
     return FrameOutcome::Continue;
 }
 
-FrameOutcome HandleFunctionKeys(Game& game, platform::Mouse& mouse, world::Services& services) {
-    platform::KeyTester& keys = game.Machine.Keys;
-    Mode& mode = game.Run.Mode;
-    const auto apply = [&](Effects effects) { return ApplyEffects(game, effects, mouse, services); };
-    if (keys.Released(Key::Escape) && apply(PressEscape(mode)) == FrameOutcome::EndProgram) {
-        return FrameOutcome::EndProgram;
-    }
-    if (keys.Released(Key::F4)) apply(PressPause(mode));
-    if (keys.Released(Key::F1)) apply(PressHelp(mode));
-    if (keys.Released(Key::F2)) apply(PressNewGame(mode));
-    if (keys.Released(Key::F3)) game.Run.SoundOn = 1 - game.Run.SoundOn;
-    return FrameOutcome::Continue;
+world::FrameInput RulesKeys(const FunctionKeys& keys) {
+    return {.Mouse = {}, .F2Released = keys.F2, .F4Released = keys.F4, .EscReleased = keys.Escape};
 }
 
 }  // namespace zorblet::frame

@@ -1,19 +1,26 @@
 #pragma once
-// The function keys, each on its release, once per frame, in this order: ESC, F4, F1,
-// F2, F3. What they do to the state of play is the mode's; here it is carried out.
+// The function keys, each tested once per frame, on its release, in this order: ESC, F4,
+// F1, F2, F3. ESC outside a game, F1 and F3 are the program's, carried out at once; F2,
+// F4 and ESC in a game go to the game's rules with the frame's input.
 
+#include "frame/devices.h"
+#include "frame/effects.h"
 #include "frame/game.h"
-#include "platform/mouse.h"
-#include "world/services.h"
+#include "platform/keyboard.h"
+#include "world/rules.h"
 
 namespace zorblet::frame {
 
-enum class FrameOutcome { Continue, EndProgram };
+struct FunctionKeys {
+    bool Escape = false, F1 = false, F2 = false, F3 = false, F4 = false;
+};
 
-FrameOutcome HandleFunctionKeys(Game& game, platform::Mouse& mouse, world::Services& services);
+FunctionKeys ReadFunctionKeys(platform::KeyTester& keys);
 
-// Carries out what a change of the mode calls for, but for the game over, which needs
-// the devices; false when the program is to end.
-FrameOutcome ApplyEffects(Game& game, Effects effects, platform::Mouse& mouse, world::Services& services);
+// The program's part; EndProgram when ESC ends the program.
+FrameOutcome HandleFunctionKeys(Game& game, Devices& devices, const FunctionKeys& keys);
+
+// The rules' part: the frame's input without its mouse reading.
+world::FrameInput RulesKeys(const FunctionKeys& keys);
 
 }  // namespace zorblet::frame

@@ -13,19 +13,19 @@
 #include "highscore/name_entry.h"
 #include "highscore/table_view.h"
 #include "platform/keyboard.h"
-#include "render/canvas.h"
+#include "record/recorder.h"
 #include "render/font.h"
-#include "world/world.h"
+#include "world/rules.h"
 
 namespace zorblet::frame {
 
 inline constexpr int FrameRate = 120;
 
-// What one run of the program plays: the world, the state of play, the sound switch.
-struct Run {
-    world::World World;
+// What one run of the program plays: the game's state (the world and the state of play,
+// which the rules' step moves on), the help page and name entry, the sound switch.
+struct Run : world::GameState {
     frame::Mode Mode;
-    std::int32_t SoundOn = 1;  // F3; read when a tone effect would start
+    bool SoundOn = true;  // F3; read when a tone effect would start
 };
 
 // What the screen shows around the world, brought up to date before each picture.
@@ -43,13 +43,14 @@ struct Surroundings {
     std::int32_t CountdownDigit = -1;  // the big digit of this frame; -1 for none
 };
 
-// What draws and paces the frames and reads the keys.
+// What draws and paces the frames, reads the keys and records the games; the picture
+// itself is drawn on the devices' canvas.
 struct Machinery {
-    render::Canvas Canvas;
     render::Fonts Fonts;
     FramePacer Pacer;
     FpsCounter Fps;
     platform::KeyTester Keys;
+    record::Recorder Recorder;
 };
 
 struct Game {

@@ -1,20 +1,16 @@
 #include "frame/main_loop.h"
 
-#include <cmath>
-
-#include "frame/device_services.h"
-#include "frame/play.h"
+#include "frame/game_recording.h"
+#include "frame/switched_tones.h"
 #include "highscore/fetch_url.h"
 #include "highscore/highscore_table.h"
-#include "highscore/local_date.h"
 #include "render/colour.h"
 #include "render/help_page.h"
 #include "render/hud.h"
 #include "render/menu.h"
 #include "render/world_drawing.h"
 #include "shared/game_math.h"
-#include "world/bumper_ring_gate.h"
-#include "world/tick.h"
+#include "world/rules.h"
 
 namespace zorblet::frame {
 
@@ -28,34 +24,19 @@ constexpr int FailureShownFrames = 5 * FrameRate;
 constexpr std::string_view KeptSubmissionText = "Keine Verbindung, Punkte werden nachgesendet";
 
 void PresentFrame(Game& game, Devices& devices, FrameObserver* observer) {
-    devices.Screen.Present(game.Machine.Canvas.Pixels());
+    devices.Screen.Present(devices.Canvas.Pixels());
     if (observer != nullptr) observer->FramePresented();
     game.Machine.Pacer.WaitForFramePeriod(devices.Clock);
     if (observer != nullptr) observer->FrameWaitEnded();
 }
 
-// The last life is lost: the game-over tune, the name entry with the last name, the
-// score made whole, the date of the game, the cursor free, and the list around the score.
-void RunGameOver(Game& game, Devices& devices, world::Services& services) {
-    services.StartTone(sound::ToneEffect::GameOverTune, 1);
-    std::int32_t opened = 0;
-    highscore::StartTextInput(game.Screen.Names.Input, game.Screen.PlayerName, opened);
-    world::World& world = game.Run.World;
-    world.Score = std::nearbyint(world.Score);
-    game.Screen.Names.GameDate = highscore::FormatDate();
-    devices.Mouse.Release();
-    devices.Highscore.FetchList(RoundToInt(world.Score));
-}
-
-// The name field takes this frame's keys; a confirmed name is sent.
+// The name field takes this frame's keys; a confirmed name closes it and is sent.
 void RunNameEntry(Game& game, Devices& devices) {
-    std::int32_t active = 1;
-    const auto submitUrl =
-        highscore::NameEntryFrame(game.Screen.Names, game.Machine.Keys,
-                                  {active, game.Screen.PlayerName, game.Run.World.Score, game.Screen.Table.TableScroll},
-                                  devices.Highscore.Server());
+    const auto submitUrl = highscore::NameEntryFrame(
+        game.Screen.Names, game.Machine.Keys,
+        {game.Run.Mode.NameEntryActive, game.Screen.PlayerName, game.Run.World.Score, game.Screen.Table.TableScroll},
+        devices.Highscore.Server());
     if (!submitUrl) return;
-    ConfirmName(game.Run.Mode);
     devices.Highscore.SubmitThenRefresh(*submitUrl);
     devices.Settings.RememberName(game.Screen.PlayerName);
 }
@@ -67,14 +48,24 @@ void HandleFullscreenKey(Game& game, Devices& devices) {
     }
 }
 
-// Input first: the keys of this frame, the function keys, the name field.
-FrameOutcome ReadKeys(Game& game, Devices& devices, world::Services& services) {
+// The mouse is read, and so captured, only in a frame the player steers in.
+world::MouseState ReadMouse(const Game& game, Devices& devices, const world::FrameInput& keys) {
+    if (!world::SteersByMouse(game.Run, keys)) return {};
+    const platform::MouseReading reading = devices.Mouse.Read();
+    return {reading.DeltaX, reading.DeltaY, reading.LeftButton};
+}
+
+// Input first: the keys of this frame, the program's function keys, the name field; then
+// the rules' keys with the mouse, which is read once the keys have decided whether the
+// player steers.
+FrameOutcome ReadInput(Game& game, Devices& devices, world::FrameInput& input) {
     game.Machine.Keys.Renew(devices.Keyboard);
-    const std::int32_t soundBefore = game.Run.SoundOn;
-    if (HandleFunctionKeys(game, devices.Mouse, services) == FrameOutcome::EndProgram) return FrameOutcome::EndProgram;
-    if (game.Run.SoundOn != soundBefore) devices.Settings.RememberSound(game.Run.SoundOn != 0);
+    const FunctionKeys keys = ReadFunctionKeys(game.Machine.Keys);
+    if (HandleFunctionKeys(game, devices, keys) == FrameOutcome::EndProgram) return FrameOutcome::EndProgram;
     HandleFullscreenKey(game, devices);
-    if (NameEntryOpen(game.Run.Mode)) RunNameEntry(game, devices);
+    if (game.Run.Mode.NameEntryActive) RunNameEntry(game, devices);
+    input = RulesKeys(keys);
+    input.Mouse = ReadMouse(game, devices, input);
     return FrameOutcome::Continue;
 }
 
@@ -96,7 +87,7 @@ std::string_view NextStatusLine(Surroundings& screen, const Mode& mode) {
         --screen.FailureFramesLeft;
         return highscore::TransferErrorText;
     }
-    if (screen.Highscore.KeptSubmissions > 0 && !NameEntryOpen(mode)) return KeptSubmissionText;
+    if (screen.Highscore.KeptSubmissions > 0 && !mode.NameEntryActive) return KeptSubmissionText;
     return {};
 }
 
@@ -105,7 +96,7 @@ highscore::TableInputs TableInputsOf(const Game& game) {
     return {.HighscoreRows = screen.Highscore.HighscoreRows,
             .ScorePlace = screen.Highscore.ScorePlace,
             .Score = game.Run.World.Score,
-            .NameEntryActive = NameEntryOpen(game.Run.Mode) ? 1 : 0,
+            .NameEntryActive = game.Run.Mode.NameEntryActive,
             .StatusTextEmpty = screen.Highscore.StatusText.empty(),
             .StatusLineFree = screen.StatusLine.empty(),
             .AnimAngle = game.Run.World.AnimAngle,
@@ -115,45 +106,51 @@ highscore::TableInputs TableInputsOf(const Game& game) {
             .TableScroll = screen.Table.DrawnScroll};
 }
 
-// The countdown and its beeps, the status line, the table's scroll, the FPS reading.
-void UpdateSurroundings(Game& game, Devices& devices, world::Services& services) {
+// The status line and the table's scroll while the menu shows, the FPS reading.
+void UpdateSurroundings(Game& game, Devices& devices) {
     Surroundings& screen = game.Screen;
-    Mode& mode = game.Run.Mode;
-    screen.CountdownDigit = -1;
-    if (CountdownShown(mode)) {
-        screen.CountdownDigit = CountdownFrame(mode, services);
-    } else if (MenuShown(mode)) {
-        screen.StatusLine = NextStatusLine(screen, mode);
+    if (MenuShown(game.Run.Play, game.Run.Mode)) {
+        screen.StatusLine = NextStatusLine(screen, game.Run.Mode);
         highscore::UpdateHighscoreTable(screen.Table, TableInputsOf(game));
     }
     screen.Fps = CurrentFps(game.Machine.Fps, devices.Clock);
 }
 
-// The frame's update: the world's part, the transfers' news, the screen around it.
-void Update(Game& game, Devices& devices, world::Services& services) {
-    PlayFrame(game.Run, services, devices.Mouse, [&] { RunGameOver(game, devices, services); });
+// The frame's update: the game's rules (a new game's seed drawn only when F2 asks for
+// one) and the game's record, what they call for, the transfers' news, the screen around it.
+void Update(Game& game, Devices& devices, sound::ToneStarter& tones, const world::FrameInput& input) {
+    const std::uint32_t seed = input.F2Released ? devices.Random.NextSeed() : 0;
+    RecordedStep step{.PlayBefore = game.Run.Play,
+                      .ScoreShownBefore = RoundToInt(game.Run.World.Score),
+                      .Input = input,
+                      .NewGameSeed = seed,
+                      .Events = {}};
+    const world::FrameEvents events = world::StepGame(game.Run, input, seed, tones);
+    step.Events = events;
+    RecordStep(game.Machine.Recorder, devices.Games, game.Run, step);
+    game.Screen.CountdownDigit = events.CountdownDigit;
+    ApplyEffects(game, devices, EffectsOf(events));
     TakeHighscoreNews(game, devices);
-    UpdateSurroundings(game, devices, services);
+    UpdateSurroundings(game, devices);
 }
 
 // The picture, from the state the update left: world, overlay, help, HUD.
-void Draw(Game& game) {
+void Draw(const Game& game, render::Canvas& canvas) {
     const Run& run = game.Run;
     const Surroundings& screen = game.Screen;
-    render::Canvas& canvas = game.Machine.Canvas;
-    render::Fonts& fonts = game.Machine.Fonts;
+    const render::Fonts& fonts = game.Machine.Fonts;
     canvas.ClearScreen(0, 0, 0);
     canvas.BeginDrawing();
     render::DrawWorld(run.World, canvas, fonts);
     canvas.SetColour(render::TextColour);
     if (screen.CountdownDigit >= 0) {
         render::DrawCountdownDigit(canvas, fonts, screen.CountdownDigit);
-    } else if (MenuShown(run.Mode)) {
+    } else if (MenuShown(run.Play, run.Mode)) {
         highscore::DrawHighscoreTable(canvas, fonts, TableInputsOf(game));
-        render::DrawMenu(canvas, fonts, screen.StatusLine, run.SoundOn != 0);
+        render::DrawMenu(canvas, fonts, screen.StatusLine, run.SoundOn);
     }
     if (run.Mode.HelpShown) render::DrawHelpPage(canvas, fonts);
-    render::DrawHud(canvas, fonts, {run.Mode.Lives, run.World.Score, screen.Fps});
+    render::DrawHud(canvas, fonts, {run.Play.Lives, run.World.Score, screen.Fps});
 }
 
 // The first list is fetched before the loop starts, as always; it runs on the transfer
@@ -177,13 +174,11 @@ FrameOutcome StartUp(Game& game, Devices& devices, FrameObserver* observer, cons
     game.Machine.Fps.FpsStartTick = devices.Clock.Ticks();
     devices.Screen.Open();
     game.Machine.Pacer.SetFrameRate(devices.Clock, FrameRate);
-    DeviceServices services(devices, game);
-    world::StartWorld(game.Run.World, services);
+    world::StartDemonstration(game.Run, devices.Random.NextSeed());
     if (FetchFirstList(devices) == FrameOutcome::EndProgram) return FrameOutcome::EndProgram;
-    world::StartExtras(game.Run.World);
     devices.Highscore.ForgetRows(0, StartUpRowsForgotten);
     devices.Mouse.Read();
-    game.Machine.Canvas.ClearScreen(0, 0, 0);
+    devices.Canvas.ClearScreen(0, 0, 0);
     PresentFrame(game, devices, observer);
     game.Screen.PlayerName = remembered.PlayerName;
     devices.Clock.SleepMs(StartUpPauseMs);
@@ -195,12 +190,13 @@ FrameOutcome StartUp(Game& game, Devices& devices, FrameObserver* observer, cons
 FrameOutcome RunFrame(Game& game, Devices& devices, FrameObserver* observer) {
     devices.Clock.SleepMs(FrameHeadSleepMs);
     if (devices.Screen.TakeCloseRequest()) return FrameOutcome::EndProgram;
-    DeviceServices services(devices, game);
-    if (ReadKeys(game, devices, services) == FrameOutcome::EndProgram) return FrameOutcome::EndProgram;
-    Update(game, devices, services);
+    SwitchedTones tones(devices.Tones, game.Run.SoundOn);
+    world::FrameInput input;
+    if (ReadInput(game, devices, input) == FrameOutcome::EndProgram) return FrameOutcome::EndProgram;
+    Update(game, devices, tones, input);
     // Drawing and presenting are timed on their own, apart from the input and the update.
     if (observer != nullptr) observer->DrawingBegins(game);
-    Draw(game);
+    Draw(game, devices.Canvas);
     PresentFrame(game, devices, observer);
     return FrameOutcome::Continue;
 }
@@ -208,6 +204,7 @@ FrameOutcome RunFrame(Game& game, Devices& devices, FrameObserver* observer) {
 void RunMainLoop(Game& game, Devices& devices, FrameObserver* observer) {
     while (RunFrame(game, devices, observer) == FrameOutcome::Continue) {
     }
+    KeepUnfinishedGame(game.Machine.Recorder, devices.Games, game.Run);
 }
 
 }  // namespace zorblet::frame

@@ -18,7 +18,7 @@ public:
 
 // What the last run left for this one to start with.
 struct Remembered {
-    std::int32_t SoundOn = 1;
+    bool SoundOn = true;
     std::string PlayerName;  // Windows-1252; the text the first name entry starts with
 };
 
@@ -30,7 +30,7 @@ FrameOutcome StartUp(Game& game, Devices& devices, FrameObserver* observer = nul
 // One pass of the main loop.
 FrameOutcome RunFrame(Game& game, Devices& devices, FrameObserver* observer = nullptr);
 
-// Frames until the program is to end.
+// Frames until the program is to end; a game still running then is kept as abandoned.
 void RunMainLoop(Game& game, Devices& devices, FrameObserver* observer = nullptr);
 
 }  // namespace zorblet::frame

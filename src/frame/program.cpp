@@ -5,9 +5,13 @@
 #include <memory>
 
 #include "frame/command_line.h"
+#include "frame/games_folder.h"
+#include "frame/record_file.h"
+#include "frame/replay_loop.h"
 #include "frame/settings_file.h"
 #include "highscore/highscore_client.h"
 #include "platform/curl_http_transport.h"
+#include "platform/disk_folder.h"
 #include "platform/platform_error.h"
 #include "platform/posix_clock.h"
 #include "platform/random.h"
@@ -26,12 +30,16 @@ struct StartChoices {
     Remembered Last;
 };
 
+platform::WindowShape ShapeOf(const RunOptions& options, const Settings& settings) {
+    return {.Scale = options.Scale.value_or(settings.Scale.value_or(1)),
+            .Fullscreen = options.Fullscreen || settings.Fullscreen.value_or(false)};
+}
+
 StartChoices ChooseStart(const RunOptions& options, const Settings& settings, std::string server) {
     StartChoices choices;
     choices.Server = std::move(server);
-    choices.Shape.Scale = options.Scale.value_or(settings.Scale.value_or(1));
-    choices.Shape.Fullscreen = options.Fullscreen || settings.Fullscreen.value_or(false);
-    choices.Last.SoundOn = settings.SoundOn.value_or(true) ? 1 : 0;
+    choices.Shape = ShapeOf(options, settings);
+    choices.Last.SoundOn = settings.SoundOn.value_or(true);
     choices.Last.PlayerName = settings.Name.value_or("");
     return choices;
 }
@@ -41,18 +49,43 @@ int Play(const StartChoices& choices, SettingsFile& settings, FrameObserver* obs
     // Made in this order, undone in the reverse: the transfers stop before the network
     // goes, and the platform shuts down last.
     std::unique_ptr<platform::SdlPlatform> platform = platform::StartSdlPlatform(choices.Shape);
-    platform::SeededRandom random(platform->Clock.Ticks());
+    platform::SeededRandom random(platform::SystemSeed(platform->Clock.Ticks()));
     auto game = std::make_unique<Game>();
+    auto canvas = std::make_unique<render::Canvas>();
     sound::ToneQueue tones(platform->Tones);
     platform::Keyboard& keyboard = overrides.Keyboard != nullptr ? *overrides.Keyboard : platform->Keyboard;
     platform::Mouse& mouse = overrides.Mouse != nullptr ? *overrides.Mouse : platform->Mouse;
     platform::CurlHttpTransport http;
     highscore::HighscoreClient highscore(http, platform->Clock, choices.Server);
-    Devices devices{platform->Screen, keyboard, mouse,      platform->Clock, *platform->Fonts,
-                    random,           tones,    highscore, settings};
+    platform::DiskFolder gamesFolder(platform::GamesFolderPath(std::getenv("XDG_DATA_HOME"), std::getenv("HOME")));
+    GamesFolder games(gamesFolder, platform->Clock);
+    Devices devices{platform->Screen, *canvas, keyboard, mouse,     platform->Clock, *platform->Fonts,
+                    random,           tones,   highscore, settings, games};
     if (StartUp(*game, devices, observer, choices.Last) == FrameOutcome::Continue) {
         RunMainLoop(*game, devices, observer);
     }
+    return 0;
+}
+
+// --replay: the record is read and checked before any window opens.
+int Replay(const RunOptions& options) {
+    const LoadedRecord loaded = LoadRecordFile(options.RecordFile);
+    if (!loaded.Problem.empty()) {
+        std::fputs(loaded.Problem.c_str(), stderr);
+        return 2;
+    }
+    if (!loaded.Verdict.ScoreMatches()) {
+        std::fprintf(stderr, "zorblet: die Wiedergabe ergibt %d Punkte, die Aufzeichnung nennt %d.\n",
+                     static_cast<int>(*loaded.Verdict.ReplayedScore), static_cast<int>(loaded.Verdict.Record->Score));
+    }
+    platform::PosixClock writerClock;
+    SettingsFile settings(platform::SettingsFilePath(std::getenv("XDG_CONFIG_HOME"), std::getenv("HOME")), writerClock);
+    std::unique_ptr<platform::SdlPlatform> platform = platform::StartSdlPlatform(ShapeOf(options, settings.Values()));
+    auto canvas = std::make_unique<render::Canvas>();
+    sound::ToneQueue tones(platform->Tones);
+    ReplayDevices devices{platform->Screen, *canvas, platform->Keyboard, platform->Clock,
+                          *platform->Fonts, tones,   settings};
+    RunReplay(*loaded.Verdict.Record, devices, settings.Values().SoundOn.value_or(true));
     return 0;
 }
 
@@ -63,6 +96,16 @@ int RunProgram(std::span<const char* const> arguments, FrameObserver* observer, 
     if (!commandLine.Options) {
         std::fputs(commandLine.Text.c_str(), commandLine.ExitCode == 0 ? stdout : stderr);
         return commandLine.ExitCode;
+    }
+    const RunOptions& options = *commandLine.Options;
+    if (options.Action == RunAction::ReplayInfo) return PrintRecordInfo(options.RecordFile, stdout, stderr);
+    if (options.Action == RunAction::Replay) {
+        try {
+            return Replay(options);
+        } catch (const platform::PlatformError& error) {
+            std::fprintf(stderr, "Zorblet: %s\n", error.what());
+            return 1;
+        }
     }
     platform::PosixClock writerClock;
     SettingsFile settings(platform::SettingsFilePath(std::getenv("XDG_CONFIG_HOME"), std::getenv("HOME")), writerClock);

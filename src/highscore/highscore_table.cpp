@@ -68,7 +68,7 @@ void DrawCursor(Canvas& canvas, const TableInputs& inputs) {
 }
 
 bool PlaceViewShown(const TableInputs& inputs) {
-    return inputs.Score != 0 && inputs.NameEntryActive != 0;
+    return inputs.Score != 0 && inputs.NameEntryActive;
 }
 
 void DrawPlaceView(Canvas& canvas, const TableInputs& inputs) {
@@ -122,7 +122,7 @@ void UpdateHighscoreTable(TableView& view, const TableInputs& inputs) {
     }
 }
 
-void DrawHighscoreTable(Canvas& canvas, render::Fonts& fonts, const TableInputs& inputs) {
+void DrawHighscoreTable(Canvas& canvas, const render::Fonts& fonts, const TableInputs& inputs) {
     canvas.SetFont(fonts.FontBold14);
     canvas.SetColour(render::TextColour);
     canvas.SetTextPosition(TableLeft, 30);

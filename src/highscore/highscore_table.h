@@ -19,7 +19,7 @@ struct TableInputs {
     const std::vector<std::string>& HighscoreRows;
     std::int32_t ScorePlace = 0;
     float Score = 0;
-    std::int32_t NameEntryActive = 0;
+    bool NameEntryActive = false;
     bool StatusTextEmpty = true;  // false while a transfer runs
     bool StatusLineFree = true;   // false while the status line tells something else
     std::int32_t AnimAngle = 0;
@@ -47,6 +47,6 @@ void UpdateHighscoreTable(TableView& view, const TableInputs& inputs);
 // The heading, then the place view (Score != 0, a name entry open, no transfer) or the
 // best-of view (no transfer) at inputs.TableScroll. While a transfer runs only the
 // heading is drawn.
-void DrawHighscoreTable(render::Canvas& canvas, render::Fonts& fonts, const TableInputs& inputs);
+void DrawHighscoreTable(render::Canvas& canvas, const render::Fonts& fonts, const TableInputs& inputs);
 
 }  // namespace zorblet::highscore

@@ -11,9 +11,9 @@ std::optional<std::string> NameEntryFrame(NameEntry& entry, platform::KeyTester&
                                           std::string_view server) {
     UpdateTextInput(entry.Input, entry.Keys, keys, state.NameEntryActive);
     state.PlayerName = entry.Input.EditText;
-    if (state.NameEntryActive != 0) return std::nullopt;
+    if (state.NameEntryActive) return std::nullopt;
     if (entry.Input.EditText.empty()) {
-        state.NameEntryActive = 1;  // a name is needed
+        state.NameEntryActive = true;  // a name is needed
         return std::nullopt;
     }
     state.TableScroll = TableScrollRestart;

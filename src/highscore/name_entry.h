@@ -24,7 +24,7 @@ struct NameEntry {
 
 // What the name entry reads and writes of the rest of the program.
 struct NameEntryFrameState {
-    std::int32_t& NameEntryActive;
+    bool& NameEntryActive;
     std::string& PlayerName;
     float Score;
     std::int32_t& TableScroll;

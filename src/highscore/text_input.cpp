@@ -76,14 +76,14 @@ bool KeyHit(TextInput& input, platform::KeyTester& keys, std::int32_t key) {
     return hit;
 }
 
-void StartTextInput(TextInput& input, std::string_view text, std::int32_t& nameEntryActive) {
+void StartTextInput(TextInput& input, std::string_view text, bool& nameEntryActive) {
     input.EditText = text;
     input.EditCursor = static_cast<std::int32_t>(input.EditText.size());
     input.EditMaxLength = NameMaxLength;
-    nameEntryActive = 1;
+    nameEntryActive = true;
 }
 
-void UpdateTextInput(TextInput& input, const KeyMap& keyMap, platform::KeyTester& keys, std::int32_t& nameEntryActive) {
+void UpdateTextInput(TextInput& input, const KeyMap& keyMap, platform::KeyTester& keys, bool& nameEntryActive) {
     if (!AnyKeyDown(keys)) input.RepeatCount = 0;
     TypeMappedKeys(input, keyMap, keys);
     if (KeyHit(input, keys, Key::Backspace)) DeleteBeforeCursor(input);
@@ -93,7 +93,7 @@ void UpdateTextInput(TextInput& input, const KeyMap& keyMap, platform::KeyTester
     // that would close the next name entry at once.
     const bool enter = keys.Released(Key::Enter);
     const bool keypadEnter = keys.Released(Key::KeypadEnter);
-    if (enter || keypadEnter) nameEntryActive = 0;
+    if (enter || keypadEnter) nameEntryActive = false;
 }
 
 }  // namespace zorblet::highscore

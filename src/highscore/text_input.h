@@ -29,10 +29,10 @@ struct TextInput {
 bool KeyHit(TextInput& input, platform::KeyTester& keys, std::int32_t key);
 
 // Opens the field with `text` and the cursor after it.
-void StartTextInput(TextInput& input, std::string_view text, std::int32_t& nameEntryActive);
+void StartTextInput(TextInput& input, std::string_view text, bool& nameEntryActive);
 
 // One frame of editing on this frame's snapshot; Enter or keypad Enter, on release,
-// sets nameEntryActive to 0.
-void UpdateTextInput(TextInput& input, const KeyMap& keyMap, platform::KeyTester& keys, std::int32_t& nameEntryActive);
+// clears nameEntryActive.
+void UpdateTextInput(TextInput& input, const KeyMap& keyMap, platform::KeyTester& keys, bool& nameEntryActive);
 
 }  // namespace zorblet::highscore

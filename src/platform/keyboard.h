@@ -21,9 +21,11 @@ inline constexpr int F4 = 62;
 inline constexpr int F11 = 87;
 inline constexpr int KeypadEnter = 156;
 inline constexpr int Home = 199;
+inline constexpr int Up = 200;
 inline constexpr int Left = 203;
 inline constexpr int Right = 205;
 inline constexpr int End = 207;
+inline constexpr int Down = 208;
 inline constexpr int Delete = 211;
 }  // namespace Key
 

@@ -1,6 +1,9 @@
 #pragma once
+// Where the seeds of the world's random numbers come from: the menu's demonstration gets
+// one at start-up, each game one when it starts.
 
 #include <cstdint>
+#include <exception>
 #include <random>
 
 namespace zorblet::platform {
@@ -8,20 +11,27 @@ namespace zorblet::platform {
 class Random {
 public:
     virtual ~Random() = default;
-    // A uniformly distributed integer from 0 to n, n included.
-    virtual std::int32_t UpTo(std::int32_t n) = 0;
+    virtual std::uint32_t NextSeed() = 0;
 };
 
+// Seeds in a sequence its own seed fixes; tests and benchmarks replay a run with it.
 class SeededRandom final : public Random {
 public:
     explicit SeededRandom(std::uint32_t seed) : engine_(seed) {}
-    std::int32_t UpTo(std::int32_t n) override {
-        if (n <= 0) return 0;
-        return std::uniform_int_distribution<std::int32_t>(0, n)(engine_);
-    }
+    std::uint32_t NextSeed() override { return static_cast<std::uint32_t>(engine_()); }
 
 private:
     std::mt19937 engine_;
 };
+
+// A seed for a run of the program: from the system's random device, or, where it has
+// none, the fallback (the clock's tick count).
+inline std::uint32_t SystemSeed(std::uint32_t fallback) {
+    try {
+        return std::random_device{}();
+    } catch (const std::exception&) {
+        return fallback;
+    }
+}
 
 }  // namespace zorblet::platform

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string_view>
 
 #include "shared/playfield.h"
 
@@ -21,6 +22,8 @@ public:
     virtual bool TakeCloseRequest() = 0;
     // Switches between the window and desktop fullscreen; true when in fullscreen after it.
     virtual bool ToggleFullscreen() = 0;
+    // Renames the open window (UTF-8).
+    virtual void SetTitle(std::string_view title) = 0;
 };
 
 }  // namespace zorblet::platform

@@ -175,6 +175,10 @@ bool SdlScreen::TakeCloseRequest() {
     return closeRequested;
 }
 
+void SdlScreen::SetTitle(std::string_view title) {
+    if (window_ != nullptr) SDL_SetWindowTitle(window_, std::string(title).c_str());
+}
+
 bool SdlScreen::HasInputFocus() const {
     return window_ != nullptr && (SDL_GetWindowFlags(window_) & SDL_WINDOW_INPUT_FOCUS) != 0;
 }

@@ -36,6 +36,7 @@ public:
     void Present(const std::uint32_t* pixels) override;
     bool TakeCloseRequest() override;
     bool ToggleFullscreen() override;
+    void SetTitle(std::string_view title) override;
 
     bool HasInputFocus() const;
     void Close();

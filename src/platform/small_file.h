@@ -1,6 +1,7 @@
 #pragma once
-// A small text file a player may edit (the settings): read no further than a limit, and
-// replaced whole, so that a reader never sees half of it.
+// Small files: one a player may edit (the settings), read no further than a limit and
+// replaced whole, and new ones written whole (the records of games), so that a reader
+// never sees half of either.
 
 #include <cstddef>
 #include <filesystem>
@@ -23,8 +24,23 @@ FileStart ReadFileStart(const std::filesystem::path& path, std::size_t limit);
 // it over path. Returns why it failed, empty on success; on failure path is untouched.
 std::string ReplaceFile(const std::filesystem::path& path, std::string_view text);
 
+// Writes bytes to a new file in folder (made when missing) as the first free one of
+// stem + extension, stem + "-2" + extension, ... (up to "-99"): a temporary file, synced,
+// then renamed to a name no file has, so that a reader never sees half of it and no file
+// is ever replaced. Returns the path written, or why it failed (and then nothing is left).
+struct NewFile {
+    std::filesystem::path Path;
+    std::string Error;
+};
+NewFile WriteNewFile(const std::filesystem::path& folder, std::string_view stem, std::string_view extension,
+                     std::string_view bytes);
+
 // $XDG_CONFIG_HOME/zorblet/zorblet.conf; when that is unset, empty or not absolute,
 // $HOME/.config/zorblet/zorblet.conf; empty when neither names a folder.
 std::filesystem::path SettingsFilePath(const char* xdgConfigHome, const char* home);
+
+// $XDG_DATA_HOME/zorblet/games, or $HOME/.local/share/zorblet/games when that is unset,
+// empty or not absolute; empty when neither names a folder.
+std::filesystem::path GamesFolderPath(const char* xdgDataHome, const char* home);
 
 }  // namespace zorblet::platform

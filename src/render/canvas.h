@@ -33,7 +33,7 @@ public:
     // Line in the current colour from (x1, y1) to (x2, y2) without the end point.
     void DrawSegment(int x1, int y1, int x2, int y2);
 
-    void SetFont(Font& font) { font_ = &font; }
+    void SetFont(const Font& font) { font_ = &font; }
     // Top-left corner of the next text's character cell.
     void SetTextPosition(int x, int y);
     // Transparent text in the current font and colour; moves the text position past it.
@@ -52,7 +52,7 @@ private:
 
     std::vector<std::uint32_t> pixels_;
     std::uint32_t colour_ = 0;
-    Font* font_ = nullptr;
+    const Font* font_ = nullptr;
     int textX_ = 0;
     int textY_ = 0;
 };

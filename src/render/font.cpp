@@ -51,13 +51,13 @@ platform::GlyphBitmap TrimToInk(platform::GlyphBitmap glyph) {
 Font::Font(std::unique_ptr<platform::GlyphSource> source)
     : source_(std::move(source)), cellHeight_(source_ ? source_->CellHeight() : 0) {}
 
-const platform::GlyphBitmap& Font::Glyph(std::uint8_t character) {
+const platform::GlyphBitmap& Font::Glyph(std::uint8_t character) const {
     auto& slot = glyphs_[character];
     if (!slot) slot = source_ ? TrimToInk(source_->Render(character)) : platform::GlyphBitmap{};
     return *slot;
 }
 
-int Font::TextWidth(std::string_view text) {
+int Font::TextWidth(std::string_view text) const {
     int width = 0;
     for (char c : text) width += Advance(static_cast<std::uint8_t>(c));
     return width;

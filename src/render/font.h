@@ -17,14 +17,16 @@ public:
     explicit Font(std::unique_ptr<platform::GlyphSource> source);
 
     int CellHeight() const { return cellHeight_; }
-    int Advance(std::uint8_t character) { return Glyph(character).Advance; }
-    const platform::GlyphBitmap& Glyph(std::uint8_t character);
+    int Advance(std::uint8_t character) const { return Glyph(character).Advance; }
+    const platform::GlyphBitmap& Glyph(std::uint8_t character) const;
     // The sum of the glyphs' advances.
-    int TextWidth(std::string_view text);
+    int TextWidth(std::string_view text) const;
 
 private:
     std::unique_ptr<platform::GlyphSource> source_;
-    std::array<std::optional<platform::GlyphBitmap>, 256> glyphs_;
+    // A cache: a glyph is the same whenever it is rendered, so drawing with a const font
+    // may fill it in.
+    mutable std::array<std::optional<platform::GlyphBitmap>, 256> glyphs_;
     int cellHeight_ = 0;
 };
 

@@ -32,7 +32,7 @@ constexpr HelpLine HelpLines[] = {
 
 }  // namespace
 
-void DrawHelpPage(Canvas& canvas, Fonts& fonts) {
+void DrawHelpPage(Canvas& canvas, const Fonts& fonts) {
     canvas.SetFont(fonts.FontBold14);
     for (const auto& line : HelpLines) {
         canvas.SetTextPosition(50, line.Y);

@@ -5,6 +5,6 @@
 namespace zorblet::render {
 
 // The help text, in the colour already set.
-void DrawHelpPage(Canvas& canvas, Fonts& fonts);
+void DrawHelpPage(Canvas& canvas, const Fonts& fonts);
 
 }  // namespace zorblet::render

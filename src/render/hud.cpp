@@ -13,7 +13,7 @@ constexpr const char* CreditLine = "Zorblet 1.00 - ein Spiel f\xFCr Linux";
 
 }  // namespace
 
-void DrawHud(Canvas& canvas, Fonts& fonts, const HudValues& values) {
+void DrawHud(Canvas& canvas, const Fonts& fonts, const HudValues& values) {
     canvas.SetFont(fonts.FontBold14);
     const std::string scoreText = "Punkte: " + DecimalText(RoundToInt(values.Score));
     const std::string livesText = "Leben: " + DecimalText(values.Lives);

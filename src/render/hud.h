@@ -14,6 +14,6 @@ struct HudValues {
 };
 
 // Score and lives at the bottom right, the FPS reading at the top left, the credit line.
-void DrawHud(Canvas& canvas, Fonts& fonts, const HudValues& values);
+void DrawHud(Canvas& canvas, const Fonts& fonts, const HudValues& values);
 
 }  // namespace zorblet::render

@@ -5,7 +5,7 @@
 
 namespace zorblet::render {
 
-void DrawMenu(Canvas& canvas, Fonts& fonts, std::string_view statusText, bool soundOn) {
+void DrawMenu(Canvas& canvas, const Fonts& fonts, std::string_view statusText, bool soundOn) {
     canvas.SetFont(fonts.FontBold14);
     canvas.SetColour(StatusColour);
     DrawCentredText(canvas, statusText, 320);
@@ -19,7 +19,7 @@ void DrawMenu(Canvas& canvas, Fonts& fonts, std::string_view statusText, bool so
     DrawCentredText(canvas, "[ESC] Beenden", 510);
 }
 
-void DrawCountdownDigit(Canvas& canvas, Fonts& fonts, std::int32_t digit) {
+void DrawCountdownDigit(Canvas& canvas, const Fonts& fonts, std::int32_t digit) {
     canvas.SetFont(fonts.FontBold32);
     DrawCentredText(canvas, DecimalText(digit), 270);
 }

@@ -22,7 +22,7 @@ void DrawBumpers(const world::World& world, Canvas& canvas) {
     const Colour colour = RGB(150 - s, 25 - s, 25 - s);
     for (float radius : {world.RingSize, world.RingSize - 1.0f}) {
         for (int i = 1; i <= 6; ++i) {
-            if (world.RingFlags[i] == 0) continue;
+            if (!world.RingFlags[i]) continue;
             const world::Centre centre = world::BumperCentre(world, i);
             canvas.DrawCircle(centre.X, centre.Y, RoundToInt(radius), colour);
         }
@@ -48,14 +48,14 @@ void DrawTrailRings(const world::World& world, Canvas& canvas) {
     // Rings expire oldest first, so the expired ones come before the rest.
     for (const auto* rings : {&world.Drawn.ExpiredRings, &world.TrailRings}) {
         for (const world::TrailRing& ring : *rings) {
-            DrawTrailRing(canvas, ring.x, ring.y, ring.radius, ring.brightness, ring.colour);
+            DrawTrailRing(canvas, ring.X, ring.Y, ring.Radius, ring.Brightness, ring.Colour);
         }
     }
 }
 
 void DrawShots(const world::World& world, Canvas& canvas) {
     for (const auto* shots : {&world.Shots, &world.Drawn.HitShots}) {
-        for (const world::Shot& shot : *shots) DrawShot(canvas, shot.x, shot.y, shot.angle);
+        for (const world::Shot& shot : *shots) DrawShot(canvas, shot.X, shot.Y, shot.Angle);
     }
 }
 
@@ -63,17 +63,17 @@ void DrawParticles(const world::World& world, Canvas& canvas) {
     const std::size_t drawn = std::min(world.Drawn.Particles, world.Particles.size());
     for (std::size_t i = 0; i < drawn; ++i) {
         const world::Particle& particle = world.Particles[i];
-        DrawParticle(canvas, particle.x, particle.y, particle.rot, particle.colour);
+        DrawParticle(canvas, particle.X, particle.Y, particle.Rot, particle.Colour);
     }
 }
 
-void DrawPopups(const world::World& world, Canvas& canvas, Fonts& fonts) {
+void DrawPopups(const world::World& world, Canvas& canvas, const Fonts& fonts) {
     canvas.SetFont(fonts.FontBold14);
     canvas.SetColour(TextColour);
     const std::size_t drawn = std::min(world.Drawn.Popups, world.Popups.size());
     for (std::size_t i = 0; i < drawn; ++i) {
         const world::Popup& popup = world.Popups[i];
-        DrawPopup(canvas, popup.text, popup.x, popup.y, popup.halfWidth);
+        DrawPopup(canvas, popup.Text, popup.X, popup.Y, popup.HalfWidth);
     }
 }
 
@@ -97,7 +97,7 @@ void DrawGate(const world::World& world, Canvas& canvas) {
     }
 }
 
-void DrawWorld(const world::World& world, Canvas& canvas, Fonts& fonts) {
+void DrawWorld(const world::World& world, Canvas& canvas, const Fonts& fonts) {
     DrawTrailRings(world, canvas);
     DrawBall(canvas, world.Drawn.BallX, world.Drawn.BallY, world.BallRadius, world.Drawn.BallTintRed,
              world.Drawn.BallTintGreen);

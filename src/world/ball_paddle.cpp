@@ -34,19 +34,19 @@ void FadeBallTint(World& world) {
 }
 
 // The ceiling holds the ball without touching its velocity; the side walls reflect it.
-void KeepBallInField(World& world, Services& services) {
+void KeepBallInField(World& world, sound::ToneStarter& tones) {
     if (world.BallY < CeilingLine) world.BallY = CeilingLine;
     const auto left = static_cast<float>(world.BallRadius);
     const auto right = static_cast<float>(PlayfieldSize - world.BallRadius);
     if (world.BallX < left) {
         world.BallVX = -world.BallVX;
         world.BallX = left;
-        services.StartTone(sound::ToneEffect::Click, WallClickHz);
+        tones.StartTone(sound::ToneEffect::Click, WallClickHz);
     }
     if (world.BallX > right) {
         world.BallVX = -world.BallVX;
         world.BallX = right;
-        services.StartTone(sound::ToneEffect::Click, WallClickHz);
+        tones.StartTone(sound::ToneEffect::Click, WallClickHz);
     }
 }
 
@@ -57,32 +57,32 @@ std::int32_t AddSaturated(std::int32_t value, std::int32_t delta) {
 }
 
 // One press, one shot: fired when the button is seen released, for 10 points.
-void FireOnRelease(World& world, Services& services, bool buttonDown) {
+void FireOnRelease(World& world, sound::ToneStarter& tones, bool buttonDown) {
     if (buttonDown) {
-        world.FireLatch = 1;
-    } else if (world.FireLatch == 1) {
-        world.FireLatch = 0;
-        FireShot(world, services);
+        world.FireLatch = true;
+    } else if (world.FireLatch) {
+        world.FireLatch = false;
+        FireShot(world, tones);
         world.Score -= static_cast<float>(ShotCost);
     }
 }
 
-void SteerByMouse(World& world, Services& services, const MouseState& mouse) {
+void SteerByMouse(World& world, sound::ToneStarter& tones, const MouseState& mouse) {
     world.MouseDeltaX = mouse.DeltaX;
     world.MouseDeltaY = mouse.DeltaY;
     world.PaddleX = AddSaturated(world.PaddleX, world.MouseDeltaX);
     world.PaddleY = AddSaturated(world.PaddleY, world.MouseDeltaY);
-    FireOnRelease(world, services, mouse.LeftButton);
+    FireOnRelease(world, tones, mouse.LeftButton);
 }
 
 // The demonstration: the paddle sways around the ball's x, wider the higher the ball
 // stands above it, drifts up and down, and now and then fires.
-void Autopilot(World& world, Services& services) {
+void Autopilot(World& world, sound::ToneStarter& tones) {
     const auto angle = static_cast<float>(world.AnimAngle);
     const float sway = std::fabs(world.BallY - static_cast<float>(world.PaddleY)) / 20.0f + 5.0f;
     world.PaddleX = Rounded(world.BallX + SinDeg(angle) * sway);
     world.PaddleY = Rounded(SinDeg(angle / 10.0f) * 170.0f) + 400;
-    if (services.RandomUpTo(100) == 1) FireShot(world, services);
+    if (world.GameRandom.UpTo(100) == 1) FireShot(world, tones);
 }
 
 void ClampPaddle(World& world) {
@@ -94,8 +94,8 @@ void ClampPaddle(World& world) {
 
 }  // namespace
 
-void ResetBallAndPaddle(World& world, Services& services) {
-    world.BallX = static_cast<float>(299 + 2 * services.RandomUpTo(1));
+void ResetBallAndPaddle(World& world) {
+    world.BallX = static_cast<float>(299 + 2 * world.GameRandom.UpTo(1));
     world.BallY = 100.0f;
     world.BallVX = 0.0f;
     world.BallVY = 0.0f;
@@ -107,15 +107,15 @@ bool BallBelowFloor(const World& world) {
     return world.BallY > FloorLine;
 }
 
-void StepBallAndPaddle(World& world, const FrameInput& input, Services& services) {
+void StepBallAndPaddle(World& world, const TickInput& input, sound::ToneStarter& tones) {
     FallUnderGravity(world);
     FadeBallTint(world);
     if (input.InGame) world.Score += BallSpeed(world) / 10.0f;
-    KeepBallInField(world, services);
+    KeepBallInField(world, tones);
     if (input.InGame) {
-        SteerByMouse(world, services, input.Mouse);
+        SteerByMouse(world, tones, input.Mouse);
     } else {
-        Autopilot(world, services);
+        Autopilot(world, tones);
     }
     ClampPaddle(world);
     SpawnTrailRing(world);
@@ -126,11 +126,11 @@ void UpdatePaddleAngle(World& world) {
         VectorAngle(world.BallX - static_cast<float>(world.PaddleX), world.BallY - static_cast<float>(world.PaddleY));
 }
 
-void PaddleContact(World& world, const FrameInput& input, Services& services) {
+void PaddleContact(World& world, const TickInput& input, sound::ToneStarter& tones) {
     const float distance = PointDistance(Rounded(world.BallX), Rounded(world.BallY), world.PaddleX, world.PaddleY);
     if (!(distance < static_cast<float>(world.BallRadius + world.PaddleRadius))) return;
-    SpawnBurstRing(world, services);
-    services.StartTone(sound::ToneEffect::Click, ContactClickHz);
+    SpawnBurstRing(world);
+    tones.StartTone(sound::ToneEffect::Click, ContactClickHz);
 
     // Pushed out along the line from the paddle to the ball; in a game the paddle's own
     // motion carries the ball further and so tilts the bounce.

@@ -2,7 +2,7 @@
 // The ball and the paddle: falling, walls and ceiling, steering by mouse or autopilot,
 // the contact, and the ball lost below the floor.
 
-#include "world/services.h"
+#include "world/tick_input.h"
 #include "world/world.h"
 
 namespace zorblet::world {
@@ -13,15 +13,15 @@ inline constexpr float ContactSpeedLimit = 7.0f;
 bool BallBelowFloor(const World& world);
 
 // Ball back at the top, at rest, paddle at its start.
-void ResetBallAndPaddle(World& world, Services& services);
+void ResetBallAndPaddle(World& world);
 
 // The simulated step: the ball moves, the paddle is steered and may fire, the trail grows.
-void StepBallAndPaddle(World& world, const FrameInput& input, Services& services);
+void StepBallAndPaddle(World& world, const TickInput& input, sound::ToneStarter& tones);
 
 // Turns the paddle towards the ball; every frame.
 void UpdatePaddleAngle(World& world);
 
 // Ball touching paddle: burst, click, push-out and bounce, capped at 7 px/frame.
-void PaddleContact(World& world, const FrameInput& input, Services& services);
+void PaddleContact(World& world, const TickInput& input, sound::ToneStarter& tones);
 
 }  // namespace zorblet::world

@@ -27,7 +27,7 @@ constexpr Colour BumperBurstColour = RGB(150, 25, 25);
 constexpr Colour GateBurstColour = RGB(0, 75, 150);
 
 // Adds the growth step while the world moves, stopping exactly at the live value.
-void GrowTowards(float& counter, float live, const FrameInput& input) {
+void GrowTowards(float& counter, float live, const TickInput& input) {
     if (counter < live && input.Moving) {
         counter += Growth;
         if (counter > live) counter = live;
@@ -38,32 +38,32 @@ bool BallTouches(const World& world, std::int32_t x, std::int32_t y, float reach
     return PointDistance(Rounded(world.BallX), Rounded(world.BallY), x, y) < reach;
 }
 
-void BurstFromBumper(World& world, Services& services, Centre centre) {
+void BurstFromBumper(World& world, Centre centre) {
     for (int j = 1; j <= 36; ++j) {
-        const std::int32_t speed = services.RandomUpTo(10);
-        const std::int32_t spin = services.RandomUpTo(10);
+        const std::int32_t speed = world.DecorationRandom.UpTo(10);
+        const std::int32_t spin = world.DecorationRandom.UpTo(10);
         AddParticle(world, BumperBurstColour, centre.X, centre.Y, static_cast<float>(10 * j), 0.0f,
                     1.0f + static_cast<float>(speed) / 20.0f, static_cast<float>(spin - 5));
     }
 }
 
-void KnockOutBumper(World& world, const FrameInput& input, Services& services, int i, Centre centre) {
+void KnockOutBumper(World& world, const TickInput& input, sound::ToneStarter& tones, int i, Centre centre) {
     BounceOffFixedCircle(world, static_cast<float>(centre.X), static_cast<float>(centre.Y));
-    world.RingFlags[i] = 0;
-    Award(world, input, services, BumperReward, centre.X, centre.Y);
-    services.StartTone(sound::ToneEffect::Crackle, 1);
-    BurstFromBumper(world, services, centre);
-    const bool allGone = std::all_of(world.RingFlags.begin() + 1, world.RingFlags.end(), [](auto f) { return f == 0; });
+    world.RingFlags[i] = false;
+    Award(world, input, BumperReward, centre.X, centre.Y);
+    tones.StartTone(sound::ToneEffect::Crackle, 1);
+    BurstFromBumper(world, centre);
+    const bool allGone = std::none_of(world.RingFlags.begin() + 1, world.RingFlags.end(), [](bool f) { return f; });
     if (allGone) world.RingSize = RingWaitAtStart;
 }
 
 // At most one bumper per frame: those after the one hit wait for the next frame.
-void HitBumpers(World& world, const FrameInput& input, Services& services) {
+void HitBumpers(World& world, const TickInput& input, sound::ToneStarter& tones) {
     for (int i = 1; i <= 6; ++i) {
-        if (world.RingFlags[i] == 0) continue;
+        if (!world.RingFlags[i]) continue;
         const Centre centre = BumperCentre(world, i);
         if (!BallTouches(world, centre.X, centre.Y, static_cast<float>(world.BallRadius + BumperRadius))) continue;
-        KnockOutBumper(world, input, services, i, centre);
+        KnockOutBumper(world, input, tones, i, centre);
         return;
     }
 }
@@ -74,21 +74,21 @@ bool AtRespawn(float counter) {
     return Rounded(counter) == RespawnAt;
 }
 
-void StepBumperRing(World& world, const FrameInput& input, Services& services) {
+void StepBumperRing(World& world, const TickInput& input, sound::ToneStarter& tones) {
     GrowTowards(world.RingSize, RingLiveSize, input);
-    if (world.RingSize == RingLiveSize) HitBumpers(world, input, services);
+    if (world.RingSize == RingLiveSize) HitBumpers(world, input, tones);
     if (AtRespawn(world.RingSize)) {
-        world.RingX = 100 + services.RandomUpTo(400);
-        world.RingY = 200 + services.RandomUpTo(200);
-        std::fill(world.RingFlags.begin() + 1, world.RingFlags.end(), 1);
+        world.RingX = 100 + world.GameRandom.UpTo(400);
+        world.RingY = 200 + world.GameRandom.UpTo(200);
+        std::fill(world.RingFlags.begin() + 1, world.RingFlags.end(), true);
     }
 }
 
-void BounceOffPost(World& world, Services& services, float postX) {
+void BounceOffPost(World& world, sound::ToneStarter& tones, float postX) {
     const float reach = static_cast<float>(world.BallRadius) + world.GatePostRadius;
     if (!BallTouches(world, Rounded(postX), world.GateY, reach)) return;
     BounceOffFixedCircle(world, postX, static_cast<float>(world.GateY));
-    services.StartTone(sound::ToneEffect::Click, PostClickHz);
+    tones.StartTone(sound::ToneEffect::Click, PostClickHz);
 }
 
 // The ball's centre strictly inside the band along the beam, 20 pixels in from each post.
@@ -98,51 +98,51 @@ bool BallInGateBand(const World& world) {
            gateY - GateBand < world.BallY && world.BallY < gateY + GateBand;
 }
 
-void AddGateParticle(World& world, Services& services, std::int32_t x, float angle) {
-    const std::int32_t speed = services.RandomUpTo(10);
-    const std::int32_t spin = services.RandomUpTo(10);
+void AddGateParticle(World& world, std::int32_t x, float angle) {
+    const std::int32_t speed = world.DecorationRandom.UpTo(10);
+    const std::int32_t spin = world.DecorationRandom.UpTo(10);
     AddParticle(world, GateBurstColour, x, world.GateY, angle, 0.0f, static_cast<float>(speed) / 20.0f,
                 static_cast<float>(spin - 5));
 }
 
-void BurstFromPost(World& world, Services& services, std::int32_t x) {
-    for (int k = 1; k <= 18; ++k) AddGateParticle(world, services, x, static_cast<float>(20 * k));
+void BurstFromPost(World& world, std::int32_t x) {
+    for (int k = 1; k <= 18; ++k) AddGateParticle(world, x, static_cast<float>(20 * k));
 }
 
 // The gate ends in a crackle and a burst at both posts and along the beam.
-void BurstGate(World& world, Services& services) {
-    services.StartTone(sound::ToneEffect::Crackle, 1);
-    BurstFromPost(world, services, Rounded(LeftPostX(world)));
+void BurstGate(World& world, sound::ToneStarter& tones) {
+    tones.StartTone(sound::ToneEffect::Crackle, 1);
+    BurstFromPost(world, Rounded(LeftPostX(world)));
     const std::int32_t n = Rounded(world.GateHalfWidth / 2.0f);
     for (std::int32_t k = 1; k <= n - 1; ++k) {
-        AddGateParticle(world, services, Rounded(LeftPostX(world) + 4.0f * static_cast<float>(k)), 0.0f);
+        AddGateParticle(world, Rounded(LeftPostX(world) + 4.0f * static_cast<float>(k)), 0.0f);
     }
-    BurstFromPost(world, services, Rounded(RightPostX(world)));
+    BurstFromPost(world, Rounded(RightPostX(world)));
 }
 
 // A live gate narrows in every frame, paused or not, until it is flown through or collapses.
-void StepLiveGate(World& world, const FrameInput& input, Services& services) {
+void StepLiveGate(World& world, const TickInput& input, sound::ToneStarter& tones) {
     world.GateHalfWidth -= GateNarrowing;
-    BounceOffPost(world, services, LeftPostX(world));
-    BounceOffPost(world, services, RightPostX(world));
+    BounceOffPost(world, tones, LeftPostX(world));
+    BounceOffPost(world, tones, RightPostX(world));
     if (BallInGateBand(world)) {
         world.GatePostRadius = GateWaitAfterFlyThrough;
-        Award(world, input, services, GateReward, world.GateX, world.GateY);
+        Award(world, input, GateReward, world.GateX, world.GateY);
     }
     if (world.GateHalfWidth < GateCollapseWidth) world.GatePostRadius = GateWaitAfterCollapse;
     if (world.GatePostRadius == GateWaitAfterFlyThrough || world.GatePostRadius == GateWaitAfterCollapse) {
-        BurstGate(world, services);
+        BurstGate(world, tones);
     }
 }
 
-void StepGate(World& world, const FrameInput& input, Services& services) {
+void StepGate(World& world, const TickInput& input, sound::ToneStarter& tones) {
     GrowTowards(world.GatePostRadius, GateLiveRadius, input);
     // The picture shows the gate as it stands now, also live once more in the frame it goes.
     world.Drawn.GatePostRadius = world.GatePostRadius;
-    if (world.GatePostRadius == GateLiveRadius) StepLiveGate(world, input, services);
+    if (world.GatePostRadius == GateLiveRadius) StepLiveGate(world, input, tones);
     if (AtRespawn(world.GatePostRadius)) {
-        world.GateX = 100 + services.RandomUpTo(400);
-        world.GateY = 150 + services.RandomUpTo(200);
+        world.GateX = 100 + world.GameRandom.UpTo(400);
+        world.GateY = 150 + world.GameRandom.UpTo(200);
         world.GateHalfWidth = GateFreshHalfWidth;
     }
 }
@@ -167,12 +167,12 @@ void StartExtras(World& world) {
     world.GatePostRadius = GateWaitAtStart;
     world.GateHalfWidth = GateFreshHalfWidth;
     world.RingSize = RingWaitAtStart;
-    world.RingFlags.fill(0);
+    world.RingFlags.fill(false);
 }
 
-void StepExtras(World& world, const FrameInput& input, Services& services) {
-    StepBumperRing(world, input, services);
-    StepGate(world, input, services);
+void StepExtras(World& world, const TickInput& input, sound::ToneStarter& tones) {
+    StepBumperRing(world, input, tones);
+    StepGate(world, input, tones);
 }
 
 void BounceOffFixedCircle(World& world, float cx, float cy) {

@@ -3,7 +3,7 @@
 
 #include <cstdint>
 
-#include "world/services.h"
+#include "world/tick_input.h"
 #include "world/world.h"
 
 namespace zorblet::world {
@@ -13,7 +13,7 @@ void StartExtras(World& world);
 
 // Each frame, last of the world's passes: the bumper ring, then the gate; each grows,
 // bounces and scores, and respawns on its timer.
-void StepExtras(World& world, const FrameInput& input, Services& services);
+void StepExtras(World& world, const TickInput& input, sound::ToneStarter& tones);
 
 // Pushes the ball out to 30 pixels from a fixed circle's centre and bounces it off,
 // capped at 10 pixels per frame.

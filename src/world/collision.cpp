@@ -11,7 +11,7 @@ namespace {
 // The direction of the line of centres, between 450 and 630 degrees.
 float ContactAngle(float bx, float by, float px, float py) {
     if (bx == px) return by > py ? 630.0f : 450.0f;
-    return std::atan((by - py) / (bx - px)) / DegToRad + 540.0f;
+    return ArcTan((by - py) / (bx - px)) / DegToRad + 540.0f;
 }
 
 }  // namespace
@@ -20,11 +20,11 @@ PolarVelocity BounceOffCircle(float bx, float by, float px, float py, float dir,
     if (bx == px && by == py) return {dir, speed};
     const float contactAngle = ContactAngle(bx, by, px, py);
     const float backAngle = contactAngle + 180.0f;
-    const float normalPart = speed * std::cos((contactAngle - dir) * DegToRad);
-    const float tangentPart = speed * std::sin((contactAngle - dir) * DegToRad);
+    const float normalPart = speed * CosDeg(contactAngle - dir);
+    const float tangentPart = speed * SinDeg(contactAngle - dir);
     PolarVelocity result;
     if (normalPart != 0.0f) {
-        result.Dir = backAngle + std::atan(tangentPart / normalPart) / DegToRad;
+        result.Dir = backAngle + ArcTan(tangentPart / normalPart) / DegToRad;
         const float length = std::sqrt(normalPart * normalPart + tangentPart * tangentPart);
         result.Speed = normalPart < 0.0f ? -length : length;
     } else {

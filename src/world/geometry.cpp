@@ -10,7 +10,7 @@ float VectorLength(float vx, float vy) {
 
 float VectorAngle(float vx, float vy) {
     if (vx == 0.0f) return vy < 0.0f ? -90.0f : 90.0f;
-    const float angle = std::atan(vy / vx) / DegToRad;
+    const float angle = ArcTan(vy / vx) / DegToRad;
     return vx < 0.0f ? angle + 180.0f : angle;
 }
 

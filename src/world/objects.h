@@ -5,13 +5,14 @@
 #include <cstdint>
 #include <string>
 
-#include "world/services.h"
+#include "world/tick_input.h"
 #include "world/world.h"
 
 namespace zorblet::world {
 
 inline constexpr std::size_t ContactBurstParticleLimit = 200;
 
+// The decoration's three (none while the world is not Decorated) and a shot.
 void AddTrailRing(World& world, std::int32_t x, std::int32_t y, std::int32_t radius, float brightness,
                   std::int32_t colour);
 void AddShot(World& world, std::int32_t x, std::int32_t y, float angle, float speed);
@@ -20,20 +21,19 @@ void AddParticle(World& world, std::int32_t colour, std::int32_t x, std::int32_t
 void AddPopup(World& world, std::string text, std::int32_t x, std::int32_t y, float angle, float speed,
               std::int32_t halfWidth);
 // A new random place for the yellow target.
-void PlaceTarget(World& world, Services& services);
+void PlaceTarget(World& world);
 
 // An award: its points while a game runs, and in any case its pop-up, the points thrown
 // upward from (x, y) at most 20 degrees off the vertical.
-void Award(World& world, const FrameInput& input, Services& services, std::int32_t points, std::int32_t x,
-           std::int32_t y);
+void Award(World& world, const TickInput& input, std::int32_t points, std::int32_t x, std::int32_t y);
 
 // A shot from the paddle's tip towards the ball, with its click.
-void FireShot(World& world, Services& services);
+void FireShot(World& world, sound::ToneStarter& tones);
 // The trail step of a simulated step: a ring on every second one.
 void SpawnTrailRing(World& world);
 // The paddle-contact burst along the ball's rim, unless 200 particles are already alive.
-void SpawnBurstRing(World& world, Services& services);
+void SpawnBurstRing(World& world);
 // A shot in the full target: burst, crackle, points, pop-up, and the target moves on.
-void HitTarget(World& world, const FrameInput& input, Services& services, Shot& shot);
+void HitTarget(World& world, const TickInput& input, sound::ToneStarter& tones, Shot& shot);
 
 }  // namespace zorblet::world

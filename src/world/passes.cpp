@@ -18,23 +18,25 @@ constexpr auto WallRight = static_cast<float>(PlayfieldSize);
 // (unless paused), the side walls at left and right, and back to polar.
 template <typename Element>
 void MoveBetweenWalls(Element& element, bool paused, float left, float right) {
-    float vx = element.speed * CosDeg(element.angle);
-    float vy = element.speed * SinDeg(element.angle);
+    float sine = 0.0f, cosine = 0.0f;
+    SinCosDeg(element.Angle, sine, cosine);
+    float vx = element.Speed * cosine;
+    float vy = element.Speed * sine;
     if (!paused) {
         vy += Gravity;
-        element.x += vx;
-        element.y += vy;
+        element.X += vx;
+        element.Y += vy;
     }
-    if (element.x < left) {
+    if (element.X < left) {
         vx = -vx;
-        element.x = left;
+        element.X = left;
     }
-    if (element.x > right) {
+    if (element.X > right) {
         vx = -vx;
-        element.x = right;
+        element.X = right;
     }
-    element.angle = VectorAngle(vx, vy);
-    element.speed = VectorLength(vx, vy);
+    element.Angle = VectorAngle(vx, vy);
+    element.Speed = VectorLength(vx, vy);
 }
 
 bool AboveFloor(float y) {
@@ -42,58 +44,58 @@ bool AboveFloor(float y) {
 }
 
 bool ShotInFullTarget(const World& world, const Shot& shot) {
-    return PointDistance(Rounded(shot.x), Rounded(shot.y), world.TargetX, world.TargetY) < TargetFullSize &&
+    return PointDistance(Rounded(shot.X), Rounded(shot.Y), world.TargetX, world.TargetY) < TargetFullSize &&
            world.TargetSize == TargetFullSize;
 }
 
 }  // namespace
 
-void UpdateTrailRings(World& world, const FrameInput& input) {
+void UpdateTrailRings(World& world, const TickInput& input) {
     world.Drawn.ExpiredRings.clear();
     WalkList(world.TrailRings, [&](TrailRing& ring) {
         if (!input.Paused) {
-            ring.radius -= TrailShrink;
-            ring.brightness -= TrailFade;
+            ring.Radius -= TrailShrink;
+            ring.Brightness -= TrailFade;
         }
-        if (ring.radius > TrailEndRadius) return true;
+        if (ring.Radius > TrailEndRadius) return true;
         world.Drawn.ExpiredRings.push_back(ring);
         return false;
     });
 }
 
-void UpdateShots(World& world, const FrameInput& input, Services& services) {
+void UpdateShots(World& world, const TickInput& input, sound::ToneStarter& tones) {
     world.Drawn.HitShots.clear();
     WalkList(world.Shots, [&](Shot& shot) {
         MoveBetweenWalls(shot, input.Paused, WallLeft, WallRight);
         if (ShotInFullTarget(world, shot)) {
             world.Drawn.HitShots.push_back(shot);
-            HitTarget(world, input, services, shot);
+            HitTarget(world, input, tones, shot);
         }
-        return AboveFloor(shot.y);
+        return AboveFloor(shot.Y);
     });
 }
 
-void UpdateTarget(World& world, const FrameInput& input) {
+void UpdateTarget(World& world, const TickInput& input) {
     if (world.TargetSize < TargetFullSize && input.Moving) {
         world.TargetSize += TargetGrowth;
         if (world.TargetSize > TargetFullSize) world.TargetSize = TargetFullSize;
     }
 }
 
-void UpdateParticles(World& world, const FrameInput& input) {
+void UpdateParticles(World& world, const TickInput& input) {
     WalkList(world.Particles, [&](Particle& particle) {
-        if (!input.Paused) particle.rot += particle.spin;
+        if (!input.Paused) particle.Rot += particle.Spin;
         MoveBetweenWalls(particle, input.Paused, WallLeft, WallRight);
-        return AboveFloor(particle.y);
+        return AboveFloor(particle.Y);
     });
     world.Drawn.Particles = world.Particles.size();
 }
 
-void UpdatePopups(World& world, const FrameInput& input) {
+void UpdatePopups(World& world, const TickInput& input) {
     WalkList(world.Popups, [&](Popup& popup) {
-        const auto h = static_cast<float>(popup.halfWidth);
+        const auto h = static_cast<float>(popup.HalfWidth);
         MoveBetweenWalls(popup, input.Paused, h, WallRight - h);
-        return AboveFloor(popup.y);
+        return AboveFloor(popup.Y);
     });
     world.Drawn.Popups = world.Popups.size();
 }

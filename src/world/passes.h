@@ -7,20 +7,20 @@
 #include <utility>
 #include <vector>
 
-#include "world/services.h"
+#include "world/tick_input.h"
 #include "world/world.h"
 
 namespace zorblet::world {
 
 // Rings shrink and fade; one that has shrunk to its end is drawn a last time.
-void UpdateTrailRings(World& world, const FrameInput& input);
+void UpdateTrailRings(World& world, const TickInput& input);
 // Shots fly, bounce off the side walls and may hit the full target.
-void UpdateShots(World& world, const FrameInput& input, Services& services);
+void UpdateShots(World& world, const TickInput& input, sound::ToneStarter& tones);
 // The target grows back while the world moves.
-void UpdateTarget(World& world, const FrameInput& input);
-void UpdateParticles(World& world, const FrameInput& input);
+void UpdateTarget(World& world, const TickInput& input);
+void UpdateParticles(World& world, const TickInput& input);
 // Pop-ups keep half their text's width from each wall.
-void UpdatePopups(World& world, const FrameInput& input);
+void UpdatePopups(World& world, const TickInput& input);
 
 // Walks the list once, oldest first: every element present at the start is visited
 // exactly once, in order, and dropped when visit returns false. visit must not add to

@@ -21,47 +21,51 @@ void KeepBallAsDrawn(World& world) {
     world.Drawn.BallTintGreen = world.BallTintGreen;
 }
 
+// The decoration's numbers come from a seed of their own, derived from the game's.
+constexpr std::uint32_t DecorationSeedMask = 0x5EED0DEC;
+
 }  // namespace
 
-void StartWorld(World& world, Services& services) {
-    world.BallX = 300.0f;
-    world.BallY = 100.0f;
-    world.PaddleX = 300;
-    world.PaddleY = 500;
-    world.PaddleRadius = 20;
-    world.BallRadius = 20;
-    world.BallTintRed = 0;
-    world.BallTintGreen = 200;
-    PlaceTarget(world, services);
-    world.TargetSize = 0.0f;
-    world.Score = 0.0f;
+void SeedWorldRandom(World& world, std::uint32_t seed) {
+    world.GameRandom = RandomStream(seed);
+    world.DecorationRandom = RandomStream(seed ^ DecorationSeedMask);
 }
 
-void ResetWorldForNewGame(World& world, Services& services) {
-    ResetBallAndPaddle(world, services);
-    world.Score = 0.0f;
-    world.TargetSize = 0.0f;
-    world.RingSize = RingWaitAtStart;
-    world.GatePostRadius = GateWaitAtStart;
-    world.Shots.clear();
+void StartWorld(World& world, std::uint32_t seed) {
+    const bool decorated = world.Decorated;
+    world = World{};
+    world.Decorated = decorated;
+    SeedWorldRandom(world, seed);
+    PlaceTarget(world);
+    StartExtras(world);
+}
+
+void StartGameWorld(World& world, std::uint32_t seed) {
+    const bool decorated = world.Decorated;
+    world = World{};
+    world.Decorated = decorated;
+    SeedWorldRandom(world, seed);
+    ResetBallAndPaddle(world);
+    PlaceTarget(world);
+    StartExtras(world);
 }
 
 void AdvanceAnimAngle(World& world) {
     world.AnimAngle = (world.AnimAngle + AnimAngleStep) % AnimAnglePeriod;
 }
 
-void TickWorld(World& world, const FrameInput& input, Services& services) {
+void TickWorld(World& world, const TickInput& input, sound::ToneStarter& tones) {
     if (!input.Paused) AdvanceAnimAngle(world);
-    if (input.Moving) StepBallAndPaddle(world, input, services);
+    if (input.Moving) StepBallAndPaddle(world, input, tones);
     UpdatePaddleAngle(world);
     KeepBallAsDrawn(world);
     UpdateTrailRings(world, input);
-    UpdateShots(world, input, services);
+    UpdateShots(world, input, tones);
     UpdateTarget(world, input);
     UpdateParticles(world, input);
     UpdatePopups(world, input);
-    PaddleContact(world, input, services);
-    StepExtras(world, input, services);
+    PaddleContact(world, input, tones);
+    StepExtras(world, input, tones);
 }
 
 }  // namespace zorblet::world

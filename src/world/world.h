@@ -10,6 +10,7 @@
 
 #include "shared/colour.h"
 #include "shared/playfield.h"
+#include "world/random_stream.h"
 
 namespace zorblet::world {
 
@@ -25,6 +26,12 @@ inline constexpr float GateLiveRadius = 5.0f;
 inline constexpr float RingWaitAtStart = -800.0f;  // also after its sixth bumper
 inline constexpr float GateWaitAtStart = -400.0f;
 
+// A pop-up's text is its points, in digits, and its font is monospaced: every digit is as
+// wide as the pop-up font's cell (Courier New or a face with its metrics, bold, at an em
+// of 19 pixels), a test holds the real font to it. What the world decides must not wait
+// for a font: a replay on the highscore service has none.
+inline constexpr std::int32_t PopupDigitAdvance = 11;
+
 // What the ball's travel and the extras earn; the pop-up shows the points.
 inline constexpr std::int32_t TargetReward = 250;
 inline constexpr std::int32_t BumperReward = 300;
@@ -33,37 +40,37 @@ inline constexpr std::int32_t ShotCost = 10;
 
 // A fading ring left behind the ball.
 struct TrailRing {
-    float x = 0, y = 0;
-    float radius = 0;
-    float brightness = 0;  // factor on each colour channel
-    std::int32_t colour = 0;
+    float X = 0, Y = 0;
+    float Radius = 0;
+    float Brightness = 0;  // factor on each colour channel
+    std::int32_t Colour = 0;
 };
 
-// A shot from the paddle; x, y is its tip.
+// A shot from the paddle; X, Y is its tip.
 struct Shot {
-    float x = 0, y = 0;
-    float angle = 0;  // degrees
-    float speed = 0;  // pixels per frame
+    float X = 0, Y = 0;
+    float Angle = 0;  // degrees
+    float Speed = 0;  // pixels per frame
 };
 
 // One spinning stroke of a burst.
 struct Particle {
-    std::int32_t colour = 0;
-    float x = 0, y = 0;
-    float angle = 0;  // direction of motion, degrees
-    float rot = 0;    // orientation of the stroke, degrees
-    float speed = 0;
-    float spin = 0;  // degrees per unpaused frame
+    std::int32_t Colour = 0;
+    float X = 0, Y = 0;
+    float Angle = 0;  // direction of motion, degrees
+    float Rot = 0;    // orientation of the stroke, degrees
+    float Speed = 0;
+    float Spin = 0;  // degrees per unpaused frame
 };
 
-// A score text thrown upward; x is its centre, y its top edge. Its half width, measured
+// A score text thrown upward; X is its centre, Y its top edge. Its half width, measured
 // once when it is made, keeps it between the walls.
 struct Popup {
-    std::string text;
-    float x = 0, y = 0;
-    float angle = 0;
-    float speed = 0;
-    std::int32_t halfWidth = 0;
+    std::string Text;
+    float X = 0, Y = 0;
+    float Angle = 0;
+    float Speed = 0;
+    std::int32_t HalfWidth = 0;
 };
 
 // What the picture shows of a frame whose later steps moved things on: the frame's order
@@ -80,6 +87,12 @@ struct DrawnAsOf {
 };
 
 struct World {
+    // The game's numbers (where targets and extras stand, the ball's start, the
+    // demonstration's shots), and the decoration's (particles, pop-ups): a change to the
+    // decoration never moves a target. Both are seeded when a game starts.
+    RandomStream GameRandom;
+    RandomStream DecorationRandom;
+
     float Score = 0.0f;          // points of the running or the last game
     std::int32_t AnimAngle = 0;  // degrees, +2 per unpaused frame, kept below 3600
 
@@ -100,8 +113,8 @@ struct World {
     std::vector<Particle> Particles;
     std::vector<Popup> Popups;
 
-    std::int32_t FireLatch = 0;    // 1 while the left button is held in a game
-    std::int32_t TrailToggle = 0;  // flips every simulated step; a ring on every second one
+    bool FireLatch = false;    // while the left button is held in a game
+    bool TrailToggle = false;  // flips every simulated step; a ring on every second one
 
     // What the latest mouse read reported; kept until the next read.
     std::int32_t MouseDeltaX = 0, MouseDeltaY = 0;
@@ -110,7 +123,7 @@ struct World {
     // also the ring's life: a wait while negative, growing in up to 10, live at exactly 10.
     float RingSize = RingWaitAtStart;
     std::int32_t RingX = 0, RingY = 0;
-    std::array<std::int32_t, 7> RingFlags{};  // [1] to [6]: 1 while that bumper stands
+    std::array<bool, 7> RingFlags{};  // [1] to [6]: while that bumper stands
 
     // The gate: two posts of radius GatePostRadius at GateHalfWidth left and right of
     // (GateX, GateY), a beam between them. The radius is the gate's life as for the ring,
@@ -120,7 +133,17 @@ struct World {
     std::int32_t GateX = 300, GateY = 300;
 
     DrawnAsOf Drawn;
+
+    // Whether trail rings, particles and pop-ups are made at all. Nothing of the game
+    // depends on them, so a replay that wants the score alone leaves them out (they are
+    // most of a busy frame's work); a new game keeps the choice.
+    bool Decorated = true;
 };
+
+// Half the width of a pop-up's text as it is drawn, rounded down.
+inline std::int32_t PopupHalfWidth(const std::string& text) {
+    return static_cast<std::int32_t>(text.size()) * PopupDigitAdvance / 2;
+}
 
 // The ball's colour for its tint; a paddle contact's burst takes it too.
 constexpr Colour BallColour(std::int32_t tintRed, std::int32_t tintGreen) {

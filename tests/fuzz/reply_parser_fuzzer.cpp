@@ -173,7 +173,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     TableInputs inputs{.HighscoreRows = highscoreRows,
                        .ScorePlace = placeList.ScorePlace,
                        .Score = score == 0 ? 1.0f : score,
-                       .NameEntryActive = 1,
+                       .NameEntryActive = true,
                        .StatusTextEmpty = true,
                        .AnimAngle = animAngle,
                        .PlayerName = playerName,
@@ -186,7 +186,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     DrawHighscoreTable(canvas, DotFonts(), inputs);
 
     view = TableView{.TableScroll = tableScroll, .DrawnScroll = tableScroll};
-    inputs.NameEntryActive = 0;
+    inputs.NameEntryActive = false;
     UpdateHighscoreTable(view, inputs);
     constexpr std::int32_t MaxScroll = std::numeric_limits<std::int32_t>::max();
     const std::int32_t stepped = tableScroll > MaxScroll - 2 ? MaxScroll : tableScroll + 2;

@@ -6,8 +6,10 @@
 TEXT_COLOUR='#9B37FF'
 work=$(mktemp -d)
 pids=()
-# The game keeps its settings here, not in the home folder of whoever runs the tests.
+# The game keeps its settings and the records of its games here, not in the home folder of
+# whoever runs the tests.
 export XDG_CONFIG_HOME="$work/config"
+export XDG_DATA_HOME="$work/data"
 settings_file="$XDG_CONFIG_HOME/zorblet/zorblet.conf"
 
 # shellcheck source=../../scripts/lib/local_service.sh

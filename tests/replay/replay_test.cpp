@@ -9,7 +9,14 @@
 // waits until the frame it was sent in is presented, so a transfer always ends between
 // the same two frames.
 //
-// ZORBLET_REPLAY_RECORD=1 plays a new game with the bot below, and writes both files
+// The records the game's recorder hands over are the files replay-test-1.zrec (the game to
+// its game over) and replay-test-2.zrec (the one abandoned in its countdown) in
+// tests/fixtures/determinism, which the determinism test replays in every build; each
+// replays to the states of its game frame by frame, to the score the game showed, and to
+// its pictures at telling frames (the first, the first contact, the ring, the gate, the
+// last in play), drawn as --replay draws them.
+//
+// ZORBLET_REPLAY_RECORD=1 plays a new game with the bot below, and writes these files
 // anew; review the difference before committing it.
 
 #include <gtest/gtest.h>
@@ -20,6 +27,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
+#include <iterator>
 #include <map>
 #include <mutex>
 #include <sstream>
@@ -30,7 +38,9 @@
 #include "frame/main_loop.h"
 #include "platform/posix_clock.h"
 #include "platform/random.h"
+#include "record/record_format.h"
 #include "support/fakes.h"
+#include "support/game_watch.h"
 #include "support/highscore_fixture.h"
 #include "support/tone_fakes.h"
 
@@ -40,6 +50,8 @@ namespace {
 namespace Key = platform::Key;
 
 const std::string ReplayDir = ZORBLET_REPLAY_DIR;
+const std::string RecordDir = ZORBLET_DETERMINISM_DIR;
+const char* const RecordNames[] = {"replay-test-1.zrec", "replay-test-2.zrec"};
 
 // 64-bit FNV-1a over the pixels, a word at a time, folded to 32 bits: eight hex digits.
 std::string HashPixels(const std::uint32_t* pixels) {
@@ -188,6 +200,7 @@ public:
         log_.Add("fullscreen");
         return false;
     }
+    void SetTitle(std::string_view title) override { log_.Add("title " + std::string(title)); }
 
 private:
     ReplayLog& log_;
@@ -227,13 +240,12 @@ private:
 
 class ReplayTones final : public sound::ToneStarter {
 public:
-    ReplayTones(const ReplayScreen& screen, ReplayLog& log) : screen_(screen), log_(log) {}
+    explicit ReplayTones(ReplayLog& log) : log_(log) {}
     void StartTone(sound::ToneEffect effect, std::int32_t argument) override {
         log_.Add(std::string("tone ") + EffectName(effect) + " " + std::to_string(argument));
     }
 
 private:
-    const ReplayScreen& screen_;
     ReplayLog& log_;
 };
 
@@ -245,9 +257,9 @@ struct ReplayMachine {
           screen(log, http),
           keyboard(input, screen),
           mouse(input, screen, log),
-          tones(screen, log),
+          tones(log),
           highscore(http, transferClock, "http://scores.invalid/"),
-          devices{screen, keyboard, mouse, clock, fonts, random, tones, highscore, settings} {
+          devices{screen, canvas, keyboard, mouse, clock, fonts, random, tones, highscore, settings, games} {
         screen.Highscore = &highscore;
         clock.ReadCost = 1'000;  // the frame wait polls the counter at the end
     }
@@ -262,26 +274,46 @@ struct ReplayMachine {
     testing::BoxFontLoader fonts;
     platform::SeededRandom random;
     ReplayScreen screen;
+    render::Canvas canvas;
     ReplayKeyboard keyboard;
     ReplayMouse mouse;
     ReplayTones tones;
     highscore::HighscoreClient highscore;
     testing::RecordingSettings settings;
+    testing::RecordingArchive games;
     Devices devices;
     Game game;
 };
 
+// What a run of the program left: its log, and the records of the games it handed over.
+struct ReplayRun {
+    std::vector<std::string> Lines;
+    std::vector<std::vector<std::uint8_t>> Records;  // as files
+    std::vector<record::GameRecord> Games;           // the same, as handed over
+    std::vector<testing::WatchedGame> Watched;       // the games as they were played
+};
+
 // Plays the input until the program ends (ESC in the menu, at the end of the input).
-std::vector<std::string> Replay(const ReplayInput& input) {
+ReplayRun Replay(const ReplayInput& input) {
     ReplayMachine machine(input);
+    testing::GameWatch watch;
     EXPECT_EQ(StartUp(machine.game, machine.devices), FrameOutcome::Continue);
     while (machine.screen.Presents <= input.Frames) {
         if (RunFrame(machine.game, machine.devices) != FrameOutcome::Continue) {
             machine.log.Add("end");
             break;
         }
+        watch.AfterFrame(machine.game, machine.canvas, machine.games.Games.size());
     }
-    return machine.log.Lines;
+    ReplayRun run{machine.log.Lines, {}, machine.games.Games, std::move(watch.Games)};
+    for (const record::GameRecord& game : machine.games.Games) run.Records.push_back(record::EncodeRecord(game));
+    return run;
+}
+
+std::vector<std::uint8_t> ReadBytes(const std::string& path) {
+    std::ifstream file(path, std::ios::binary);
+    EXPECT_TRUE(file) << path;
+    return {std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
 }
 
 std::vector<std::string> ReadLines(const std::string& path) {
@@ -299,7 +331,8 @@ TEST(Replay, RecordedGamePlaysBackPictureForPictureToneForToneRequestForRequest)
     const ReplayInput input = ReadInput(ReplayDir + "/input.txt");
     ASSERT_GT(input.Frames, 1000);
     const std::vector<std::string> expected = ReadLines(ReplayDir + "/frames.txt");
-    const std::vector<std::string> actual = Replay(input);
+    const ReplayRun run = Replay(input);
+    const std::vector<std::string>& actual = run.Lines;
     const auto [wrong, _] = std::mismatch(actual.begin(), actual.end(), expected.begin(), expected.end());
     if (wrong != actual.end() || actual.size() != expected.size()) {
         const auto at = static_cast<std::size_t>(wrong - actual.begin());
@@ -320,6 +353,19 @@ TEST(Replay, RecordedGamePlaysBackPictureForPictureToneForToneRequestForRequest)
     EXPECT_EQ(count("get http://scores.invalid/HighScoreSQL.php"), 1);
     EXPECT_GE(count("mouse released"), 2);
     EXPECT_EQ(count("end"), 1) << "ESC in the menu ends the program";
+
+    // The recorder handed over both games, byte for byte as their files hold them, and
+    // each replays to the game as it was played.
+    ASSERT_EQ(run.Records.size(), std::size(RecordNames));
+    ASSERT_EQ(run.Watched.size(), run.Records.size());
+    for (std::size_t i = 0; i < run.Records.size(); ++i) {
+        SCOPED_TRACE(RecordNames[i]);
+        EXPECT_TRUE(run.Records[i] == ReadBytes(RecordDir + "/" + RecordNames[i]));
+        testing::ExpectReplayOf(run.Games[i], run.Watched[i]);
+    }
+    EXPECT_EQ(run.Games[0].End, record::GameEnd::GameOver);
+    EXPECT_EQ(run.Watched[0].Sampled.size(), 5u) << "first, contact, ring, gate, last in play";
+    EXPECT_EQ(run.Games[1].End, record::GameEnd::Abandoned);
 }
 
 // The recorder: a bot that plays through the menu, help and pause, a game with its three
@@ -352,7 +398,7 @@ private:
 
 void ReplayBot::Steer(const Game& g, int frame) {
     const world::World& w = g.Run.World;
-    const Mode& m = g.Run.Mode;
+    const world::PlayState& m = g.Run.Play;
     if (m.Lives == 0 || m.Countdown != 0 || m.Paused) return;
     ++playFrames_;
     // Aim the ball at whatever extra is up, else sweep the field.
@@ -377,7 +423,7 @@ void ReplayBot::Steer(const Game& g, int frame) {
 
 void ReplayBot::Plan(const Game& g, int frame) {
     const world::World& w = g.Run.World;
-    const Mode& m = g.Run.Mode;
+    const world::PlayState& m = g.Run.Play;
     if (w.GatePostRadius == 5.0f) gateSeen_ = true;
     if (gateSeen_ && w.GatePostRadius < 0.0f) gateGone_ = true;
     if (w.RingSize == 10.0f) ringSeen_ = true, ++ringLiveFrames_;
@@ -425,7 +471,7 @@ void ReplayBot::Plan(const Game& g, int frame) {
         case 9: {  // the name: "zorbleto", one wrong letter taken back, Enter
             static constexpr int Name[] = {21, 24, 19, 48, 38, 18, 20, 24, Key::Backspace, Key::Enter};
             if (since >= 90 && since % 8 == 0 && typed_ < 10) Tap(frame, {Name[typed_++]});
-            if (typed_ == 10 && !NameEntryOpen(m)) next();
+            if (typed_ == 10 && !g.Run.Mode.NameEntryActive) next();
             break;
         }
         case 10:  // the new list scrolls by; a second game, abandoned during its countdown
@@ -450,9 +496,10 @@ void WriteInput(const ReplayInput& input, const std::string& path) {
     file << "seed " << input.Seed << "\nframes " << input.Frames << "\n";
     std::map<int, std::string> lines;
     for (const auto& [frame, keys] : input.Keys) {
+        // Appended piece by piece: GCC 12 warns of a false overlap in " " + std::string.
         std::string line = "k " + std::to_string(frame);
         for (int key = 0; key < platform::KeyCount; ++key)
-            if (keys[key]) line += " " + std::to_string(key);
+            if (keys[key]) line.append(1, ' ').append(std::to_string(key));
         lines.emplace(frame * 2, line);
     }
     // Runs of up to 16 frames with a reading: "m FIRST DX,DY[,1] ..." (1: button down).
@@ -461,7 +508,8 @@ void WriteInput(const ReplayInput& input, const std::string& path) {
         std::string line = "m " + std::to_string(first);
         for (int frame = first; m != input.Mouse.end() && m->first == frame && frame < first + 16; ++m, ++frame) {
             const platform::MouseReading& r = m->second;
-            line += " " + std::to_string(r.DeltaX) + "," + std::to_string(r.DeltaY) + (r.LeftButton ? ",1" : "");
+            line.append(1, ' ').append(std::to_string(r.DeltaX)).append(1, ',').append(std::to_string(r.DeltaY));
+            line.append(r.LeftButton ? ",1" : "");
         }
         lines.emplace(first * 2 + 1, line);
     }
@@ -483,9 +531,14 @@ void RecordReplay() {
         input.Frames = machine.screen.Presents;
     }
     WriteInput(input, ReplayDir + "/input.txt");
-    const std::vector<std::string> lines = Replay(ReadInput(ReplayDir + "/input.txt"));
+    const ReplayRun run = Replay(ReadInput(ReplayDir + "/input.txt"));
     std::ofstream frames(ReplayDir + "/frames.txt");
-    for (const std::string& line : lines) frames << line << "\n";
+    for (const std::string& line : run.Lines) frames << line << "\n";
+    for (std::size_t i = 0; i < run.Records.size() && i < std::size(RecordNames); ++i) {
+        std::ofstream(RecordDir + "/" + RecordNames[i], std::ios::binary)
+            .write(reinterpret_cast<const char*>(run.Records[i].data()),
+                   static_cast<std::streamsize>(run.Records[i].size()));
+    }
 }
 
 }  // namespace

@@ -12,6 +12,7 @@
 
 #include "platform/clock.h"
 #include "platform/fonts.h"
+#include "platform/game_archive.h"
 #include "platform/keyboard.h"
 #include "platform/mouse.h"
 #include "platform/random.h"
@@ -162,6 +163,8 @@ public:
     void Present(const std::uint32_t*) override { ++Presents; }
     bool TakeCloseRequest() override { return CloseRequested; }
     bool ToggleFullscreen() override { return Fullscreen = !Fullscreen; }
+    void SetTitle(std::string_view title) override { Title = title; }
+    std::string Title;
 };
 
 // Keeps the last remembered choices, as a settings file would for the next run.
@@ -185,10 +188,17 @@ public:
     }
 };
 
+// Keeps the records of the games handed over, in order.
+class RecordingArchive final : public platform::GameArchive {
+public:
+    std::vector<record::GameRecord> Games;
+    void KeepGame(record::GameRecord game) override { Games.push_back(std::move(game)); }
+};
+
 class FixedRandom final : public platform::Random {
 public:
-    std::int32_t Value = 0;
-    std::int32_t UpTo(std::int32_t n) override { return Value < n ? Value : n; }
+    std::uint32_t Value = 0;
+    std::uint32_t NextSeed() override { return Value; }
 };
 
 // A face of solid boxes: every character is a Width x Height block of ink,

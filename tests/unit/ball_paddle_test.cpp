@@ -23,13 +23,13 @@ class BallPaddleTest : public ::testing::Test {
 protected:
     WorldBench bench;
     World& w = bench.World;
-    testing::FakeServices& services = bench.Services;
+    testing::RecordingTones& tones = bench.Tones;
 };
 
 TEST_F(BallPaddleTest, BallFallingFromRestBouncesOffThePaddleAndItsGlowFadesIn200Steps) {
     bench.StartPlaying();
     int frames = 0;
-    while (services.CountTones(ToneEffect::Click, 1500) == 0 && frames < 1000) {
+    while (tones.CountTones(ToneEffect::Click, 1500) == 0 && frames < 1000) {
         bench.RunFrame();
         ++frames;
     }
@@ -63,11 +63,11 @@ TEST_F(BallPaddleTest, SideWallsReflectTheBallOntoTheWallLineWithOneClick) {
         b.World.BallX = c.x;
         b.World.BallVX = c.vx;
         b.World.BallY = 100;
-        StepBallAndPaddle(b.World, b.Input(), b.Services);
+        StepBallAndPaddle(b.World, b.Input(), b.Tones);
         EXPECT_EQ(b.World.BallX, c.expectedX) << c.x;
         EXPECT_EQ(b.World.BallVX, c.expectedVX) << c.x;
         const int clicks = c.expectedVX == c.vx ? 0 : 1;
-        EXPECT_EQ(b.Services.CountTones(ToneEffect::Click, 1100), clicks) << c.x;
+        EXPECT_EQ(b.Tones.CountTones(ToneEffect::Click, 1100), clicks) << c.x;
     }
 }
 
@@ -80,7 +80,7 @@ TEST_F(BallPaddleTest, CeilingHoldsARisingBallWithoutTouchingItsVelocityAndItSti
     float scoreOnCeiling = 0;
     while (w.BallVY < 0) {
         const float before = w.Score;
-        StepBallAndPaddle(w, bench.Input(), services);
+        StepBallAndPaddle(w, bench.Input(), tones);
         ASSERT_GE(w.BallY, CeilingLine);
         if (w.BallY == CeilingLine && w.BallVY < 0) {
             ++framesOnCeiling;
@@ -89,7 +89,7 @@ TEST_F(BallPaddleTest, CeilingHoldsARisingBallWithoutTouchingItsVelocityAndItSti
     }
     EXPECT_GT(framesOnCeiling, 50) << "it stays on the ceiling line until gravity turns it";
     EXPECT_GT(scoreOnCeiling, 1.0f) << "speed earns points even where the ball stands still";
-    StepBallAndPaddle(w, bench.Input(), services);
+    StepBallAndPaddle(w, bench.Input(), tones);
     EXPECT_GT(w.BallY, CeilingLine) << "then it falls";
 }
 
@@ -97,10 +97,10 @@ TEST_F(BallPaddleTest, DistanceScoresATenthOfTheSpeedOnlyInAGame) {
     w.BallVX = 5.0f;
     w.BallVY = -Gravity;  // level flight after this step's gravity
     bench.StartPlaying();
-    StepBallAndPaddle(w, bench.Input(), services);
+    StepBallAndPaddle(w, bench.Input(), tones);
     EXPECT_FLOAT_EQ(w.Score, 0.5f);
     bench.StopPlaying();
-    StepBallAndPaddle(w, bench.Input(), services);
+    StepBallAndPaddle(w, bench.Input(), tones);
     EXPECT_FLOAT_EQ(w.Score, 0.5f) << "the demonstration scores nothing";
 }
 
@@ -123,28 +123,30 @@ TEST_F(BallPaddleTest, LostBallHandlingInMenuAndGame) {
     for (const auto& c : cases) {
         WorldBench b;
         if (c.Lives > 0) b.StartPlaying();
-        b.Mode.Lives = c.Lives;
+        b.Play.Lives = c.Lives;
         b.World.BallX = 50, b.World.BallY = c.BallY, b.World.BallVX = 3, b.World.BallVY = 2;
         b.World.PaddleX = 10, b.World.PaddleY = 20;
-        b.Mode.Countdown = 0;
-        b.Services.ScriptedRandom = {1};
-        bool gameOver = false;
-        frame::CatchLostBall(b.Run, b.Services, [&] { gameOver = true; });
-        EXPECT_EQ(gameOver, c.GameOver) << c.Name;
-        EXPECT_EQ(b.Mode.Lives, c.LivesAfter) << c.Name;
-        EXPECT_EQ(b.Services.CountTones(ToneEffect::LifeLost, 1), c.LifeLostTones) << c.Name;
-        EXPECT_EQ(b.Services.Tones.size(), static_cast<std::size_t>(c.LifeLostTones)) << c.Name;
+        b.Play.Countdown = 0;
+        RandomStream game = b.World.GameRandom;
+        const float startX = static_cast<float>(299 + 2 * game.UpTo(1));  // the game's numbers place the ball
+        b.Pause(true);  // nothing moves after the catch
+        const FrameEvents events = b.RunFrame();
+        EXPECT_EQ(events.GameOver, c.GameOver) << c.Name;
+        EXPECT_EQ(b.Play.Lives, c.LivesAfter) << c.Name;
+        EXPECT_EQ(b.Tones.CountTones(ToneEffect::LifeLost, 1), c.LifeLostTones) << c.Name;
+        EXPECT_EQ(b.Tones.CountTones(ToneEffect::GameOverTune, 1), c.GameOver ? 1 : 0) << c.Name;
+        EXPECT_EQ(b.Tones.Tones.size(), static_cast<std::size_t>(c.LifeLostTones + (c.GameOver ? 1 : 0))) << c.Name;
         if (!c.Lost) {
             EXPECT_EQ(b.World.BallY, c.BallY) << c.Name;
             continue;
         }
-        EXPECT_EQ(b.World.BallX, 301.0f) << c.Name;
+        EXPECT_EQ(b.World.BallX, startX) << c.Name;
         EXPECT_EQ(b.World.BallY, 100.0f) << c.Name;
         EXPECT_EQ(b.World.BallVX, 0.0f) << c.Name;
         EXPECT_EQ(b.World.BallVY, 0.0f) << c.Name;
         EXPECT_EQ(b.World.PaddleX, 300) << c.Name;
         EXPECT_EQ(b.World.PaddleY, 500) << c.Name;
-        EXPECT_EQ(b.Mode.Countdown, c.Lives > 0 ? frame::CountdownStart : 0) << c.Name;
+        EXPECT_EQ(b.Play.Countdown, c.Lives > 0 ? world::CountdownStart : 0) << c.Name;
     }
 }
 
@@ -161,8 +163,8 @@ TEST_F(BallPaddleTest, ContactStartsBelowForty) {
         WorldBench b;
         b.World.BallX = c.BallX, b.World.BallY = c.BallY;
         UpdatePaddleAngle(b.World);
-        PaddleContact(b.World, b.Input(), b.Services);
-        EXPECT_EQ(b.Services.CountTones(ToneEffect::Click, 1500), c.Contact ? 1 : 0) << c.BallX << "," << c.BallY;
+        PaddleContact(b.World, b.Input(), b.Tones);
+        EXPECT_EQ(b.Tones.CountTones(ToneEffect::Click, 1500), c.Contact ? 1 : 0) << c.BallX << "," << c.BallY;
     }
 }
 
@@ -181,7 +183,7 @@ TEST_F(BallPaddleTest, ContactReflectsCapsAndPushesOut) {
         WorldBench b;
         b.World.BallX = c.BallX, b.World.BallY = c.BallY, b.World.BallVX = c.BallVX, b.World.BallVY = c.BallVY;
         UpdatePaddleAngle(b.World);
-        PaddleContact(b.World, b.Input(), b.Services);
+        PaddleContact(b.World, b.Input(), b.Tones);
         EXPECT_NEAR(b.World.BallVX, c.ExpectVX, 1e-4) << c.Name;
         EXPECT_NEAR(b.World.BallVY, c.ExpectVY, 1e-4) << c.Name;
         EXPECT_NEAR(std::hypot(b.World.BallX - 300, b.World.BallY - 500), 45.0f, 1e-3) << c.Name;
@@ -192,11 +194,11 @@ TEST_F(BallPaddleTest, InAGameThePaddlesMotionCarriesTheBallAndTiltsTheBounce) {
     bench.StartPlaying();
     w.BallX = 300, w.BallY = 458, w.BallVY = 4;
     bench.Mouse.Next = {6, 0, false};
-    StepBallAndPaddle(w, bench.Input(), services);  // the paddle moves 6 right, the ball falls into it
+    StepBallAndPaddle(w, bench.Input(), tones);  // the paddle moves 6 right, the ball falls into it
     ASSERT_EQ(w.PaddleX, 306);
     UpdatePaddleAngle(w);
     const float pushedX = 306 + CosDeg(w.PaddleAngle) * 45 + 6;
-    PaddleContact(w, bench.Input(), services);
+    PaddleContact(w, bench.Input(), tones);
     EXPECT_FLOAT_EQ(w.BallX, pushedX);
     EXPECT_LT(w.BallVY, 0.0f);
     EXPECT_GT(w.BallVX, 0.5f) << "the sideways push tilts the line of centres";
@@ -205,14 +207,14 @@ TEST_F(BallPaddleTest, InAGameThePaddlesMotionCarriesTheBallAndTiltsTheBounce) {
     menu.Mouse.Next = {50, 50, false};
     menu.World.BallX = 300, menu.World.BallY = 470;
     UpdatePaddleAngle(menu.World);
-    PaddleContact(menu.World, menu.Input(), menu.Services);
+    PaddleContact(menu.World, menu.Input(), menu.Tones);
     EXPECT_FLOAT_EQ(menu.World.BallY, 455.0f) << "no mouse motion in the demonstration";
 }
 
 TEST_F(BallPaddleTest, MouseIsReadOnlyInTheSimulatedStepOfARunningGame) {
     bench.RunFrames(10);
     EXPECT_EQ(bench.MouseReads, 0) << "menu";
-    frame::PressNewGame(bench.Mode);
+    bench.PressNewGame();
     bench.RunFrames(10);
     EXPECT_EQ(bench.MouseReads, 0) << "countdown";
     bench.StartPlaying();
@@ -232,11 +234,11 @@ TEST_F(BallPaddleTest, PaddleIsClampedToThePlayfield) {
     bench.StartPlaying();
     w.BallY = -50;  // stays far from the paddle
     bench.Mouse.Next = {-1000, 2000, false};
-    StepBallAndPaddle(w, bench.Input(), services);
+    StepBallAndPaddle(w, bench.Input(), tones);
     EXPECT_EQ(w.PaddleX, 0);
     EXPECT_EQ(w.PaddleY, 600);
     bench.Mouse.Next = {INT32_MAX, INT32_MIN, false};
-    StepBallAndPaddle(w, bench.Input(), services);
+    StepBallAndPaddle(w, bench.Input(), tones);
     EXPECT_EQ(w.PaddleX, 600);
     EXPECT_EQ(w.PaddleY, 0);
 }
@@ -256,8 +258,7 @@ TEST_F(BallPaddleTest, AutopilotSwaysAroundTheBallAndDriftsBetween230And570) {
         WorldBench b;
         b.World.BallX = 300, b.World.BallY = 100, b.World.PaddleY = 500, b.World.BallVY = -Gravity;
         b.World.AnimAngle = c.AnimAngle;
-        b.Services.ScriptedRandom = {0};
-        StepBallAndPaddle(b.World, b.Input(), b.Services);
+        StepBallAndPaddle(b.World, b.Input(), b.Tones);
         EXPECT_EQ(b.World.PaddleX, c.PaddleX) << c.AnimAngle;
         EXPECT_EQ(b.World.PaddleY, c.PaddleY) << c.AnimAngle;
     }
@@ -285,15 +286,15 @@ int DrawnDigit(const render::Canvas& canvas) {
 
 TEST_F(BallPaddleTest, CountdownShowsThreeTwoOneZeroWithItsBeeps) {
     bench.Fonts.FontBold32 = render::Font(std::make_unique<DigitWidthGlyphs>());
-    frame::PressNewGame(bench.Mode);
     std::string digits;
     std::vector<std::pair<int, EffectStart>> beeps;
-    for (int frame = 1; bench.Mode.Countdown > 0; ++frame) {
+    for (int frame = 1; frame == 1 || bench.Play.Countdown > 0; ++frame) {
+        const std::size_t tonesBefore = tones.Tones.size();
+        const FrameEvents events = frame == 1 ? bench.PressNewGame() : bench.RunFrame();
         bench.Canvas.ClearScreen(0, 0, 0);
         bench.Canvas.SetColour(render::TextColour);
-        const std::size_t tonesBefore = services.Tones.size();
-        render::DrawCountdownDigit(bench.Canvas, bench.Fonts, frame::CountdownFrame(bench.Mode, services));
-        if (services.Tones.size() > tonesBefore) beeps.emplace_back(frame, services.Tones.back());
+        render::DrawCountdownDigit(bench.Canvas, bench.Fonts, events.CountdownDigit);
+        if (tones.Tones.size() > tonesBefore) beeps.emplace_back(frame, tones.Tones.back());
         const char digit = static_cast<char>('0' + DrawnDigit(bench.Canvas));
         if (digits.empty() || digits.back() != digit) digits += digit;
         const std::pair<int, char> expectedDigits[] = {{1, '3'},   {2, '2'},   {101, '2'},
@@ -311,11 +312,11 @@ TEST_F(BallPaddleTest, CountdownShowsThreeTwoOneZeroWithItsBeeps) {
                                                                {201, {ToneEffect::Beep, 440}},
                                                                {301, {ToneEffect::Beep, 880}}};
     EXPECT_EQ(beeps, expected);
-    EXPECT_TRUE(frame::SimulationActive(bench.Mode)) << "the ball falls from the next frame on";
+    EXPECT_TRUE(world::SimulationActive(bench.Play)) << "the ball falls from the next frame on";
 }
 
 TEST_F(BallPaddleTest, CountdownKeepsBallAndPaddleFrozen) {
-    frame::PressNewGame(bench.Mode);
+    bench.PressNewGame();
     w.BallX = 299;
     bench.RunFrames(100);
     EXPECT_EQ(w.BallX, 299.0f);
@@ -339,11 +340,11 @@ TEST_F(BallPaddleTest, PauseFreezesTheWorldButKeepsDrawingIt) {
     EXPECT_EQ(w.AnimAngle, before.AnimAngle);
     EXPECT_EQ(w.TargetSize, before.TargetSize);
     EXPECT_EQ(w.Shots.size(), before.Shots.size());
-    EXPECT_EQ(w.Shots.back().x, 100.0f);
-    EXPECT_EQ(w.Shots.back().y, 300.0f);
-    EXPECT_EQ(w.Particles.back().rot, 20.0f) << "no spin";
-    EXPECT_EQ(w.Popups.back().y, 300.0f);
-    EXPECT_EQ(w.TrailRings.back().radius, 15.0f);
+    EXPECT_EQ(w.Shots.back().X, 100.0f);
+    EXPECT_EQ(w.Shots.back().Y, 300.0f);
+    EXPECT_EQ(w.Particles.back().Rot, 20.0f) << "no spin";
+    EXPECT_EQ(w.Popups.back().Y, 300.0f);
+    EXPECT_EQ(w.TrailRings.back().Radius, 15.0f);
     EXPECT_GT(bench.PixelsOf(render::ShotColour), 10) << "still drawn";
     EXPECT_GT(bench.PixelsOf(render::RGB(0, 160, 0)), 10) << "the ring at brightness 0.8";
 }

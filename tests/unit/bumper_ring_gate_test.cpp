@@ -26,7 +26,7 @@ void MakeQuiet(WorldBench& b) {
 
 // The extras' step of a frame, then the frame's picture.
 void StepExtrasAndDraw(WorldBench& b) {
-    StepExtras(b.World, b.Input(), b.Services);
+    StepExtras(b.World, b.Input(), b.Tones);
     render::DrawWorld(b.World, b.Canvas, b.Fonts);
 }
 
@@ -36,7 +36,7 @@ void StepExtrasAndDraw(WorldBench& b) {
 template <typename Done>
 int FramesUntil(WorldBench& b, Done done, int limit = 20000) {
     for (int frame = 1; frame <= limit; ++frame) {
-        StepExtras(b.World, b.Input(), b.Services);
+        StepExtras(b.World, b.Input(), b.Tones);
         if (done(b.World)) return frame;
     }
     return -1;
@@ -80,7 +80,7 @@ TEST(BumperRingGate, RespawnDrawsNewPlacesForAboutTenFramesAndTheLastStands) {
     int ringDraws = 0;
     int x = b.World.RingX;
     for (int frame = 0; frame < 30; ++frame) {
-        StepExtras(b.World, b.Input(), b.Services);
+        StepExtras(b.World, b.Input(), b.Tones);
         if (b.World.RingX != x) ++ringDraws, x = b.World.RingX;
     }
     EXPECT_GE(ringDraws, 7) << "new centres on consecutive frames";
@@ -88,7 +88,7 @@ TEST(BumperRingGate, RespawnDrawsNewPlacesForAboutTenFramesAndTheLastStands) {
     EXPECT_LE(b.World.RingX, 500);
     EXPECT_GE(b.World.RingY, 200);
     EXPECT_LE(b.World.RingY, 400);
-    for (int i = 1; i <= 6; ++i) EXPECT_EQ(b.World.RingFlags[i], 1);
+    for (int i = 1; i <= 6; ++i) EXPECT_TRUE(b.World.RingFlags[i]);
     EXPECT_GE(b.World.GateY, 150);
     EXPECT_LE(b.World.GateY, 350);
     EXPECT_EQ(b.World.GateHalfWidth, 75.0f);
@@ -107,9 +107,9 @@ TEST(BumperRingGate, PauseStopsTheCountersButALiveGateNarrowsAndCollapses) {
 
     b.World.GatePostRadius = GateLiveRadius;
     b.World.GateHalfWidth = 26.01f;
-    StepExtras(b.World, b.Input(), b.Services);
+    StepExtras(b.World, b.Input(), b.Tones);
     EXPECT_EQ(b.World.GatePostRadius, -450.0f) << "collapsed while paused";
-    EXPECT_EQ(b.Services.CountTones(ToneEffect::Crackle, 1), 1);
+    EXPECT_EQ(b.Tones.CountTones(ToneEffect::Crackle, 1), 1);
     // 18 at each post and n - 1 along the beam, n = rounded(half width / 2)
     const std::size_t beam = static_cast<std::size_t>(Rounded(b.World.GateHalfWidth / 2.0f) - 1);
     EXPECT_EQ(b.World.Particles.size(), 36u + beam);
@@ -149,13 +149,13 @@ TEST(BumperRingGate, FlyThroughBandIsStrict) {
         b.World.GatePostRadius = GateLiveRadius;
         b.World.GateHalfWidth = 75.02f;
         b.World.BallX = c.BallX, b.World.BallY = c.BallY;
-        StepExtras(b.World, b.Input(), b.Services);
+        StepExtras(b.World, b.Input(), b.Tones);
         EXPECT_EQ(b.World.Score, c.Scores ? 1000.0f : 0.0f) << c.Name;
         EXPECT_EQ(b.World.GatePostRadius, c.Scores ? -500.0f : GateLiveRadius) << c.Name;
         if (c.Scores) {
             ASSERT_EQ(b.World.Popups.size(), 1u) << c.Name;
-            EXPECT_EQ(b.World.Popups[0].text, "1000");
-            EXPECT_EQ(b.Services.CountTones(ToneEffect::Crackle, 1), 1) << c.Name;
+            EXPECT_EQ(b.World.Popups[0].Text, "1000");
+            EXPECT_EQ(b.Tones.CountTones(ToneEffect::Crackle, 1), 1) << c.Name;
         }
     }
 }
@@ -177,8 +177,8 @@ TEST(BumperRingGate, FastBallStepsOverTheBandWhileABallBouncedInwardOffAPostScor
     post.World.GatePostRadius = GateLiveRadius;
     post.World.GateHalfWidth = 75.02f;  // left post at 225
     post.World.BallX = 249, post.World.BallY = 302, post.World.BallVX = -2;
-    StepExtras(post.World, post.Input(), post.Services);
-    EXPECT_EQ(post.Services.CountTones(ToneEffect::Click, 1100), 1) << "touched the left post";
+    StepExtras(post.World, post.Input(), post.Tones);
+    EXPECT_EQ(post.Tones.CountTones(ToneEffect::Click, 1100), 1) << "touched the left post";
     EXPECT_NEAR(std::hypot(post.World.BallX - 225, post.World.BallY - 300), 30.0f, 1e-3);
     EXPECT_GT(post.World.BallVX, 0.0f) << "bounced inward";
     EXPECT_EQ(post.World.Score, 1000.0f) << "and landed in the band";
@@ -190,19 +190,19 @@ TEST(BumperRingGate, BumperKnockedOutPaysOnceAndItsNeighbourWaitsForTheNextFrame
     b.StartCountdown();
     b.World.RingSize = RingLiveSize;
     b.World.RingX = 300, b.World.RingY = 300;
-    std::fill(b.World.RingFlags.begin() + 1, b.World.RingFlags.end(), 1);
+    std::fill(b.World.RingFlags.begin() + 1, b.World.RingFlags.end(), true);
     // Bumper 6 stands at (320, 300), bumper 1 at (310, 317): the ball touches both.
     b.World.BallX = 335, b.World.BallY = 312, b.World.BallVX = -1, b.World.BallVY = -1;
-    StepExtras(b.World, b.Input(), b.Services);
-    EXPECT_EQ(b.World.RingFlags[1], 0) << "the first in order is hit";
-    EXPECT_EQ(b.World.RingFlags[6], 1) << "the next only in a later frame";
+    StepExtras(b.World, b.Input(), b.Tones);
+    EXPECT_FALSE(b.World.RingFlags[1]) << "the first in order is hit";
+    EXPECT_TRUE(b.World.RingFlags[6]) << "the next only in a later frame";
     EXPECT_EQ(b.World.Score, 300.0f);
     EXPECT_NEAR(std::hypot(b.World.BallX - 310, b.World.BallY - 317), 30.0f, 1e-3) << "pushed out to 30";
     EXPECT_EQ(b.World.Particles.size(), 36u);
     EXPECT_EQ(b.World.Popups.size(), 1u);
-    EXPECT_EQ(b.World.Popups[0].text, "300");
-    StepExtras(b.World, b.Input(), b.Services);
-    EXPECT_EQ(b.World.RingFlags[6], 0) << "its neighbour in the next frame";
+    EXPECT_EQ(b.World.Popups[0].Text, "300");
+    StepExtras(b.World, b.Input(), b.Tones);
+    EXPECT_FALSE(b.World.RingFlags[6]) << "its neighbour in the next frame";
     EXPECT_EQ(b.World.Score, 600.0f);
 }
 
@@ -212,9 +212,9 @@ TEST(BumperRingGate, SixthBumperSendsTheRingBackToWaiting) {
     b.StartCountdown();
     b.World.RingSize = RingLiveSize;
     b.World.RingX = 300, b.World.RingY = 300;
-    b.World.RingFlags[3] = 1;  // the last one standing, at (280, 300)
+    b.World.RingFlags[3] = true;  // the last one standing, at (280, 300)
     b.World.BallX = 280, b.World.BallY = 325;
-    StepExtras(b.World, b.Input(), b.Services);
+    StepExtras(b.World, b.Input(), b.Tones);
     EXPECT_EQ(b.World.RingSize, -800.0f);
     EXPECT_EQ(b.World.Score, 300.0f);
 }
@@ -224,18 +224,18 @@ TEST(BumperRingGate, DemonstrationShowsEverythingButScoresNothing) {
     MakeQuiet(b);
     b.World.RingSize = RingLiveSize;
     b.World.RingX = 300, b.World.RingY = 300;
-    b.World.RingFlags[6] = 1;
+    b.World.RingFlags[6] = true;
     b.World.BallX = 345, b.World.BallY = 300;  // 25 from bumper 6
     b.World.GatePostRadius = GateLiveRadius;
     b.World.GateX = 300, b.World.GateY = 100, b.World.GateHalfWidth = 75;
-    StepExtras(b.World, b.Input(), b.Services);
+    StepExtras(b.World, b.Input(), b.Tones);
     b.World.BallX = 300, b.World.BallY = 100;
-    StepExtras(b.World, b.Input(), b.Services);
+    StepExtras(b.World, b.Input(), b.Tones);
     ASSERT_EQ(b.World.Popups.size(), 2u);
-    EXPECT_EQ(b.World.Popups[0].text, "300");
-    EXPECT_EQ(b.World.Popups[1].text, "1000");
+    EXPECT_EQ(b.World.Popups[0].Text, "300");
+    EXPECT_EQ(b.World.Popups[1].Text, "1000");
     EXPECT_EQ(b.World.Score, 0.0f);
-    EXPECT_EQ(b.Services.CountTones(ToneEffect::Crackle, 1), 2);
+    EXPECT_EQ(b.Tones.CountTones(ToneEffect::Crackle, 1), 2);
 }
 
 TEST(BumperRingGate, FixedCircleBounceNeverLeavesTheBallOnTheCentre) {
@@ -256,7 +256,7 @@ TEST(BumperRingGate, LiveGateAndRingAsDrawn) {
     b.World.GateX = 300, b.World.GateY = 200, b.World.GateHalfWidth = 75.02f;  // posts at 225 and 375
     b.World.RingSize = RingLiveSize;
     b.World.RingX = 300, b.World.RingY = 450;
-    b.World.RingFlags[6] = 1;  // at (320, 450)
+    b.World.RingFlags[6] = true;  // at (320, 450)
     b.World.AnimAngle = 0;     // pulse 0
     b.Canvas.ClearScreen(0, 0, 0);
     StepExtrasAndDraw(b);
@@ -300,7 +300,7 @@ TEST(BumperRingGate, GrowingGateSlidesItsPostsOutFromTheCentre) {
     EXPECT_GT(left, 0) << "a small post 32 left of the centre";
     EXPECT_GT(right, 0) << "and one 32 right";
     EXPECT_EQ(between, 0) << "no beam yet";
-    EXPECT_EQ(b.Services.Tones.size(), 0u);
+    EXPECT_EQ(b.Tones.Tones.size(), 0u);
 }
 
 }  // namespace

@@ -46,16 +46,44 @@ TEST(CommandLine, OptionsToRunWith) {
     }
 }
 
+// --replay and --replay-info name a record file; the last one given counts, and the
+// window's options go with --replay.
+TEST(CommandLine, ARecordToReplayOrToTellAbout) {
+    struct Case {
+        std::vector<const char*> Arguments;
+        RunAction Action;
+        std::string File;
+    };
+    const Case cases[] = {
+        {{}, RunAction::Play, ""},
+        {{"--replay", "spiel.zrec"}, RunAction::Replay, "spiel.zrec"},
+        {{"--replay=/tmp/a b.zrec"}, RunAction::Replay, "/tmp/a b.zrec"},
+        {{"--replay-info", "spiel.zrec"}, RunAction::ReplayInfo, "spiel.zrec"},
+        {{"--replay-info=--help"}, RunAction::ReplayInfo, "--help"},
+        {{"--replay", "a", "--replay", "b"}, RunAction::Replay, "b"},
+        {{"--scale", "2", "--replay", "a", "--fullscreen"}, RunAction::Replay, "a"},
+    };
+    for (const Case& c : cases) {
+        const CommandLine line = Parse(c.Arguments);
+        ASSERT_TRUE(line.Options) << line.Text;
+        EXPECT_EQ(line.Options->Action, c.Action) << c.File;
+        EXPECT_EQ(line.Options->RecordFile, c.File);
+    }
+    EXPECT_EQ(Parse({"--scale", "2", "--replay", "a", "--fullscreen"}).Options->Scale, 2);
+}
+
 TEST(CommandLine, HelpAndVersionAnswerOnStdoutWithExitCodeZero) {
     const CommandLine help = Parse({"--scale", "2", "--help", "--bogus"});
     EXPECT_FALSE(help.Options);
     EXPECT_EQ(help.ExitCode, 0);
-    for (const char* option : {"--server URL", "--scale N", "--fullscreen", "--version", "--help"}) {
+    for (const char* option : {"--server URL", "--scale N", "--fullscreen", "--replay DATEI", "--replay-info DATEI",
+                               "--version", "--help"}) {
         EXPECT_NE(help.Text.find(std::string("  ") + option), std::string::npos) << option;
     }
     EXPECT_NE(help.Text.find("Aufruf: zorblet"), std::string::npos);
     EXPECT_NE(help.Text.find(Compiled), std::string::npos) << "the address compiled in";
     EXPECT_NE(help.Text.find("zorblet.conf"), std::string::npos);
+    EXPECT_NE(help.Text.find("~/.local/share/zorblet/games/"), std::string::npos) << "where the records are kept";
 
     const CommandLine version = Parse({"--version"});
     EXPECT_FALSE(version.Options);
@@ -88,6 +116,12 @@ TEST(CommandLine, BadInputGetsOneGermanLineAndExitCodeTwo) {
         {{"--scale", "-1"}, "die Vergrößerung"},
         {{"--scale", "2x"}, "die Vergrößerung"},
         {{"--scale="}, "die Vergrößerung"},
+        {{"--replay"}, "der Option --replay fehlt ihr Wert"},
+        {{"--replay="}, "der Option --replay fehlt ihr Wert"},
+        {{"--replay-info"}, "der Option --replay-info fehlt ihr Wert"},
+        {{"--replay", "a", "--replay-info", "b"}, "--replay und --replay-info lassen sich nicht verbinden"},
+        {{"--replay-info", "a", "--replay", "a"}, "lassen sich nicht verbinden"},
+        {{"--replays", "a"}, "unbekannte Option „--replays“"},
     };
     for (const BadCase& c : cases) {
         const CommandLine line = Parse(c.Arguments);

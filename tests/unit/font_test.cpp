@@ -3,9 +3,11 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <string>
 
 #include "platform/ttf_fonts.h"
 #include "render/font.h"
+#include "world/world.h"
 
 namespace zorblet::render {
 namespace {
@@ -54,6 +56,17 @@ TEST_F(FontTest, EveryCharacterHasTheSameAdvanceOfACourierCell) {
             EXPECT_EQ(font.Advance(static_cast<std::uint8_t>(ch)), advance) << c.Name << " character " << ch;
         }
         EXPECT_EQ(font.TextWidth("Punkte: -10"), 11 * advance) << c.Name;
+    }
+}
+
+// The world keeps pop-ups between the walls by their width without asking a font (a
+// replay on the highscore service has none): the pop-up font's digits must be as wide.
+TEST_F(FontTest, PopupDigitsAreAsWideAsTheWorldTakesThem) {
+    for (char digit = '0'; digit <= '9'; ++digit) {
+        EXPECT_EQ(fonts->FontBold14.Advance(static_cast<std::uint8_t>(digit)), world::PopupDigitAdvance) << digit;
+    }
+    for (const std::string text : {"250", "300", "1000"}) {
+        EXPECT_EQ(fonts->FontBold14.TextWidth(text) / 2, world::PopupHalfWidth(text)) << text;
     }
 }
 

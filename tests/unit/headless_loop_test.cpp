@@ -48,8 +48,8 @@ protected:
         devices.reset();
         highscore = std::make_unique<highscore::HighscoreClient>(transport, transferClock, "http://scores.invalid/");
         devices = std::make_unique<Devices>(
-            Devices{platform->Screen, keyboard, mouse, platform->Clock, *platform->Fonts, random, tones, *highscore,
-                    settings});
+            Devices{platform->Screen, canvas, keyboard, mouse, platform->Clock, *platform->Fonts, random, tones, *highscore,
+                    settings, games});
     }
     void TearDown() override {
         game.reset();
@@ -71,21 +71,23 @@ protected:
         int left = render::Canvas::Width, right = -1;
         for (int y = top; y < bottom; ++y)
             for (int x = 0; x < render::Canvas::Width; ++x)
-                if (game->Machine.Canvas.PixelAt(x, y) == colour) left = std::min(left, x), right = std::max(right, x);
+                if (canvas.PixelAt(x, y) == colour) left = std::min(left, x), right = std::max(right, x);
         return right < left ? 0 : right - left + 1;
     }
     int PixelsInBand(render::Colour colour, int top, int bottom) const {
         int found = 0;
         for (int y = top; y < bottom; ++y)
-            for (int x = 0; x < render::Canvas::Width; ++x) found += game->Machine.Canvas.PixelAt(x, y) == colour;
+            for (int x = 0; x < render::Canvas::Width; ++x) found += canvas.PixelAt(x, y) == colour;
         return found;
     }
 
     std::unique_ptr<platform::SdlPlatform> platform;
+    render::Canvas canvas;
     testing::ScriptedKeyboard keyboard;
     testing::RecordingMouse mouse;
     testing::FixedRandom random;
     testing::RecordingSettings settings;
+    testing::RecordingArchive games;
     testing::RecordingToneStarter tones;
     testing::AnsweringTransport http;
     std::unique_ptr<highscore::HighscoreClient> highscore;
@@ -98,7 +100,7 @@ TEST_F(HeadlessLoopTest, MenuHelpPauseAndEscapeThroughTheRealLoop) {
     StartUp(*game, *devices, &observer);
     EXPECT_EQ(observer.Presents, 1) << "one black frame during start-up";
     EXPECT_FALSE(mouse.Captured) << "start-up ends with the mouse released";
-    EXPECT_EQ(game->Run.SoundOn, 1);
+    EXPECT_TRUE(game->Run.SoundOn);
 
     RunFrames(120);
     EXPECT_EQ(game->Run.World.AnimAngle, 240);
@@ -138,14 +140,14 @@ TEST_F(HeadlessLoopTest, AGameFromF2ToItsLastLostBall) {
     RunFrames(5);
     EXPECT_FALSE(mouse.Captured) << "the demonstration leaves the mouse alone";
     TapKey(Key::F2);
-    EXPECT_EQ(game->Run.Mode.Lives, 3);
-    EXPECT_EQ(game->Run.Mode.Countdown, 600);
+    EXPECT_EQ(game->Run.Play.Lives, 3);
+    EXPECT_EQ(game->Run.Play.Countdown, 600);
     EXPECT_GT(PixelsInBand(TextColour, 270, 300), 50) << "the countdown digit";
     EXPECT_EQ(tones.Starts.back(), (EffectStart{ToneEffect::Beep, 440}));
     EXPECT_FALSE(mouse.Captured) << "free until the world moves";
 
     RunFrames(300);
-    EXPECT_EQ(game->Run.Mode.Countdown, 0);
+    EXPECT_EQ(game->Run.Play.Countdown, 0);
     EXPECT_EQ(tones.Starts.back(), (EffectStart{ToneEffect::Beep, 880}));
     RunFrames(1);
     EXPECT_EQ(PixelsInBand(TextColour, 270, 300), 0) << "the digit is gone";
@@ -162,16 +164,16 @@ TEST_F(HeadlessLoopTest, AGameFromF2ToItsLastLostBall) {
     EXPECT_LT(game->Run.World.Score, 0.0f) << "a shot costs 10 points";
 
     for (int lives = 3; lives > 0; --lives) {
-        game->Run.Mode.Countdown = 0;
+        game->Run.Play.Countdown = 0;
         game->Run.World.BallY = 700.0f;
         RunFrames(1);
-        EXPECT_EQ(game->Run.Mode.Lives, lives - 1);
+        EXPECT_EQ(game->Run.Play.Lives, lives - 1);
     }
     EXPECT_EQ(std::count(tones.Starts.begin(), tones.Starts.end(), EffectStart{ToneEffect::LifeLost, 1}), 2);
     EXPECT_EQ(tones.Starts.back(), (EffectStart{ToneEffect::GameOverTune, 1}));
     EXPECT_FALSE(mouse.Captured) << "game over frees the mouse";
     EXPECT_EQ(game->Run.World.Score, std::nearbyint(game->Run.World.Score));
-    EXPECT_EQ(NameEntryOpen(game->Run.Mode), true) << "the name entry opens";
+    EXPECT_EQ(game->Run.Mode.NameEntryActive, true) << "the name entry opens";
     EXPECT_EQ(game->Screen.Names.GameDate, highscore::FormatDate());
     const std::string listUrl =
         "http://scores.invalid/ListeSQL.php?Punkte=" + std::to_string(static_cast<int>(game->Run.World.Score));
@@ -184,7 +186,7 @@ TEST_F(HeadlessLoopTest, AGameFromF2ToItsLastLostBall) {
     TapKey(30);  // a
     EXPECT_EQ(game->Screen.PlayerName, "a");
     TapKey(Key::Enter);
-    EXPECT_EQ(NameEntryOpen(game->Run.Mode), false);
+    EXPECT_EQ(game->Run.Mode.NameEntryActive, false);
     // The frames go on while the transfers run; a slow machine may need a few more.
     RunFrames(5);
     for (int frame = 0; frame < 10 * FrameRate && devices->Highscore.Busy(); ++frame) RunFrames(1);
@@ -197,7 +199,7 @@ TEST_F(HeadlessLoopTest, F3SilencesTheEffectsStartedAfterItUntilItIsPressedAgain
     using testing::EffectStart;
     StartUp(*game, *devices, &observer);
     TapKey(Key::F3);
-    EXPECT_EQ(game->Run.SoundOn, 0);
+    EXPECT_FALSE(game->Run.SoundOn);
     TapKey(Key::F2);
     RunFrames(400);
     EXPECT_TRUE(std::none_of(tones.Starts.begin(), tones.Starts.end(), [](const EffectStart& e) {
@@ -209,8 +211,8 @@ TEST_F(HeadlessLoopTest, F3SilencesTheEffectsStartedAfterItUntilItIsPressedAgain
 }
 
 TEST_F(HeadlessLoopTest, TheLastRunsChoicesStartThisOneAndItsOwnAreRemembered) {
-    StartUp(*game, *devices, &observer, {.SoundOn = 0, .PlayerName = "J\xF6rg"});
-    EXPECT_EQ(game->Run.SoundOn, 0) << "sound off, as remembered";
+    StartUp(*game, *devices, &observer, {.SoundOn = false, .PlayerName = "J\xF6rg"});
+    EXPECT_FALSE(game->Run.SoundOn) << "sound off, as remembered";
     EXPECT_EQ(settings.Writes, 0) << "starting writes nothing";
     TapKey(Key::F3);
     EXPECT_EQ(settings.SoundOn, 1);
@@ -220,12 +222,12 @@ TEST_F(HeadlessLoopTest, TheLastRunsChoicesStartThisOneAndItsOwnAreRemembered) {
     EXPECT_EQ(settings.Fullscreen, 0);
 
     TapKey(Key::F2);
-    game->Run.Mode.Lives = 1;
-    game->Run.Mode.Countdown = 0;
-    game->Run.Mode.Now = Phase::Playing;
+    game->Run.Play.Lives = 1;
+    game->Run.Play.Countdown = 0;
+    game->Run.Play.Now = world::Phase::Playing;
     game->Run.World.BallY = 700.0f;
     RunFrames(1);
-    ASSERT_TRUE(NameEntryOpen(game->Run.Mode));
+    ASSERT_TRUE(game->Run.Mode.NameEntryActive);
     EXPECT_EQ(game->Screen.Names.Input.EditText, "J\xF6rg") << "the name entry starts with the remembered name";
     TapKey(Key::F11);  // in the name entry too, without typing anything
     EXPECT_EQ(settings.Fullscreen, 1);
@@ -233,7 +235,7 @@ TEST_F(HeadlessLoopTest, TheLastRunsChoicesStartThisOneAndItsOwnAreRemembered) {
     TapKey(30);  // a
     EXPECT_EQ(settings.Name, "") << "nothing is remembered before Enter";
     TapKey(Key::Enter);
-    EXPECT_FALSE(NameEntryOpen(game->Run.Mode));
+    EXPECT_FALSE(game->Run.Mode.NameEntryActive);
     EXPECT_EQ(settings.Name, "J\xF6rga");
     EXPECT_EQ(settings.Writes, 5);
     RunFrames(5);
@@ -317,10 +319,13 @@ TEST_F(HeadlessLoopTest, CloseRequestIsFoundBehindAFloodOfEvents) {
 TEST_F(HeadlessLoopTest, CloseRequestEndsEveryState) {
     StartUp(*game, *devices, &observer);
     const std::function<void(Game&)> states[] = {
-        [](Game& g) { g.Run.Mode.Paused = true; },
-        [](Game& g) { PressNewGame(g.Run.Mode); },
-        [](Game& g) { g.Run.Mode.Now = Phase::NameEntry; },
-        [](Game& g) { g.Run.Mode = {.Now = Phase::Playing, .HelpShown = true, .Lives = 2, .Countdown = 0}; },
+        [](Game& g) { g.Run.Play.Paused = true; },
+        [](Game& g) { g.Run.Play = {.Now = world::Phase::GetReady, .Paused = false, .Lives = 3, .Countdown = 602}; },
+        [](Game& g) { g.Run.Mode.NameEntryActive = true; },
+        [](Game& g) {
+            g.Run.Play = {.Now = world::Phase::Playing, .Paused = false, .Lives = 2, .Countdown = 0};
+            g.Run.Mode.HelpShown = true;
+        },
     };
     for (const auto& enter : states) {
         enter(*game);

@@ -131,7 +131,7 @@ protected:
         ApplyRowsUpdate(rows, update.Rows);
         scorePlace = update.ScorePlace;
         score = 700;
-        nameEntryActive = 1;
+        nameEntryActive = true;
     }
     bool Inked(int x, int y) const { return canvas.PixelAt(x, y) != 0; }
     // Leftmost inked column in the box, or -1.
@@ -161,7 +161,7 @@ protected:
     std::vector<std::string> rows = MakeHighscoreRows();
     std::int32_t scorePlace = 0;
     float score = 0;
-    std::int32_t nameEntryActive = 0;
+    bool nameEntryActive = false;
     bool statusTextEmpty = true;
     std::int32_t animAngle = 0;
     std::string playerName;
@@ -287,7 +287,7 @@ TEST_F(HighscoreTableTest, WithoutAKnownPlaceThePlayersRowStandsAloneAndUnnumber
     LoadBestOf();  // rows 0..2 hold the best-of table's first rows
     scorePlace = 0;  // the place list failed
     score = 1234;
-    nameEntryActive = 1;
+    nameEntryActive = true;
     playerName = "Ann";
     Draw();
     EXPECT_EQ(LeftmostInk(0, Canvas::Width, 51, 209), -1) << "nothing above the player's row";

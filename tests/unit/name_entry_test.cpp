@@ -41,7 +41,7 @@ protected:
 
     NameEntry entry;
     platform::KeyTester keys;
-    std::int32_t active = 0;
+    bool active = false;
     std::string playerName = "Old";
     float score = 157.5f;
     std::int32_t tableScroll = 999;
@@ -50,7 +50,7 @@ protected:
 TEST_F(NameEntryTest, EnterOnAnEmptyFieldKeepsTheEntryOpenAndSendsNothing) {
     StartTextInput(entry.Input, "", active);
     EXPECT_EQ(Tap({Key::Enter}), std::nullopt);
-    EXPECT_EQ(active, 1);
+    EXPECT_TRUE(active);
     EXPECT_EQ(playerName, "");
     EXPECT_EQ(tableScroll, 999);
 }
@@ -64,7 +64,7 @@ TEST_F(NameEntryTest, EnterWithANameBuildsTheCheckedSubmission) {
     TapShifted(7);                                // &
     const auto url = Tap({Key::KeypadEnter});
     ASSERT_TRUE(url.has_value());
-    EXPECT_EQ(active, 0);
+    EXPECT_FALSE(active);
     EXPECT_EQ(playerName, "\xC4rger &");
     EXPECT_EQ(tableScroll, 10) << "the best-of table starts again from the bottom";
     EXPECT_EQ(entry.NameInitial, 196);

@@ -53,13 +53,13 @@ protected:
     const KeyMap keyMap = BuildKeyMap();
     platform::KeyTester keys;
     TextInput input;
-    std::int32_t nameEntryActive = 0;
+    bool nameEntryActive = false;
 };
 
 TEST_F(TextInputTest, StartOpensTheFieldWithTheCursorAfterTheText) {
     input.EditMaxLength = 3;
     Open("Ann");
-    EXPECT_EQ(nameEntryActive, 1);
+    EXPECT_TRUE(nameEntryActive);
     EXPECT_EQ(input.EditText, "Ann");
     EXPECT_EQ(input.EditCursor, 3);
     EXPECT_EQ(input.EditMaxLength, 24);
@@ -203,24 +203,24 @@ TEST_F(TextInputTest, EnterAndKeypadEnterCloseTheFieldOnRelease) {
     for (int enter : {Key::Enter, Key::KeypadEnter}) {
         Open("Ann");
         Frame({enter});
-        EXPECT_EQ(nameEntryActive, 1) << "held: still open";
+        EXPECT_TRUE(nameEntryActive) << "held: still open";
         Frame({});
-        EXPECT_EQ(nameEntryActive, 0) << enter;
+        EXPECT_FALSE(nameEntryActive) << enter;
         EXPECT_EQ(input.EditText, "Ann");
     }
     Open("");
     Tap(Key::Enter);
-    EXPECT_EQ(nameEntryActive, 0) << "an empty field closes too; the name entry opens it again";
+    EXPECT_FALSE(nameEntryActive) << "an empty field closes too; the name entry opens it again";
 }
 
 TEST_F(TextInputTest, BothEnterKeysReleasedTogetherLeaveNoFlagForTheNextEntry) {
     Open("Ann");
     Frame({Key::Enter, Key::KeypadEnter});
     Frame({});
-    EXPECT_EQ(nameEntryActive, 0);
+    EXPECT_FALSE(nameEntryActive);
     Open("Ann");
     Frame({});
-    EXPECT_EQ(nameEntryActive, 1);
+    EXPECT_TRUE(nameEntryActive);
 }
 
 TEST_F(TextInputTest, AHeldKeyRepeatsFromItsThirtySecondFrameAndOnRelease) {

@@ -41,16 +41,16 @@ bool Finite(float value) {
     if (w.AnimAngle < 0 || w.AnimAngle >= 3600) return fail("AnimAngle outside 0..3599");
     if (VectorLength(w.BallVX, w.BallVY) > 50) return fail("the ball runs away");
     for (const auto& s : w.Shots)
-        if (!Finite(s.x) || !Finite(s.y) || !Finite(s.angle) || !Finite(s.speed) || s.x < 0 || s.x > 600)
+        if (!Finite(s.X) || !Finite(s.Y) || !Finite(s.Angle) || !Finite(s.Speed) || s.X < 0 || s.X > 600)
             return fail("a shot");
     for (const auto& p : w.Particles)
-        if (!Finite(p.x) || !Finite(p.y) || !Finite(p.angle) || !Finite(p.rot) || !Finite(p.speed) || p.x < 0 ||
-            p.x > 600)
+        if (!Finite(p.X) || !Finite(p.Y) || !Finite(p.Angle) || !Finite(p.Rot) || !Finite(p.Speed) || p.X < 0 ||
+            p.X > 600)
             return fail("a particle");
     for (const auto& p : w.Popups)
-        if (!Finite(p.x) || !Finite(p.y) || !Finite(p.angle) || !Finite(p.speed)) return fail("a pop-up");
+        if (!Finite(p.X) || !Finite(p.Y) || !Finite(p.Angle) || !Finite(p.Speed)) return fail("a pop-up");
     for (const auto& r : w.TrailRings)
-        if (!Finite(r.radius) || r.radius <= 5 || r.brightness < 0.25f - 1e-4f) return fail("a trail ring");
+        if (!Finite(r.Radius) || r.Radius <= 5 || r.Brightness < 0.25f - 1e-4f) return fail("a trail ring");
     if (w.Shots.size() + w.Particles.size() + w.Popups.size() + w.TrailRings.size() > 5000)
         return fail("the lists keep growing");
     return ::testing::AssertionSuccess();
@@ -60,40 +60,37 @@ TEST(WorldSoak, DemonstrationAndWildPlayStayFiniteAndInBounds) {
     testing::WorldBench bench(20261210);
     bench.ClearEachFrame = false;
     World& w = bench.World;
-    StartWorld(w, bench.Services);
+    StartWorld(w, 20261210);
     std::mt19937 player(99);
     long ballOutside = 0, contacts = 0, crackles = 0, bumpers = 0, gates = 0;
-    const auto startNewGame = [&] {
-        frame::PressNewGame(bench.Mode);
-        ResetWorldForNewGame(w, bench.Services);
-    };
+    const auto startNewGame = [&] { bench.PressNewGame(); };
     const long frames = SoakFrames();
     for (long frame = 0; frame < frames; ++frame) {
         // Mostly demonstration; now and then a game with a restless mouse, and pauses.
         const long phase = frame % 50000;
         if (phase == 30000) startNewGame();
         if (phase == 45000) bench.StopPlaying();
-        if (frame % 7919 == 0) bench.Pause(!bench.Mode.Paused);
-        if (frame::InGame(bench.Mode)) {
+        if (frame % 7919 == 0) bench.Pause(!bench.Play.Paused);
+        if (world::InGame(bench.Play)) {
             std::uniform_int_distribution<int> delta(-40, 40);
             bench.Mouse.Next = {delta(player), delta(player), player() % 5 == 0};
         }
-        const std::size_t tones = bench.Services.Tones.size();
-        const int standing = std::count(w.RingFlags.begin() + 1, w.RingFlags.end(), 1);
+        const std::size_t tones = bench.Tones.Tones.size();
+        const int standing = std::count(w.RingFlags.begin() + 1, w.RingFlags.end(), true);
         const float gate = w.GatePostRadius;
-        if (bench.RunFrame()) startNewGame();
+        if (bench.RunFrame().GameOver) startNewGame();
         // The walls hold the ball after every simulated step, drawn right after it.
-        if (frame::SimulationActive(bench.Mode) && (w.Drawn.BallX < 20.0f || w.Drawn.BallX > 580.0f)) ++ballOutside;
-        for (std::size_t i = tones; i < bench.Services.Tones.size(); ++i) {
-            contacts += bench.Services.Tones[i] == testing::EffectStart{sound::ToneEffect::Click, 1500};
-            crackles += bench.Services.Tones[i].Effect == sound::ToneEffect::Crackle;
+        if (world::SimulationActive(bench.Play) && (w.Drawn.BallX < 20.0f || w.Drawn.BallX > 580.0f)) ++ballOutside;
+        for (std::size_t i = tones; i < bench.Tones.Tones.size(); ++i) {
+            contacts += bench.Tones.Tones[i] == testing::EffectStart{sound::ToneEffect::Click, 1500};
+            crackles += bench.Tones.Tones[i].Effect == sound::ToneEffect::Crackle;
         }
         if (w.RingSize == 10.0f || w.RingSize == -800.0f) {
             bumpers +=
-                std::max(0, standing - static_cast<int>(std::count(w.RingFlags.begin() + 1, w.RingFlags.end(), 1)));
+                std::max(0, standing - static_cast<int>(std::count(w.RingFlags.begin() + 1, w.RingFlags.end(), true)));
         }
         gates += gate == 5.0f && w.GatePostRadius < 0;
-        if (bench.Services.Tones.size() > 100000) bench.Services.Tones.clear();
+        if (bench.Tones.Tones.size() > 100000) bench.Tones.Tones.clear();
         ASSERT_TRUE(WorldIsSound(w)) << "frame " << frame;
     }
     EXPECT_EQ(ballOutside, 0) << "the walls hold the ball after every step";

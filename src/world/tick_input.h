@@ -1,8 +1,8 @@
 #pragma once
-// What the world reaches outside itself, and what the frame tells it each tick.
+// What the world's tick is told of each frame, and what it reaches outside itself: the
+// tones it starts. Everything else it needs, its random numbers included, is its own.
 
 #include <cstdint>
-#include <string_view>
 
 #include "sound/tone_effect.h"
 
@@ -16,22 +16,11 @@ struct MouseState {
 };
 
 // The state of play as the world sees it in one frame, and the player's mouse.
-struct FrameInput {
+struct TickInput {
     bool InGame = false;  // a game runs: the mouse steers and points count
     bool Moving = true;   // ball and paddle move, target and extras grow: no pause, no countdown
     bool Paused = false;  // nothing moves at all, but a live gate narrows
-    MouseState Mouse;     // read in this frame when InGame and Moving
-};
-
-class Services {
-public:
-    virtual ~Services() = default;
-    // A uniformly distributed integer from 0 to n, n included.
-    virtual std::int32_t RandomUpTo(std::int32_t n) = 0;
-    // Starts a tone effect and returns at once.
-    virtual void StartTone(sound::ToneEffect effect, std::int32_t argument) = 0;
-    // Half the width of a pop-up's text as it is drawn, rounded down.
-    virtual std::int32_t PopupHalfWidth(std::string_view text) = 0;
+    MouseState Mouse;     // this frame's read; used when InGame and Moving
 };
 
 }  // namespace zorblet::world
