@@ -1,67 +1,55 @@
 #pragma once
-// A recorded game played again frame by frame the way the game plays a frame, without
-// its window, keys or highscore list, and drawn the way the game draws it: the world, the
-// countdown's digit and the head-up display. The watch page's module and the native
-// tools that check it share it, so both play and draw with the same code.
+// A recorded game as the watch page shows it: its frames stepped by the replay library's
+// RecordPlayer and drawn by render::DrawReplayFrame, the very code of zorblet --replay, so
+// that frame N in the browser is frame N on the desktop. What it adds is the seeking: a
+// copy of the player (the whole GameState, about 5 KB with its generators) every
+// SnapshotInterval frames, kept as it plays, from which any frame is a few steps away.
 
 #include <cstdint>
-#include <optional>
-#include <string_view>
+#include <vector>
 
-#include "frame/game.h"
-#include "platform/random.h"
 #include "record/game_record.h"
 #include "render/canvas.h"
 #include "render/font.h"
-#include "world/services.h"
+#include "replay/record_player.h"
 
 namespace zorblet::web {
 
+// Two seconds of the game: a seek back steps at most this many frames from its snapshot,
+// and a ten-minute game keeps 300 snapshots.
+inline constexpr std::uint32_t SnapshotInterval = 2 * record::FramesPerSecond;
+
 class Playback {
 public:
-    // The fonts are the game's five (render::CreateFonts); the world measures its pop-ups
-    // with them, so they must outlive the playback.
-    Playback(record::GameRecord record, render::Fonts& fonts);
+    // The record must pass replay::CheckRules.
+    explicit Playback(record::GameRecord record);
+    // The player points into the record: a playback stays where it was made.
     Playback(const Playback&) = delete;
     Playback& operator=(const Playback&) = delete;
 
     std::uint32_t FrameCount() const { return static_cast<std::uint32_t>(record_.Frames.size()); }
-    // How many of the record's frames have been played; the picture shows the last of them.
-    std::uint32_t FramesPlayed() const { return played_; }
+    // How many of the record's frames have been stepped; the picture shows the last of them.
+    std::uint32_t FramesPlayed() const { return static_cast<std::uint32_t>(player_.FramesPlayed()); }
+    const record::GameRecord& Record() const { return record_; }
+    const replay::RecordPlayer& Player() const { return player_; }
 
-    // Plays the next frame; false, playing nothing, once every frame has been played.
-    bool PlayFrame();
-    // Plays on until `frames` frames have been played (at most all), starting again from
-    // the record's start when that lies behind.
+    // Steps the next frame, starting its tones; false, stepping nothing, at the record's end.
+    bool PlayFrame(sound::ToneStarter& tones);
+    // Stands after `frames` frames (at most all of them), silently: from the nearest
+    // snapshot at or before it when that is nearer than where the playback stands.
     void SeekTo(std::uint32_t frames);
+    std::size_t SnapshotCount() const { return snapshots_.size(); }
 
-    // The picture of the last frame played, with this frame rate in the FPS reading.
-    void Draw(render::Canvas& canvas, std::int32_t fpsShown);
+    // The picture of the last frame stepped, as zorblet --replay draws it.
+    void Draw(render::Canvas& canvas, const render::Fonts& fonts) const;
 
 private:
-    // The world's services in a replay: the record's seeded numbers, no sound, and the
-    // pop-ups measured in the game's font.
-    class ReplayServices final : public world::Services {
-    public:
-        ReplayServices(std::uint64_t seed, render::Fonts& fonts);
-        std::int32_t RandomUpTo(std::int32_t n) override { return random_.UpTo(n); }
-        void StartTone(sound::ToneEffect, std::int32_t) override {}
-        std::int32_t PopupHalfWidth(std::string_view text) override;
+    void KeepSnapshot();
 
-    private:
-        platform::SeededRandom random_;
-        render::Fonts& fonts_;
-    };
-
-    void Restart();
-    void ApplyEffects(frame::Effects effects);
-
-    record::GameRecord record_;
-    render::Fonts& fonts_;
-    std::optional<ReplayServices> services_;
-    frame::Run run_;
-    std::int32_t countdownDigit_ = -1;
-    std::uint32_t played_ = 0;
+    const record::GameRecord record_;
+    replay::RecordPlayer player_;
+    // snapshots_[k]: the player after k * SnapshotInterval frames.
+    std::vector<replay::RecordPlayer> snapshots_;
 };
 
 }  // namespace zorblet::web

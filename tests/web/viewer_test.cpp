@@ -1,6 +1,6 @@
 // The watch page's code, built natively: the glyph atlas gives back exactly the glyphs the
 // game's fonts draw, refuses what is no atlas, and names a face it lacks; a playback seeks
-// back and forth to the same pictures.
+// back and forth to the same states and pictures.
 
 #include <gtest/gtest.h>
 
@@ -15,11 +15,17 @@
 #include "playback.h"
 #include "record/record_format.h"
 #include "render/font.h"
+#include "world/state_hash.h"
 
 namespace zorblet::web {
 namespace {
 
 const std::string RecordFixtureDir = ZORBLET_RECORD_FIXTURE_DIR;
+
+class NoTones final : public sound::ToneStarter {
+public:
+    void StartTone(sound::ToneEffect, std::int32_t) override {}
+};
 
 // The game's faces as SDL_ttf renders them, once for the whole suite.
 const std::vector<AtlasFace>& GameFaces() {
@@ -125,37 +131,55 @@ record::GameRecord FixtureRecord(const std::string& name) {
     return decoded.Record.value_or(record::GameRecord{});
 }
 
-std::vector<std::uint32_t> PictureAfter(Playback& playback, std::uint32_t frames) {
+struct Seen {
+    std::uint64_t GameHash = 0, DecorationHash = 0;
+    std::vector<std::uint32_t> Pixels;
+    bool operator==(const Seen&) const = default;
+};
+
+Seen SeenAfter(Playback& playback, const render::Fonts& fonts, std::uint32_t frames) {
     render::Canvas canvas;
     playback.SeekTo(frames);
-    playback.Draw(canvas, 121);
-    return {canvas.Pixels(), canvas.Pixels() + render::Canvas::Width * render::Canvas::Height};
+    playback.Draw(canvas, fonts);
+    const world::GameState& state = playback.Player().State();
+    return {world::GameHash(state), world::DecorationHash(state.World),
+            {canvas.Pixels(), canvas.Pixels() + render::Canvas::Width * render::Canvas::Height}};
 }
 
-TEST(Playback, SeeksBackAndForthToTheSamePictures) {
+// Seeks that land on, just before and just after a snapshot, jump back to the start, skip
+// kept snapshots forward and go past the end reach the state and the picture of a fresh
+// playback stepped straight there.
+TEST(Playback, SeeksBackAndForthToTheStatesAndPicturesOfPlayingStraight) {
     AtlasFontLoader loader(GameFaces());
-    render::Fonts fonts = render::CreateFonts(loader);
-    Playback straight(FixtureRecord("HandPlayedMinute.zrec"), fonts);
-    Playback wandering(FixtureRecord("HandPlayedMinute.zrec"), fonts);
-    PictureAfter(wandering, 5000);
-    for (std::uint32_t frames : {4000u, 300u, 0u, 2500u}) {
+    const render::Fonts fonts = render::CreateFonts(loader);
+    const record::GameRecord game = FixtureRecord("HandPlayedMinute.zrec");
+    ASSERT_GT(game.Frames.size(), 6 * SnapshotInterval);
+    Playback wandering(game);
+    SeenAfter(wandering, fonts, 5 * SnapshotInterval + 7);
+    EXPECT_EQ(wandering.SnapshotCount(), 6u);
+    const std::uint32_t last = static_cast<std::uint32_t>(game.Frames.size());
+    for (std::uint32_t frames : {4 * SnapshotInterval, 4 * SnapshotInterval - 1, 300u, 0u, 1u,
+                                 2 * SnapshotInterval + 1, 5 * SnapshotInterval + 7, last - 1, last, last + 50}) {
         SCOPED_TRACE(frames);
-        Playback fresh(FixtureRecord("HandPlayedMinute.zrec"), fonts);
-        EXPECT_EQ(PictureAfter(wandering, frames), PictureAfter(fresh, frames));
-        EXPECT_EQ(wandering.FramesPlayed(), frames);
+        Playback fresh(game);
+        NoTones tones;
+        while (fresh.FramesPlayed() < frames && fresh.PlayFrame(tones)) {
+        }
+        EXPECT_EQ(SeenAfter(wandering, fonts, frames), SeenAfter(fresh, fonts, frames));
+        EXPECT_EQ(wandering.FramesPlayed(), std::min(frames, last));
     }
+    EXPECT_EQ(wandering.SnapshotCount(), last / SnapshotInterval + 1) << "one at the start, one every interval";
     // The pictures change as it plays: the seek did not stand still.
-    EXPECT_NE(PictureAfter(straight, 300), PictureAfter(straight, 2500));
+    EXPECT_NE(SeenAfter(wandering, fonts, 300), SeenAfter(wandering, fonts, 2500));
 }
 
 TEST(Playback, StopsAtTheRecordsEnd) {
-    AtlasFontLoader loader(GameFaces());
-    render::Fonts fonts = render::CreateFonts(loader);
-    Playback playback(FixtureRecord("EveryFlag.zrec"), fonts);
+    Playback playback(FixtureRecord("EveryFlag.zrec"));
     ASSERT_EQ(playback.FrameCount(), 16u);
     playback.SeekTo(1000);
     EXPECT_EQ(playback.FramesPlayed(), 16u);
-    EXPECT_FALSE(playback.PlayFrame());
+    NoTones tones;
+    EXPECT_FALSE(playback.PlayFrame(tones));
     EXPECT_EQ(playback.FramesPlayed(), 16u);
 }
 
