@@ -9,12 +9,14 @@ same frame as zorblet-viewer-frames draws it natively, 0 pixels different. A dam
 record, one the site no longer keeps and a module that does not load each give a German
 sentence on the page.
 
-    viewer_in_browser.py [--measure N] ASSETS ATLAS FRAMES_TOOL RECORD...
+    viewer_in_browser.py ASSETS ATLAS FRAMES_TOOL RECORD...
+    viewer_in_browser.py --measure N ASSETS ATLAS RECORD
 
 ASSETS is the folder of the module's build (build/wasm/web: zorblet-viewer-module.js and
 .wasm, zorblet-viewer.js and .css), ATLAS the glyph atlas, FRAMES_TOOL the native
-zorblet-viewer-frames. With --measure N it runs no tests but opens the page of the first
-record N times and prints the first picture's time after opening it.
+zorblet-viewer-frames. With --measure N it runs no tests but opens the record's page N
+times, uncached, and prints the first picture's time after opening it and the time of
+seeks by the slider (scripts/bench-viewer).
 
 The site (LocalSite) serves the routes the highscore service is to serve: the page at
 partie/ID, the record at api/v1/games/ID and the viewer's files under content-hashed
@@ -377,24 +379,57 @@ class ViewerInBrowserTest(unittest.TestCase):
             self.driver.execute_cdp_cmd("Emulation.clearDeviceMetricsOverride", {})
 
 
-def measure(times):
-    """Opens the first record's page `times` times; the first picture's time after each."""
+# Seeks through the slider as a player drags it, timed by the page's clock: the input
+# event's handler seeks and draws before it returns.
+TIMED_SEEKS = """
+const slider = document.querySelector('input.partie-zeit');
+document.querySelector('button.partie-abspielen').click();
+const seek = (frame) => {
+  const start = performance.now();
+  slider.value = frame;
+  slider.dispatchEvent(new Event('input'));
+  return performance.now() - start;
+};
+const last = Number(slider.max);
+const times = [seek(last)];
+let state = 7;
+for (let i = 0; i < 50; i++) {
+  state = (Math.imul(state, 1103515245) + 12345) >>> 0;
+  times.push(seek(1 + state % last));
+}
+return times;
+"""
+
+
+def measure(times, record):
+    """Opens the record's page `times` times, uncached: the first picture's time after
+    opening it, the first seek to the end and 50 seeks after it."""
     directory = tempfile.mkdtemp(prefix="zorblet-viewer-")
-    game = NativeGame(ViewerInBrowserTest.FRAMES_TOOL, ViewerInBrowserTest.RECORDS[0])
-    with open(game.path, "rb") as file:
-        site = LocalSite(ViewerInBrowserTest.ASSETS, ViewerInBrowserTest.ATLAS, {game.name: file.read()})
+    name = os.path.splitext(os.path.basename(record))[0]
+    with open(record, "rb") as file:
+        site = LocalSite(ViewerInBrowserTest.ASSETS, ViewerInBrowserTest.ATLAS, {name: file.read()})
     driver = start_chromium(directory)
     try:
-        first = []
+        first, to_end, later = [], [], []
         for _ in range(times):
             driver.execute_cdp_cmd("Network.clearBrowserCache", {})
-            driver.get(site.page_url(game.name))
+            driver.get(site.page_url(name))
             WebDriverWait(driver, 30).until(lambda d: d.execute_script(
                 "return performance.getEntriesByName('zorblet-first-picture').length") == 1)
             first.append(driver.execute_script(
                 "return performance.getEntriesByName('zorblet-first-picture')[0].startTime"))
-        print("first picture after opening the page (%s, %d frames), uncached, %d loads: median %.0f ms, "
-              "slowest %.0f ms" % (game.name, game.frames, times, statistics.median(first), max(first)))
+            seeks = driver.execute_script(TIMED_SEEKS)
+            to_end.append(seeks[0])
+            later.append(max(seeks[1:]))
+        frames = driver.execute_script("return Number(document.querySelector('input.partie-zeit').max)")
+        print("Chromium, %s (%d frames, %.1f minutes), %d page loads, uncached:" % (name, frames,
+                                                                                  frames / FRAMES_PER_SECOND / 60, times))
+        print("  first picture after opening the page: median %.0f ms, slowest %.0f ms" % (statistics.median(first),
+                                                                                           max(first)))
+        print("  first seek to the end by the slider: median %.0f ms, slowest %.0f ms" % (statistics.median(to_end),
+                                                                                          max(to_end)))
+        print("  slowest of 50 seeks after it, each page: median %.1f ms, slowest %.1f ms" % (
+            statistics.median(later), max(later)))
     finally:
         driver.quit()
         site.stop()
@@ -407,13 +442,14 @@ def main():
     if arguments[:1] == ["--measure"]:
         times = int(arguments[1])
         arguments = arguments[2:]
-    if len(arguments) < 4:
+    if times and len(arguments) == 3:
+        ViewerInBrowserTest.ASSETS, ViewerInBrowserTest.ATLAS = arguments[:2]
+        measure(times, arguments[2])
+        return
+    if len(arguments) < 4 or times:
         usage()
     ViewerInBrowserTest.ASSETS, ViewerInBrowserTest.ATLAS, ViewerInBrowserTest.FRAMES_TOOL = arguments[:3]
     ViewerInBrowserTest.RECORDS = arguments[3:]
-    if times:
-        measure(times)
-        return
     sys.argv[1:] = []
     unittest.main(verbosity=2)
 
