@@ -130,13 +130,15 @@ int WritePictures(const std::string& atlasPath, const std::string& path, const s
     replay::RecordPlayer player(game);
     render::Canvas canvas;
     std::vector<std::uint8_t> rgba(web::RgbaPictureBytes);
+    std::uint32_t previous = 0;
     for (const std::string& number : numbers) {
         std::uint32_t frame = 0;
         const auto [end, error] = std::from_chars(number.data(), number.data() + number.size(), frame);
-        if (error != std::errc{} || end != number.data() + number.size() || frame < player.FramesPlayed()) {
+        if (error != std::errc{} || end != number.data() + number.size() || frame < previous) {
             std::cerr << "zorblet-viewer-frames: not a frame number in ascending order: " << number << "\n";
             return 2;
         }
+        previous = frame;
         while (player.FramesPlayed() < frame && !player.Finished()) player.Step(tones);
         render::DrawReplayFrame(canvas, fonts, player.State(), player.CountdownDigit());
         web::CopyAsRgba(canvas, rgba.data());
