@@ -31,6 +31,10 @@ struct HttpReply {
     int status = 0;  // 0: no reply at all
     std::string body;
     std::string content_type;
+    std::string head;  // the status line and the header lines, CR LF each
+
+    // The value of the header `name` (as the server spells it); empty when not sent.
+    std::string Header(const std::string& name) const;
 };
 
 struct ServerLaunch {
@@ -69,6 +73,8 @@ public:
 
     // Sends GET (or `method`) with the target exactly as given, on a new connection.
     HttpReply Get(const std::string& target, const std::string& method = "GET") const;
+    // Sends `method` (POST by default) with `body` and its Content-Length.
+    HttpReply Send(const std::string& target, const std::string& body, const std::string& method = "POST") const;
     // Sends raw bytes on a new connection; returns all it receives until the server closes.
     std::string Exchange(const std::string& request) const;
     // SIGTERM and wait; returns the exit status (-1 when it died by a signal).
