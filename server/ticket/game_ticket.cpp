@@ -3,6 +3,7 @@
 #include <openssl/crypto.h>
 #include <openssl/evp.h>
 #include <openssl/hmac.h>
+#include <openssl/sha.h>
 #include <sys/random.h>
 
 #include <algorithm>
@@ -149,6 +150,18 @@ TicketReading TicketKey::Read(std::string_view text) const {
     ticket.expires = static_cast<std::int64_t>(GetLittleEndian(&(*bytes)[13], 8));
     std::copy_n(&(*bytes)[21], ticket.id.size(), ticket.id.begin());
     return {ticket, TicketProblem::None};
+}
+
+std::string DigestText(std::span<const std::uint8_t> bytes) {
+    std::array<std::uint8_t, SHA256_DIGEST_LENGTH> digest{};
+    SHA256(bytes.data(), bytes.size(), digest.data());
+    static constexpr char Hex[] = "0123456789abcdef";
+    std::string text;
+    for (std::uint8_t byte : digest) {
+        text += Hex[byte >> 4];
+        text += Hex[byte & 0xF];
+    }
+    return text;
 }
 
 }  // namespace zorblet::server

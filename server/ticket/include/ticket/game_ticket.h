@@ -75,6 +75,10 @@ private:
     std::array<std::uint8_t, Bytes> bytes_;
 };
 
+// SHA-256 of `bytes` as 64 lower-case hex digits: how a used ticket remembers the record
+// that came with it, so that the same record sent again is known for a resend.
+std::string DigestText(std::span<const std::uint8_t> bytes);
+
 // Fills `bytes` from the operating system's random numbers; throws std::runtime_error when
 // it cannot.
 void FillRandom(std::span<std::uint8_t> bytes);
