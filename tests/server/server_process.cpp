@@ -1,5 +1,7 @@
 #include "server_process.h"
 
+#include <gtest/gtest.h>
+
 #include <arpa/inet.h>
 #include <fcntl.h>
 #include <netinet/in.h>
@@ -300,6 +302,16 @@ std::int64_t FirstNumber(const std::string& reply) {
     const std::size_t end = reply.find("\r\n");
     if (end == std::string::npos || end == 0) return -1;
     return std::stoll(reply.substr(0, end));
+}
+
+std::array<std::uint8_t, 32> WriteKnownGameKey(const std::filesystem::path& file) {
+    std::array<std::uint8_t, 32> key{};
+    for (std::size_t i = 0; i < key.size(); ++i) key[i] = static_cast<std::uint8_t>(0xA5 ^ (i * 13));
+    const int out = ::open(file.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    EXPECT_GE(out, 0) << file;
+    EXPECT_EQ(::write(out, key.data(), key.size()), static_cast<ssize_t>(key.size()));
+    ::close(out);
+    return key;
 }
 
 }  // namespace zorblet::server::testing

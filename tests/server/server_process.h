@@ -3,6 +3,7 @@
 #include <sys/socket.h>
 #include <sys/types.h>
 
+#include <array>
 #include <cstdint>
 #include <filesystem>
 #include <optional>
@@ -120,6 +121,10 @@ std::string EmptyRecords(int count);
 
 // The submission target the game sends for these points and this name.
 std::string SubmitTarget(std::int32_t points, const std::string& name);
+
+// The key of the games' tickets the tests sign with: 32 fixed bytes, written to `file`
+// with mode 0600, for the server's --game-key-file; returns the bytes.
+std::array<std::uint8_t, 32> WriteKnownGameKey(const std::filesystem::path& file);
 
 // The number on the first line of a reply, -1 when there is none.
 std::int64_t FirstNumber(const std::string& reply);
