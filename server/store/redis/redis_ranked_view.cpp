@@ -180,7 +180,8 @@ std::int64_t RedisRankedView::PlaceOf(std::int32_t points, std::int64_t id) cons
 }
 
 void RedisRankedView::VisitNewest(const PlaceVisitor& visit) const {
-    const Answer answer = Ask({"N", std::to_string(NewestEntriesKept)});
+    const Answer answer =
+        Ask({"N", std::to_string(NewestEntriesKept), listing_ == Listing::Verified ? "1" : "0"});
     VisitPlaced(answer.Result(0), 0, visit);
 }
 

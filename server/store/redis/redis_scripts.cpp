@@ -166,16 +166,14 @@ local function add_placed(out, id, record)
   out[#out + 1] = record
 end
 
-local function newest(wanted)
+local function newest(wanted, verified_only)
   local out = {}
   local id = tonumber(redis.call('GET', KEYS[5]) or '0')
   local steps = 0
   while id > 0 and #out < 3 * wanted and steps < 100000 do
     if redis.call('HEXISTS', removed, id) == 0 then
       local record = redis.call('HGET', entries, id)
-      if record and redis.call('ZSCORE', ranks, rank_member(points_of(record), id) .. record) then
-        add_placed(out, id, record)
-      end
+      if record and (not verified_only or is_verified(record)) then add_placed(out, id, record) end
     end
     id = id - 1
     steps = steps + 1
@@ -236,8 +234,8 @@ while i <= #ARGV do
     reply[#reply + 1] = {redis.call('ZLEXCOUNT', ranks, '-', '(' .. member) + 1}
     i = i + 3
   elseif op == 'N' then
-    reply[#reply + 1] = newest(tonumber(ARGV[i + 1]))
-    i = i + 2
+    reply[#reply + 1] = newest(tonumber(ARGV[i + 1]), ARGV[i + 2] == '1')
+    i = i + 3
   elseif op == 'S' then
     reply[#reply + 1] = search(ARGV[i + 1], tonumber(ARGV[i + 2]))
     i = i + 3

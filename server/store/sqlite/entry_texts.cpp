@@ -11,12 +11,12 @@ namespace zorblet::server {
 
 namespace {
 
-// A text record: name length, date length (one byte each, the date's top bit the entry's
-// verified mark), storage time (4 bytes, Unix time up to 2106, 0 unknown), then the name
+// A text record: name length, date length (one byte each), storage time (4 bytes, Unix
+// time up to 2106, 0 unknown), the entry's marks (one byte: VerifiedMark), then the name
 // and date bytes.
-constexpr std::size_t TextHeader = 6;
-constexpr std::size_t MaxTextLength = 127;  // longer texts (only by hand) are cut
-constexpr unsigned char VerifiedMark = 0x80;
+constexpr std::size_t TextHeader = 7;
+constexpr std::size_t MaxTextLength = 255;  // longer texts (only by hand) are cut
+constexpr unsigned char VerifiedMark = 0x01;
 constexpr std::size_t ChunkBits = 21;  // a huge page each
 constexpr std::size_t ChunkSize = std::size_t{1} << ChunkBits;
 constexpr std::size_t MaxChunks = (std::size_t{1} << 32) >> ChunkBits;
@@ -55,8 +55,9 @@ EntryTexts::Reference EntryTexts::Append(std::string_view name, std::string_view
     char* record = chunks_.back().get() + used_in_last_;
     const auto time = static_cast<std::uint32_t>(std::clamp<std::int64_t>(stored_at, 0, 0xFFFFFFFF));
     record[0] = static_cast<char>(name.size());
-    record[1] = static_cast<char>(date.size() | (verified ? VerifiedMark : 0));
+    record[1] = static_cast<char>(date.size());
     std::memcpy(record + 2, &time, sizeof time);
+    record[6] = static_cast<char>(verified ? VerifiedMark : 0);
     std::memcpy(record + TextHeader, name.data(), name.size());
     std::memcpy(record + TextHeader + name.size(), date.data(), date.size());
     const auto reference = static_cast<Reference>(((chunks_.size() - 1) << ChunkBits) | used_in_last_);
@@ -67,11 +68,11 @@ EntryTexts::Reference EntryTexts::Append(std::string_view name, std::string_view
 void EntryTexts::Read(Reference reference, RankedEntry& entry) const {
     const char* record = chunks_[reference >> ChunkBits].get() + (reference & (ChunkSize - 1));
     const auto name_length = static_cast<unsigned char>(record[0]);
-    const auto date_length = static_cast<unsigned char>(record[1] & ~VerifiedMark);
+    const auto date_length = static_cast<unsigned char>(record[1]);
     std::uint32_t time = 0;
     std::memcpy(&time, record + 2, sizeof time);
     entry.stored_at = time;
-    entry.verified = (record[1] & VerifiedMark) != 0;
+    entry.verified = (record[6] & VerifiedMark) != 0;
     entry.name = std::string_view(record + TextHeader, name_length);
     entry.date = std::string_view(record + TextHeader + name_length, date_length);
 }
