@@ -9,9 +9,9 @@
 #include <fstream>
 #include <thread>
 
-#include "../record/sample_records.h"
 #include "record/record_format.h"
 #include "replay/record_player.h"
+#include "played_games.h"
 #include "server_test.h"
 #include "ticket/game_ticket.h"
 #include "web/game_api.h"
@@ -23,25 +23,7 @@ using Bytes = std::vector<std::uint8_t>;
 using nlohmann::json;
 
 std::int64_t Now() {
-    return std::chrono::duration_cast<std::chrono::seconds>(std::chrono::system_clock::now().time_since_epoch()).count();
-}
-
-// A game the replay library itself calls whole: started by F2 in its first frame, ended by
-// ESC in its last, or cut at its game over where the last ball is lost before; claiming the
-// points its replay gives.
-record::GameRecord PlayedGame(std::uint32_t frames, std::uint64_t seed) {
-    record::GameRecord game = zorblet::testing::HandPlayedGame(frames, seed);
-    game.Frames.back().EscapeReleased = true;
-    game.End = record::GameEnd::Abandoned;
-    replay::ReplayedGame replayed = replay::ReplayGame(game, true);
-    if (replayed.Course == replay::CourseProblem::EndedEarly) {
-        game.Frames.resize(replayed.FramesPlayed);
-        game.End = record::GameEnd::GameOver;
-        replayed = replay::ReplayGame(game, false);
-    }
-    EXPECT_EQ(replayed.Course, replay::CourseProblem::None);
-    game.Score = replayed.Score;
-    return game;
+    return UnixNow();
 }
 
 // The game with one mouse reading changed, the first after the countdown whose change
