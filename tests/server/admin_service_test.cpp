@@ -73,7 +73,7 @@ TEST_F(AdminServiceTest, ListsEntriesWithTheirPlacesInUtf8) {
     std::getline(lines, line);
     EXPECT_EQ(line, "end");
     std::getline(lines, line);
-    EXPECT_TRUE(line.starts_with("1\t1\t500\tAnna\t01.02.24\t20")) << line;  // the time stored follows
+    EXPECT_TRUE(line.starts_with("1\t1\t500\tAnna\t01.02.24\tunverified\t20")) << line;  // the time stored follows
     for (int i = 0; i < 4; ++i) std::getline(lines, line);
     EXPECT_TRUE(line.starts_with("5\t5\t100\t\xC3\x84mil\t05.04.24\t")) << line;
 

@@ -13,6 +13,7 @@
 #include "replay/record_player.h"
 #include "played_games.h"
 #include "server_test.h"
+#include "store/sqlite/sqlite_score_board.h"
 #include "ticket/game_ticket.h"
 #include "web/game_api.h"
 
@@ -288,6 +289,61 @@ TEST_F(GameSubmissionTest, AKeyFileOpenToOthersOrOfTheWrongSizeIsRefusedAtStart)
     EXPECT_EQ(std::filesystem::file_size(made), 32u);
     EXPECT_EQ(std::filesystem::status(made).permissions() & std::filesystem::perms::all,
               std::filesystem::perms::owner_read | std::filesystem::perms::owner_write);
+}
+
+}  // namespace
+}  // namespace zorblet::server::testing
+
+namespace zorblet::server::testing {
+namespace {
+
+// The operators' side: the listing shows the flag and filters by it, a removal drops the
+// kept record for good, the figures count verified entries and kept games, and a backup
+// carries flags, records and used tickets.
+TEST_F(GameSubmissionTest, TheAdminToolShowsTheFlagDropsARemovedGameAndBacksUpGamesAndTickets) {
+    const std::filesystem::path socket = directory_.path() / "admin.sock";
+    Start({"--admin-socket", socket.string()});
+    const auto admin = [&](std::vector<std::string> arguments) {
+        arguments.insert(arguments.begin(), {"--socket", socket.string()});
+        const CommandOutcome outcome = RunAdminCommand(arguments);
+        EXPECT_EQ(outcome.exit_status, 0) << outcome.err;
+        return outcome.out;
+    };
+    EXPECT_EQ(server_->Get(SubmitTarget(10, "Alt")).status, 200);
+    const std::string first = RecordWithTicket(PlayedGame(600, 21), SignTicket(Key(), 21));
+    const std::string second = RecordWithTicket(PlayedGame(800, 22), SignTicket(Key(), 22));
+    const std::int64_t first_id = json::parse(server_->Send("/api/v1/games?name=Eins", first).body)["id"];
+    const std::int64_t second_id = json::parse(server_->Send("/api/v1/games?name=Zwei", second).body)["id"];
+
+    const std::string listed = admin({"list"});
+    EXPECT_NE(listed.find("\tEins\t"), std::string::npos) << listed;
+    EXPECT_NE(listed.find("\tverified\t"), std::string::npos) << listed;
+    EXPECT_NE(listed.find("\tAlt\t"), std::string::npos);
+    const std::string unverified = admin({"list", "--unverified"});
+    EXPECT_NE(unverified.find("\tAlt\t"), std::string::npos) << unverified;
+    EXPECT_EQ(unverified.find("\tEins\t"), std::string::npos) << unverified;
+    std::string stats = admin({"stats"});
+    EXPECT_NE(stats.find("entries verified\t2\ngames kept\t2\n"), std::string::npos) << stats;
+
+    admin({"remove", std::to_string(first_id), "--reason", "test"});
+    EXPECT_EQ(server_->Get("/api/v1/games/" + std::to_string(first_id)).status, 404);
+    admin({"restore", std::to_string(first_id)});
+    EXPECT_EQ(server_->Get("/api/v1/games/" + std::to_string(first_id)).status, 404);  // dropped for good
+    EXPECT_EQ(server_->Get("/api/v1/games/" + std::to_string(second_id)).status, 200);
+    stats = admin({"stats"});
+    EXPECT_NE(stats.find("entries verified\t2\ngames kept\t1\n"), std::string::npos) << stats;
+
+    const std::filesystem::path copy = directory_.path() / "backup.sqlite";
+    admin({"backup", copy.string()});
+    const ListSnapshot snapshot = SqliteScoreBoard::ReadSnapshot(copy);
+    ASSERT_EQ(snapshot.entries.size(), 3u);
+    EXPECT_FALSE(snapshot.entries[0].entry.verified);
+    EXPECT_TRUE(snapshot.entries[1].entry.verified);
+    EXPECT_TRUE(snapshot.entries[2].entry.verified);
+    ASSERT_EQ(snapshot.games.size(), 1u);
+    EXPECT_EQ(snapshot.games.at(second_id), second);
+    ASSERT_EQ(snapshot.tickets.size(), 2u);
+    for (const UsedTicket& ticket : snapshot.tickets) EXPECT_GT(ticket.expires_at, UnixNow());
 }
 
 }  // namespace
