@@ -424,6 +424,15 @@ void SeedTiedList(const std::filesystem::path& database) {
     board.RemoveEntries(removed, "copied along");
     const std::vector<std::int64_t> restored{8};
     board.RestoreEntries(restored);
+    // Verified games with their records and tickets, one of them removed with its record.
+    for (int i = 0; i < 3; ++i) {
+        const VerifiedGame game{{500 + 25 * i, "Gepr\xfc" "ft" + std::to_string(i), "17.11.25", true},
+                                "record " + std::to_string(i),
+                                {"ticket" + std::to_string(i), "digest" + std::to_string(i), 0, UnixNow() + 3600}};
+        board.AddGame(game, 0);
+    }
+    const std::vector<std::int64_t> removed_game{3001};
+    board.RemoveEntries(removed_game, "copied along");
 }
 
 // The script's allowance, run on the times of the table the guard of a service alone on
@@ -457,6 +466,13 @@ TEST_F(RedisStoreTest, CopyToRedisKeepsEveryReplyAndAnotherRunChangesNothing) {
     ASSERT_EQ(copied.exit_status, 0) << copied.err;
     ServerProcess& instance = StartInstance({"--submit-rate", "0", "--admin-socket", Socket("redis").string()});
     EXPECT_EQ(ReadEverything(sqlite, Socket("sqlite"), true), ReadEverything(instance, Socket("redis"), true));
+    for (const char* target : {"/api/v1/games/3001", "/api/v1/games/3002", "/api/v1/games/3003"}) {
+        EXPECT_EQ(DescribeReply(GetFrom(sqlite, "127.0.0.2", target)), DescribeReply(GetFrom(instance, "127.0.0.2", target)))
+            << target;
+    }
+    EXPECT_EQ(DescribeReply(GetFrom(instance, "127.0.0.2", "/api/v1/games/3003")), "200\nrecord 2");
+    const std::vector<std::vector<std::string>> ticket{{"GET", "zorblet:ticket:ticket1"}};
+    EXPECT_EQ(TextOf(*redis.link().Pipeline(ticket).front()), "digest1 3002");
 
     // Redis keeps its own copies: a backup is refused with how to take one there.
     const std::filesystem::path backup = directory_.path() / "backup.sqlite";
