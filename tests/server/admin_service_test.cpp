@@ -152,7 +152,8 @@ TEST_F(AdminServiceTest, ListsALongListPageByPage) {
     EXPECT_FALSE(ids.contains("12001"));
 }
 
-// A file from before moderation existed has the scores table alone; it gets the others.
+// A file from before moderation existed has the scores table alone; it gets the others,
+// and its entries read unverified.
 TEST_F(AdminServiceTest, ADatabaseOfTheEarlierLayoutIsTakenOver) {
     {
         const SqliteConnection old = OpenSqliteConnection(Database(), true);
@@ -166,6 +167,8 @@ TEST_F(AdminServiceTest, ADatabaseOfTheEarlierLayoutIsTakenOver) {
     }
     Reopen();
     EXPECT_EQ(IdsAndPlaces(""), "2\t1 1\t2 ");
+    const std::string listed = Admin("GET", "/entries").body;
+    EXPECT_NE(listed.find("\tNeu\t02.01.20\tunverified\t"), std::string::npos) << listed;  // read unverified
     ASSERT_EQ(Admin("POST", "/remove?ids=2&reason=alt").status, 200);
     Reopen();
     EXPECT_EQ(IdsAndPlaces(""), "1\t1 ");

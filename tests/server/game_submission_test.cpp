@@ -348,3 +348,46 @@ TEST_F(GameSubmissionTest, TheAdminToolShowsTheFlagDropsARemovedGameAndBacksUpGa
 
 }  // namespace
 }  // namespace zorblet::server::testing
+
+namespace zorblet::server::testing {
+namespace {
+
+VerifiedGame GameOf(std::int32_t points, int n) {
+    return {{points, "G" + std::to_string(n), "01.01.26", true},
+            "record " + std::to_string(n),
+            {"t" + std::to_string(n), "d" + std::to_string(n), 0, UnixNow() + 3600}};
+}
+
+// The records of the best verified entries and of the ten newest are kept, and no other:
+// one pushed out of both is dropped when it is, and a smaller number at start drops more.
+TEST(KeptGames, TheBestAndTheNewestAreKeptAndTheRestDropped) {
+    TempDir directory;
+    const std::filesystem::path file = directory.path() / "scores.sqlite";
+    {
+        SqliteScoreBoard board(file, KeptGames{1});
+        for (int n = 1; n <= 12; ++n) board.AddGame(GameOf(1000 - n, n), 0);  // each below the one before
+        EXPECT_TRUE(board.ReadKeptGame(1));   // the best
+        EXPECT_FALSE(board.ReadKeptGame(2));  // neither best nor among the newest ten
+        for (std::int64_t id = 3; id <= 12; ++id) EXPECT_TRUE(board.ReadKeptGame(id)) << id;
+        // A second arrival of a ticket stores nothing; another record on it is refused.
+        const StoredGame resent = board.AddGame(GameOf(1000 - 12, 12), 0);
+        EXPECT_EQ(resent.result, GameStoreResult::Resent);
+        EXPECT_EQ(resent.id, 12);
+        VerifiedGame other = GameOf(5, 12);
+        other.ticket.digest = "another";
+        EXPECT_EQ(board.AddGame(other, 0).result, GameStoreResult::TicketUsed);
+        board.ReadRanking(Listing::Verified, [](const RankedView& view) { EXPECT_EQ(view.CountEntries(), 12); });
+        EXPECT_EQ(board.AddEntry({2000, "Ungeprueft", "01.01.26"}), 13);
+        board.ReadRanking(Listing::Verified, [](const RankedView& view) { EXPECT_EQ(view.CountEntries(), 12); });
+        board.ReadRanking([](const RankedView& view) { EXPECT_EQ(view.CountEntries(), 13); });
+    }
+    SqliteScoreBoard reopened(file, KeptGames{0});
+    EXPECT_FALSE(reopened.ReadKeptGame(1));
+    EXPECT_TRUE(reopened.ReadKeptGame(12));
+    EXPECT_TRUE(reopened.ReadEntry(1)->verified);
+    EXPECT_FALSE(reopened.ReadEntry(13)->verified);
+    EXPECT_EQ(reopened.FindUsedTicket("t5")->entry_id, 5);
+}
+
+}  // namespace
+}  // namespace zorblet::server::testing
