@@ -7,11 +7,15 @@
 
 #include <chrono>
 #include <fstream>
+#include <atomic>
+#include <future>
 #include <thread>
 
 #include "record/record_format.h"
 #include "replay/record_player.h"
 #include "played_games.h"
+#include "protocol/game_submissions.h"
+#include "protocol/submit_guard.h"
 #include "server_test.h"
 #include "store/sqlite/sqlite_score_board.h"
 #include "ticket/game_ticket.h"
@@ -387,6 +391,44 @@ TEST(KeptGames, TheBestAndTheNewestAreKeptAndTheRestDropped) {
     EXPECT_TRUE(reopened.ReadEntry(1)->verified);
     EXPECT_FALSE(reopened.ReadEntry(13)->verified);
     EXPECT_EQ(reopened.FindUsedTicket("t5")->entry_id, 5);
+}
+
+}  // namespace
+}  // namespace zorblet::server::testing
+
+namespace zorblet::server::testing {
+namespace {
+
+// With every replay thread busy and the queue full, a game is answered busy at once (503
+// with Retry-After over HTTP) and stored nothing; the games queued are answered in turn.
+TEST(GameQueue, AFullQueueAnswersBusyAtOnceAndTheQueuedGamesAreAnsweredAfter) {
+    TempDir directory;
+    SqliteScoreBoard board(directory.path() / "scores.sqlite");
+    const SystemClock clock;
+    LocalSubmitGate gate(board, 0, clock);
+    GameSubmissionSettings settings;
+    settings.replay_threads = 1;
+    settings.replay_queue = 1;
+    GameSubmissions games(board, gate, TicketKey::Generate(), clock, settings);
+    std::promise<void> release;
+    std::shared_future<void> released = release.get_future().share();
+    std::atomic<int> answered{0};
+    const auto hold = [&](GameAnswer answer) {
+        EXPECT_EQ(answer.outcome, GameOutcome::RecordMalformed);
+        released.wait();
+        ++answered;
+    };
+    const std::vector<std::uint8_t> junk{1, 2, 3};
+    EXPECT_FALSE(games.Submit("Anna", junk, "a", hold));  // runs, and holds its thread
+    while (games.CountWaiting() != 0) std::this_thread::yield();
+    EXPECT_FALSE(games.Submit("Anna", junk, "a", hold));  // waits in the queue
+    const std::optional<GameAnswer> busy = games.Submit("Anna", junk, "a", hold);
+    ASSERT_TRUE(busy);
+    EXPECT_EQ(busy->outcome, GameOutcome::Busy);
+    EXPECT_EQ(busy->error, "busy");
+    release.set_value();
+    while (answered != 2) std::this_thread::yield();
+    board.ReadRanking([](const RankedView& view) { EXPECT_EQ(view.CountEntries(), 0); });
 }
 
 }  // namespace
