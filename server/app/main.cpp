@@ -241,6 +241,7 @@ ListenerSettings GameListenerSettings(const ServerOptions& options, ConnectionRe
         return games.BodyLimit(method, target);
     };
     settings.held_body_budget = 16 * MaxRecordBytes;
+    settings.refuse_body = [&games](const Request& request, int status) { return games.RefuseBody(request, status); };
     settings.observe = [&metrics, &game, &games, &web](const Request& request, const Reply& reply,
                                                        std::chrono::nanoseconds duration) {
         metrics.CountRequest(ClassifyRequest(game, games, web, request.target), reply.status, duration);

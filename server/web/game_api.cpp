@@ -95,6 +95,21 @@ std::size_t GameApi::BodyLimit(std::string_view method, std::string_view target)
     return method == "POST" && SplitTarget(target).path == games_path_ ? MaxRecordBytes : 0;
 }
 
+std::optional<Reply> GameApi::RefuseBody(const Request& request, int status) const {
+    if (!Serves(SplitTarget(request.target).path)) return std::nullopt;
+    switch (status) {
+        case 411:
+            return RefuseJson(411, "length-required", "Die Anfrage muss ihre Länge angeben.");
+        case 413:
+            return RefuseJson(413, "record-too-large", "Die Aufzeichnung ist größer als 1 MiB.");
+        default:
+            break;
+    }
+    Reply reply = RefuseJson(status, GameOutcomeCode(GameOutcome::Busy), GameOutcomeText(GameOutcome::Busy));
+    reply.headers.emplace_back("Retry-After", BusyRetrySeconds);
+    return reply;
+}
+
 std::optional<Reply> GameApi::Answer(const Request& request) const {
     const RequestTarget target = SplitTarget(request.target);
     if (!Serves(target.path)) return std::nullopt;
@@ -129,9 +144,10 @@ Reply GameApi::AnswerSubmission(const Request& request, std::string_view query) 
     const std::optional<QueryParameters> parameters = ParseQuery(query);
     const SingleValue name = parameters ? FindSingleValue(*parameters, "name") : SingleValue{};
     const std::string client = request.limit_key.empty() ? request.address : std::string(request.limit_key);
-    if (!name.value || !request.defer) {
+    if (!name.value) {
         return RefuseJson(400, GameOutcomeCode(GameOutcome::NameInvalid), GameOutcomeText(GameOutcome::NameInvalid));
     }
+    if (!request.defer) return RefuseJson(503, "storage-fault", GameOutcomeText(GameOutcome::StorageFault));
     std::shared_ptr<PendingReply> pending = request.defer();
     const std::optional<GameAnswer> at_once =
         games_.Submit(*name.value, BytesOf(request.body), client,

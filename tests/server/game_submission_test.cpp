@@ -227,7 +227,9 @@ TEST_F(GameSubmissionTest, EveryForgeryDamageAndAbuseIsRefusedWithItsReasonAndNo
     EXPECT_EQ(Send(good, "Schurke99").status, 403);
     EXPECT_EQ(Send(good, "").status, 400);
     EXPECT_EQ(Send(good, "%FF").status, 400);
-    EXPECT_EQ(server_->Send("/api/v1/games?name=Anna", std::string(MaxRecordBytes + 1, 'x')).status, 413);
+    const HttpReply too_large = server_->Send("/api/v1/games?name=Anna", std::string(MaxRecordBytes + 1, 'x'));
+    EXPECT_EQ(too_large.status, 413);
+    EXPECT_EQ(json::parse(too_large.body).value("error", ""), "record-too-large") << too_large.body;
     EXPECT_EQ(server_->Get("/api/v1/games?name=Anna").status, 405);
 
     EXPECT_EQ(CountEntries(), stored);

@@ -24,6 +24,9 @@ public:
     std::optional<Reply> Answer(const Request& request) const;
     // The largest body taken for a request: a record for a game's submission, none else.
     std::size_t BodyLimit(std::string_view method, std::string_view target) const;
+    // The listener's refusal of a body (411, 413, 503) in these requests' JSON; nullopt for
+    // other targets.
+    std::optional<Reply> RefuseBody(const Request& request, int status) const;
 
 private:
     Reply AnswerTicket(const Request& request) const;
