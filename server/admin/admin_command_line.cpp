@@ -15,15 +15,18 @@ constexpr const char* UsageText =
     "Usage: zorblet-highscore-admin [--socket PATH] COMMAND [ARGUMENT]...\n"
     "Moderates and inspects a running zorblet-highscore-server through its admin socket.\n"
     "\n"
-    "  list [--places A-B] [--name PREFIX] [--since YYYY-MM-DD] [--removed]\n"
-    "                     entries, one a line: id, place, points, name, date, time stored\n"
-    "                     (TAB-separated); --removed lists the removed ones\n"
+    "  list [--places A-B] [--name PREFIX] [--since YYYY-MM-DD] [--removed] [--unverified]\n"
+    "                     entries, one a line: id, place, points, name, date, verified or\n"
+    "                     unverified, time stored (TAB-separated); --removed lists the\n"
+    "                     removed ones, --unverified only those whose game was not replayed\n"
     "  remove ID... [--reason TEXT]\n"
-    "                     takes entries out of every list; the places below move up\n"
+    "                     takes entries out of every list, and drops their kept games for\n"
+    "                     good; the places below move up\n"
     "  restore ID...      brings removed entries back to their places\n"
     "  log                the moderation log: time, action, ids, reason\n"
     "  backup FILE        writes a consistent copy of the database to FILE\n"
-    "  stats              entries listed and removed, database size, uptime, recent scores\n"
+    "  stats              entries listed, removed and verified, games kept, database size,\n"
+    "                     uptime, recent scores\n"
     "\n"
     "  --socket PATH      the service's admin socket\n"
     "                     (default /run/zorblet-highscore-server/admin.sock)\n"
@@ -50,8 +53,8 @@ std::string ParseList(Arguments arguments, Invocation& invocation) {
     std::string query;
     for (std::size_t i = 0; i < arguments.size(); ++i) {
         const std::string_view option = arguments[i];
-        if (option == "--removed") {
-            AppendParameter(query, "removed", "1");
+        if (option == "--removed" || option == "--unverified") {
+            AppendParameter(query, option.substr(2), "1");
             continue;
         }
         if (option != "--places" && option != "--name" && option != "--since") return "list takes no " + std::string(option);

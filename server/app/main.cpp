@@ -22,6 +22,7 @@
 #include "ops/metrics.h"
 #include "ops/operator_pages.h"
 #include "protocol/game_protocol.h"
+#include "protocol/game_submissions.h"
 #include "protocol/refused_names.h"
 #include "protocol/submit_guard.h"
 #include "query/query.h"
@@ -29,6 +30,8 @@
 #include "store/redis/copy_to_redis.h"
 #include "store/redis/redis_score_board.h"
 #include "store/sqlite/sqlite_score_board.h"
+#include "ticket/ticket_key_file.h"
+#include "web/game_api.h"
 #include "web/game_front.h"
 #include "web/web_service.h"
 
@@ -77,7 +80,7 @@ struct OpenedList {
 
 OpenedList OpenSqliteList(const ServerOptions& options, const ProtocolClock& clock) {
     const std::filesystem::path database = PrepareDatabasePath(options);
-    auto board = std::make_unique<SqliteScoreBoard>(database);
+    auto board = std::make_unique<SqliteScoreBoard>(database, KeptGames{options.keep_games});
     OpenedList list;
     list.gate = std::make_unique<LocalSubmitGate>(*board, options.submissions_per_minute, clock);
     list.admin = std::make_unique<AdminService>(*board, *board, *board);
@@ -100,7 +103,7 @@ constexpr std::chrono::milliseconds CopyTimeout{30000};
 
 OpenedList OpenRedisList(const ServerOptions& options) {
     auto board = std::make_unique<RedisScoreBoard>(
-        RedisScoreBoard::Settings{ConnectionTo(*options.store), options.redis_wait_replicas});
+        RedisScoreBoard::Settings{ConnectionTo(*options.store), options.redis_wait_replicas, {options.keep_games}});
     OpenedList list;
     list.gate = std::make_unique<RedisSubmitGate>(*board, options.submissions_per_minute);
     list.admin = std::make_unique<AdminService>(*board, *board, *board);
@@ -171,10 +174,20 @@ void AwaitStop(const sigset_t& signals, RefusedNames* refused_names) {
     while (sigwait(&signals, &received) == 0 && received == SIGHUP) ReloadRefusedNames(refused_names);
 }
 
-// The pages, the API and their files go to the web service, the game's three requests
-// to the game's protocol, and what is neither is not found.
-RequestHandler MakeGameHandler(GameProtocol& game, const WebService& web) {
-    return [&game, &web](const Request& request) {
+// The key file: as given, or beside the database (the state directory under systemd).
+std::filesystem::path FindGameKeyFile(const ServerOptions& options) {
+    if (!options.game_key_file.empty()) return options.game_key_file;
+    std::filesystem::path database = options.database.empty() ? FindDefaultDatabase() : options.database;
+    if (database.empty()) throw StorageError("no --game-key-file given and neither XDG_DATA_HOME nor HOME set");
+    if (database.has_parent_path()) std::filesystem::create_directories(database.parent_path());
+    return database.parent_path() / "game-key";
+}
+
+// The pages, the API and their files go to the web service, the recorded games to their
+// API, the game's three requests to the game's protocol, and what is none is not found.
+RequestHandler MakeGameHandler(GameProtocol& game, const GameApi& games, const WebService& web) {
+    return [&game, &games, &web](const Request& request) {
+        if (std::optional<Reply> reply = games.Answer(request)) return std::move(*reply);
         if (std::optional<Reply> reply = web.Answer(request)) return std::move(*reply);
         if (std::optional<Reply> reply = AnswerGameRequest(game, request)) return std::move(*reply);
         return RefuseRequest(404, "not found");
@@ -205,8 +218,10 @@ RequestKind KindOf(WebRequest request) {
     return RequestKind::Static;
 }
 
-RequestKind ClassifyRequest(const GameProtocol& game, const WebService& web, std::string_view target) {
+RequestKind ClassifyRequest(const GameProtocol& game, const GameApi& games, const WebService& web,
+                            std::string_view target) {
     const std::string_view path = SplitTarget(target).path;
+    if (games.Serves(path)) return RequestKind::Game;
     if (const std::optional<GameRequest> request = game.FindRequest(path)) return KindOf(*request);
     if (const std::optional<WebRequest> request = web.FindRequest(path)) return KindOf(*request);
     return RequestKind::Other;
@@ -214,14 +229,22 @@ RequestKind ClassifyRequest(const GameProtocol& game, const WebService& web, std
 
 // The game's listener, which serves the pages too: capped connections, and every answer
 // timed and counted.
+// Bodies only for the recorded games (a record each), within a budget of 16 records held
+// at once over all connections.
 ListenerSettings GameListenerSettings(const ServerOptions& options, ConnectionRegistry& registry,
-                                      ServiceMetrics& metrics, const GameProtocol& game, const WebService& web) {
+                                      ServiceMetrics& metrics, const GameProtocol& game, const GameApi& games,
+                                      const WebService& web) {
     ListenerSettings settings;
     settings.threads = options.threads;
     settings.registry = &registry;
-    settings.observe = [&metrics, &game, &web](const Request& request, const Reply& reply,
-                                               std::chrono::nanoseconds duration) {
-        metrics.CountRequest(ClassifyRequest(game, web, request.target), reply.status, duration);
+    settings.body_limit = [&games](std::string_view method, std::string_view target) {
+        return games.BodyLimit(method, target);
+    };
+    settings.held_body_budget = 16 * MaxRecordBytes;
+    settings.refuse_body = [&games](const Request& request, int status) { return games.RefuseBody(request, status); };
+    settings.observe = [&metrics, &game, &games, &web](const Request& request, const Reply& reply,
+                                                       std::chrono::nanoseconds duration) {
+        metrics.CountRequest(ClassifyRequest(game, games, web, request.target), reply.status, duration);
     };
     return settings;
 }
@@ -248,8 +271,19 @@ int Serve(const ServerOptions& options, const sigset_t& handled_signals) {
     ScoreBoard& board = *list.board;
     ServiceMetrics metrics;
     GameProtocol game(board, *list.gate, clock,
-                      {options.base_path, refused_names.get(),
+                      {options.base_path, refused_names.get(), !options.accept_unverified,
                        [&metrics](SubmissionOutcome outcome) { metrics.CountSubmission(outcome); }});
+    GameSubmissionSettings game_settings;
+    game_settings.refused_names = refused_names.get();
+    game_settings.tickets_per_minute = options.submissions_per_minute;
+    game_settings.replay_threads = options.replay_threads;
+    game_settings.replay_queue = options.replay_queue;
+    game_settings.report_outcome = [&metrics](SubmissionOutcome outcome) { metrics.CountSubmission(outcome); };
+    game_settings.report_replay = [&metrics](std::chrono::nanoseconds duration) { metrics.CountReplay(duration); };
+    GameSubmissions submissions(board, *list.gate, LoadOrCreateTicketKey(FindGameKeyFile(options)), clock,
+                                std::move(game_settings));
+    metrics.WatchReplayQueue([&submissions] { return submissions.CountWaiting(); });
+    const GameApi games(submissions, options.base_path);
     const WebService web(board, options.base_path);
     ConnectionRegistry registry(FindConnectionSlots(), options.connections_per_address);
     const OperatorSources sources{metrics, board, registry};
@@ -259,8 +293,8 @@ int Serve(const ServerOptions& options, const sigset_t& handled_signals) {
                      options.port);
         return 1;
     }
-    HttpListener listener(listening.socket, MakeGameHandler(game, web),
-                          GameListenerSettings(options, registry, metrics, game, web));
+    HttpListener listener(listening.socket, MakeGameHandler(game, games, web),
+                          GameListenerSettings(options, registry, metrics, game, games, web));
     std::unique_ptr<HttpListener> metrics_listener;
     if (options.metrics_bind) metrics_listener = StartMetricsListener(*options.metrics_bind, sources);
     AdminService& admin = *list.admin;  // outlives the listener that calls it

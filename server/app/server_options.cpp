@@ -40,6 +40,18 @@ constexpr const char* UsageText =
     "  --admin-socket PATH\n"
     "                     also listen for operators on this Unix socket, created\n"
     "                     with mode 0660 (off unless given)\n"
+    "  --game-key-file FILE\n"
+    "                     key the games' tickets are signed with, 32 bytes, made\n"
+    "                     with mode 0600 when missing (default: game-key beside the\n"
+    "                     database); instances on one Redis share one file\n"
+    "  --unverified accept|refuse\n"
+    "                     store scores sent without their game, unverified, or refuse\n"
+    "                     them with 403 (default accept)\n"
+    "  --keep-games N     keep the records of the N best verified entries and of the\n"
+    "                     newest (default 10000)\n"
+    "  --replay-threads N threads replaying submitted games (default 1)\n"
+    "  --replay-queue N   games that may wait for a replay; one more is answered 503\n"
+    "                     (default 64)\n"
     "  --version          show the version\n"
     "  --help             show this text\n";
 
@@ -124,6 +136,24 @@ std::string ApplyOption(ServerOptions& options, std::string_view name, std::stri
         const auto replicas = ParseWholeNumber(value, 0, 1000);
         if (!replicas) return "--redis-wait-replicas must be a number from 0 to 1000";
         options.redis_wait_replicas = static_cast<int>(*replicas);
+    } else if (name == "--game-key-file") {
+        if (value.empty()) return "--game-key-file needs a file";
+        options.game_key_file = std::string(value);
+    } else if (name == "--unverified") {
+        if (value != "accept" && value != "refuse") return "--unverified must be accept or refuse";
+        options.accept_unverified = value == "accept";
+    } else if (name == "--keep-games") {
+        const auto kept = ParseWholeNumber(value, 0, 1'000'000'000);
+        if (!kept) return "--keep-games must be a number from 0 to 1000000000";
+        options.keep_games = *kept;
+    } else if (name == "--replay-threads") {
+        const auto threads = ParseWholeNumber(value, 1, 256);
+        if (!threads) return "--replay-threads must be a number from 1 to 256";
+        options.replay_threads = static_cast<std::size_t>(*threads);
+    } else if (name == "--replay-queue") {
+        const auto queue = ParseWholeNumber(value, 1, 100000);
+        if (!queue) return "--replay-queue must be a number from 1 to 100000";
+        options.replay_queue = static_cast<std::size_t>(*queue);
     } else if (name == "--admin-socket") {
         if (value.empty()) return "--admin-socket needs a path";
         options.admin_socket = std::string(value);

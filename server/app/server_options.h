@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <filesystem>
 #include <optional>
 #include <span>
@@ -40,6 +41,15 @@ struct ServerOptions {
     std::optional<RedisAddress> store;
     // Replicas that must hold each write before it is answered (with a store only).
     int redis_wait_replicas = 0;
+    // The key the games' tickets are signed with; empty: "game-key" beside the database.
+    std::filesystem::path game_key_file;
+    // Whether scores sent without their game (the seed's request) are stored, unverified.
+    bool accept_unverified = true;
+    // Records kept: of this many best verified entries, and of the newest.
+    std::int64_t keep_games = 10000;
+    // Threads replaying submitted games, and games that may wait for one.
+    std::size_t replay_threads = 1;
+    std::size_t replay_queue = 64;
     // Copy the SQLite list into this Redis list and end, instead of serving.
     std::optional<RedisAddress> copy_to;
 };

@@ -12,6 +12,8 @@
 #include <array>
 #include <atomic>
 #include <cctype>
+#include <charconv>
+#include <optional>
 #include <cstdarg>
 #include <cstdio>
 #include <cstring>
@@ -46,6 +48,8 @@ std::string_view ReasonForStatus(int status) {
     switch (status) {
         case 400:
             return "bad request";
+        case 411:
+            return "a body needs its Content-Length";
         case 413:
             return "requests take no body";
         case 414:
@@ -85,6 +89,24 @@ bool ClientWantsClose(MHD_Connection* connection, const char* version) {
     const char* header = MHD_lookup_connection_value(connection, MHD_HEADER_KIND, MHD_HTTP_HEADER_CONNECTION);
     return header != nullptr && HasToken(header, "close");
 }
+
+bool IsChunked(MHD_Connection* connection) {
+    return MHD_lookup_connection_value(connection, MHD_HEADER_KIND, MHD_HTTP_HEADER_TRANSFER_ENCODING) != nullptr;
+}
+
+// The Content-Length sent; the library refuses a value that is no number before this.
+std::optional<std::uint64_t> ContentLength(MHD_Connection* connection) {
+    const char* text = MHD_lookup_connection_value(connection, MHD_HEADER_KIND, MHD_HTTP_HEADER_CONTENT_LENGTH);
+    if (text == nullptr) return std::nullopt;
+    std::uint64_t length = 0;
+    const std::string_view view(text);
+    const auto [end, error] = std::from_chars(view.data(), view.data() + view.size(), length);
+    if (error != std::errc() || end != view.data() + view.size()) return std::nullopt;
+    return length;
+}
+
+// Where the bodies' budget is passed, a client is told when to come again.
+constexpr const char* BusyRetrySeconds = "5";
 
 bool HasBody(MHD_Connection* connection) {
     const char* length = MHD_lookup_connection_value(connection, MHD_HEADER_KIND, MHD_HTTP_HEADER_CONTENT_LENGTH);
@@ -228,14 +250,55 @@ void OnRequestEnd(void* context, MHD_Connection* connection, void** request_cont
 
 }  // namespace
 
+// A reply deferred by the handler: given from any thread, and taken by the listener's
+// thread, which holds the connection suspended until it is there.
+class HttpListener::Deferral final : public PendingReply {
+public:
+    void Give(Reply reply) override {
+        std::lock_guard lock(mutex_);
+        if (given_) return;
+        given_ = true;
+        reply_ = std::move(reply);
+        if (suspended_ != nullptr) MHD_resume_connection(std::exchange(suspended_, nullptr));
+    }
+
+    // The reply once given (once only), or nullopt with `connection` suspended until it is.
+    // Called by the library's thread inside its call of the handler, as suspending must be.
+    std::optional<Reply> TakeOrSuspend(MHD_Connection* connection) {
+        std::lock_guard lock(mutex_);
+        if (given_) return std::move(reply_);
+        MHD_suspend_connection(connection);
+        suspended_ = connection;
+        return std::nullopt;
+    }
+
+private:
+    std::mutex mutex_;
+    bool given_ = false;
+    Reply reply_;
+    MHD_Connection* suspended_ = nullptr;
+};
+
 struct HttpListener::RequestState {
+    explicit RequestState(HttpListener& listener) : owner(listener) {}
+    ~RequestState() {
+        if (held_body_bytes > 0) owner.held_body_bytes_.fetch_sub(held_body_bytes);
+        if (deferral) owner.Forget(deferral);
+    }
+    RequestState(const RequestState&) = delete;
+    RequestState& operator=(const RequestState&) = delete;
+
+    HttpListener& owner;
     std::string target;
     const char* sent_target = nullptr;  // where the library holds it, to measure what was sent
     std::string body;
+    std::size_t body_limit = 0;
+    std::size_t held_body_bytes = 0;  // of the listener's budget
     Clock::time_point started = Clock::now();
     bool head_checked = false;
     bool body_too_large = false;
     bool answered = false;  // by this listener, not by the library itself
+    std::shared_ptr<Deferral> deferral;  // set once the handler defers
 };
 
 // A connection as this listener serves it. The request being read or answered belongs to
@@ -293,7 +356,8 @@ HttpListener::HttpListener(int listening_socket, RequestHandler handler, Listene
         options.push_back({MHD_OPTION_THREAD_POOL_SIZE, static_cast<intptr_t>(settings_.threads), nullptr});
     }
     options.push_back({MHD_OPTION_END, 0, nullptr});
-    daemon_ = MHD_start_daemon(MHD_USE_EPOLL_INTERNAL_THREAD | MHD_USE_ERROR_LOG, 0, OnAccept, this, OnCall, this,
+    daemon_ = MHD_start_daemon(MHD_USE_EPOLL_INTERNAL_THREAD | MHD_USE_ERROR_LOG | MHD_ALLOW_SUSPEND_RESUME, 0,
+                               OnAccept, this, OnCall, this,
                                MHD_OPTION_ARRAY, options.data(), MHD_OPTION_END);
     if (daemon_ == nullptr) {
         ::close(listening_socket);
@@ -307,8 +371,38 @@ HttpListener::~HttpListener() {
 
 void HttpListener::Stop() {
     if (daemon_ == nullptr) return;
+    // The library must not be stopped while it holds a connection suspended.
+    GiveUpOutstanding();
     MHD_stop_daemon(daemon_);  // closes the listening socket too
     daemon_ = nullptr;
+}
+
+// Every deferred reply not given yet goes out as 503; the library's threads send them.
+void HttpListener::GiveUpOutstanding() {
+    std::unique_lock lock(outstanding_mutex_);
+    const std::set<std::shared_ptr<Deferral>> outstanding = outstanding_;
+    lock.unlock();
+    for (const std::shared_ptr<Deferral>& deferral : outstanding) {
+        Reply stopping = RefuseRequest(503, "the service is stopping");
+        stopping.headers.emplace_back("Retry-After", BusyRetrySeconds);
+        deferral->Give(std::move(stopping));
+    }
+    lock.lock();
+    outstanding_sent_.wait_for(lock, DeferredDrainTimeout, [this] { return outstanding_.empty(); });
+}
+
+std::shared_ptr<PendingReply> HttpListener::Defer(RequestState& state) {
+    if (!state.deferral) {
+        state.deferral = std::make_shared<Deferral>();
+        std::lock_guard lock(outstanding_mutex_);
+        outstanding_.insert(state.deferral);
+    }
+    return state.deferral;
+}
+
+void HttpListener::Forget(const std::shared_ptr<Deferral>& deferral) {
+    std::lock_guard lock(outstanding_mutex_);
+    if (outstanding_.erase(deferral) > 0 && outstanding_.empty()) outstanding_sent_.notify_all();
 }
 
 bool HttpListener::AdmitConnection(const void* address) {
@@ -360,7 +454,7 @@ void HttpListener::CloseConnection(ServedConnection& served) {
 void* HttpListener::BeginRequest(const char* target, MHD_Connection* connection) {
     ServedConnection* served = ConnectionOf(connection);
     if (served == nullptr) return nullptr;
-    served->request = std::make_unique<RequestState>();  // frees one whose end went unreported
+    served->request = std::make_unique<RequestState>(*this);  // frees one whose end went unreported
     served->request->target = target;
     served->request->sent_target = target;
     DropLibrarysQuery(target);
@@ -396,23 +490,40 @@ int HttpListener::HandleCall(MHD_Connection* connection, const char* method, con
         if (TrackedConnection* tracked = TrackedOf(connection)) tracked->answering = true;
         return CheckHead({connection, *state, method, version});  // answered on the last call, after any body
     }
-    if (*upload_size > 0) {
-        state->body_too_large = state->body_too_large || state->body.size() + *upload_size > settings_.max_body_bytes;
-        if (!state->body_too_large) state->body.append(upload, *upload_size);
-        *upload_size = 0;
-        return MHD_YES;
-    }
+    if (*upload_size > 0) return ReadBody(*state, upload, upload_size);
     const Exchange exchange{connection, *state, method, version};
-    if (state->body_too_large) return Refuse(exchange, 413);
+    if (state->body_too_large) return RefuseBody(exchange, 413);
+    if (state->deferral) return AnswerDeferred(exchange);  // called again once the reply is given
     const char* if_none_match =
         MHD_lookup_connection_value(connection, MHD_HEADER_KIND, MHD_HTTP_HEADER_IF_NONE_MATCH);
     const TrackedConnection* tracked = TrackedOf(connection);
-    const Request request{method, state->target, state->body, AddressOf(connection),
-                          if_none_match != nullptr ? if_none_match : "",
-                          tracked != nullptr ? std::string_view(tracked->limit_key) : std::string_view()};
+    Request request{method, state->target, state->body, AddressOf(connection),
+                    if_none_match != nullptr ? if_none_match : "",
+                    tracked != nullptr ? std::string_view(tracked->limit_key) : std::string_view()};
+    request.defer = [this, state] { return Defer(*state); };
     const Reply reply = handler_(request);
+    if (state->deferral) return AnswerDeferred(exchange);
     const int queued = Respond(exchange, reply, ClientWantsClose(connection, version));
     Observe(request, reply, *state);
+    return queued;
+}
+
+int HttpListener::ReadBody(RequestState& state, const char* upload, std::size_t* upload_size) {
+    // A body that takes too long is cut off: its client never finishes it anyway.
+    if (Clock::now() - state.started > BodyTimeout) return MHD_NO;
+    state.body_too_large = state.body_too_large || state.body.size() + *upload_size > state.body_limit;
+    if (!state.body_too_large) state.body.append(upload, *upload_size);
+    *upload_size = 0;
+    return MHD_YES;
+}
+
+int HttpListener::AnswerDeferred(const Exchange& exchange) {
+    RequestState& state = exchange.state;
+    std::optional<Reply> reply = state.deferral->TakeOrSuspend(exchange.connection);
+    if (!reply) return MHD_YES;
+    const int queued = Respond(exchange, *reply, ClientWantsClose(exchange.connection, exchange.version));
+    Observe({exchange.method, state.target, {}, AddressOf(exchange.connection)}, *reply, state);
+    Forget(std::exchange(state.deferral, nullptr));
     return queued;
 }
 
@@ -428,9 +539,44 @@ int HttpListener::CheckHead(const Exchange& exchange) {
     }
     if (exchange.state.target.size() > MaxTargetBytes) return Refuse(exchange, 414);
     if (HeadTooLarge(head_size, fields)) return Refuse(exchange, 400);
-    // Never read where none is taken: the connection closes after the answer.
-    if (HasBody(connection) && settings_.max_body_bytes == 0) return Refuse(exchange, 413);
+    return CheckBody(exchange);
+}
+
+// Never reads where none is taken, nor more than the request's limit or the budget: such a
+// body is refused before it is read, and the connection closes after the answer.
+int HttpListener::CheckBody(const Exchange& exchange) {
+    MHD_Connection* connection = exchange.connection;
+    RequestState& state = exchange.state;
+    state.body_limit = settings_.body_limit ? settings_.body_limit(exchange.method, state.target)
+                                            : settings_.max_body_bytes;
+    if (!HasBody(connection)) return MHD_YES;
+    if (state.body_limit == 0) return RefuseBody(exchange, 413);
+    if (!settings_.body_limit && settings_.held_body_budget == 0) return MHD_YES;
+    const std::optional<std::uint64_t> length = ContentLength(connection);
+    if (IsChunked(connection) || !length) return RefuseBody(exchange, 411);
+    if (*length > state.body_limit) return RefuseBody(exchange, 413);
+    const auto bytes = static_cast<std::size_t>(*length);
+    if (settings_.held_body_budget > 0) {
+        if (held_body_bytes_.fetch_add(bytes) + bytes > settings_.held_body_budget) {
+            held_body_bytes_.fetch_sub(bytes);
+            return RefuseBody(exchange, 503);
+        }
+        state.held_body_bytes = bytes;
+    }
+    state.body.reserve(bytes);
     return MHD_YES;
+}
+
+int HttpListener::RefuseBody(const Exchange& exchange, int status) {
+    const Request request{exchange.method, exchange.state.target, {}, AddressOf(exchange.connection)};
+    std::optional<Reply> worded = settings_.refuse_body ? settings_.refuse_body(request, status) : std::nullopt;
+    Reply reply = worded ? std::move(*worded)
+                         : RefuseRequest(status, status == 503 ? "too many bodies at once, try again later"
+                                                               : ReasonForStatus(status));
+    if (status == 503 && !worded) reply.headers.emplace_back("Retry-After", BusyRetrySeconds);
+    const int queued = Respond(exchange, reply, true);
+    Observe(request, reply, exchange.state);
+    return queued;
 }
 
 int HttpListener::Refuse(const Exchange& exchange, int status, std::string_view reason) {

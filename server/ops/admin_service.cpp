@@ -26,6 +26,7 @@ struct EntryFilter {
     std::optional<std::string> name_prefix;  // Windows-1252
     std::optional<int> since;                // YYYYMMDD
     bool removed = false;
+    bool unverified_only = false;
     std::optional<RankKey> after;
 };
 
@@ -63,7 +64,7 @@ std::optional<RankKey> ParseCursor(std::string_view text) {
 }
 
 ParsedFilter ParseEntryFilter(const QueryParameters& parameters) {
-    ParsedFilter parsed{EntryFilter{}, FindUnknownParameter(parameters, {"places", "name", "since", "removed", "after"})};
+    ParsedFilter parsed{EntryFilter{}, FindUnknownParameter(parameters, {"places", "name", "since", "removed", "unverified", "after"})};
     EntryFilter& filter = *parsed.filter;
     std::string& problem = parsed.problem;
     if (const auto places = OptionalValue(parameters, "places", problem)) {
@@ -76,6 +77,9 @@ ParsedFilter ParseEntryFilter(const QueryParameters& parameters) {
         if (!filter.since) problem = "since must be a day YYYY-MM-DD";
     }
     if (const auto removed = OptionalValue(parameters, "removed", problem)) filter.removed = *removed == "1";
+    if (const auto unverified = OptionalValue(parameters, "unverified", problem)) {
+        filter.unverified_only = *unverified == "1";
+    }
     if (const auto after = OptionalValue(parameters, "after", problem)) {
         filter.after = ParseCursor(*after);
         if (!filter.after) problem = "after must be POINTS:ID";
@@ -96,6 +100,7 @@ int DayOfDate(std::string_view date) {
 bool Matches(const EntryFilter& filter, std::int64_t place, const RankedEntry& entry) {
     if (place < filter.places.first || place > filter.places.last) return false;
     if (filter.since && DayOfDate(entry.date) < *filter.since) return false;
+    if (filter.unverified_only && entry.verified) return false;
     return !filter.name_prefix || platform::StartsWithIgnoringCase(entry.name, *filter.name_prefix);
 }
 
@@ -119,7 +124,8 @@ void AppendEntryLine(std::string& out, std::int64_t place, const RankedEntry& en
     AppendPrintable(out, Cp1252ToUtf8(entry.name));
     out += '\t';
     AppendPrintable(out, Cp1252ToUtf8(entry.date));
-    out += '\t' + FormatTime(entry.stored_at) + '\n';
+    out += entry.verified ? "\tverified\t" : "\tunverified\t";
+    out += FormatTime(entry.stored_at) + '\n';
 }
 
 // One page of the listed entries: from the filter's cursor on, within its places.
@@ -263,6 +269,8 @@ Reply AdminService::AnswerStats() {
     const std::pair<const char*, std::int64_t> lines[] = {
         {"entries listed", figures.listed},
         {"entries removed", figures.removed},
+        {"entries verified", figures.verified},
+        {"games kept", figures.kept_games},
         {"database bytes", figures.database_bytes},
         {"uptime seconds", uptime},
         {"stored in the last hour", figures.stored_last_hour},

@@ -12,10 +12,13 @@ namespace zorblet::server {
 
 namespace {
 
-constexpr std::array<std::string_view, 7> KindNames{"best_of", "place_list", "submission", "page",
-                                                   "api",     "static",     "other"};
-constexpr std::array<std::string_view, 6> OutcomeNames{"stored",    "duplicate", "rate_limited",
-                                                       "refused_name", "malformed", "storage_error"};
+constexpr std::array<std::string_view, 8> KindNames{"best_of", "place_list", "submission", "page",
+                                                   "api",     "static",     "other",      "game"};
+// In SubmissionOutcome's order.
+constexpr std::array<std::string_view, 14> OutcomeNames{
+    "stored",        "duplicate",      "rate_limited",   "refused_name",     "malformed",
+    "storage_error", "verified",       "replay_mismatch", "ticket_invalid",  "ticket_expired",
+    "ticket_reused", "record_malformed", "queue_full",   "unverified_refused"};
 
 // When the kernel started this process, in seconds since the epoch: its start in clock
 // ticks after boot (/proc/self/stat) plus the boot time (/proc/stat). Now, if unreadable.
@@ -130,6 +133,30 @@ void ServiceMetrics::FormatSubmissions(std::string& text) const {
     }
 }
 
+void ServiceMetrics::CountReplay(std::chrono::nanoseconds duration) {
+    const double seconds = std::chrono::duration<double>(duration).count();
+    const auto bucket = static_cast<std::size_t>(
+        std::lower_bound(ReplayBuckets.begin(), ReplayBuckets.end(), seconds) - ReplayBuckets.begin());
+    replay_buckets_[bucket].fetch_add(1, std::memory_order_relaxed);
+    replay_nanoseconds_.fetch_add(static_cast<std::uint64_t>(duration.count()), std::memory_order_relaxed);
+}
+
+void ServiceMetrics::FormatReplays(std::string& text) const {
+    constexpr std::string_view name = "zorblet_replay_seconds";
+    AppendHeader(text, name, "histogram", "Time a submitted game's replay took.");
+    std::uint64_t cumulative = 0;
+    for (std::size_t b = 0; b <= ReplayBuckets.size(); ++b) {
+        cumulative += replay_buckets_[b].load(std::memory_order_relaxed);
+        const std::string bound = b < ReplayBuckets.size() ? FormatNumber(ReplayBuckets[b]) : "+Inf";
+        AppendSample(text, std::string(name) + "_bucket", Label("le", bound), std::to_string(cumulative));
+    }
+    AppendSample(text, std::string(name) + "_sum", "",
+                 FormatNumber(static_cast<double>(replay_nanoseconds_.load(std::memory_order_relaxed)) / 1e9));
+    AppendSample(text, std::string(name) + "_count", "", std::to_string(cumulative));
+    AppendHeader(text, "zorblet_replay_queue", "gauge", "Submitted games waiting for their replay.");
+    AppendSample(text, "zorblet_replay_queue", "", std::to_string(replay_queue_ ? replay_queue_() : 0));
+}
+
 // A store that does not answer leaves the list's figures out; the rest is still told.
 void ServiceMetrics::FormatListFigures(std::string& text, const ScoreBoard& board) const {
     std::int64_t entries = 0;
@@ -152,6 +179,7 @@ std::string ServiceMetrics::Format(const ScoreBoard& board, const ConnectionRegi
     FormatRequests(text);
     FormatDurations(text);
     FormatSubmissions(text);
+    FormatReplays(text);
     FormatListFigures(text, board);
     AppendHeader(text, "zorblet_open_connections", "gauge", "Open connections of players.");
     AppendSample(text, "zorblet_open_connections", "", std::to_string(registry.open()));

@@ -16,6 +16,8 @@ namespace zorblet::server {
 namespace {
 
 constexpr std::string_view MalformedQuery = "malformed percent escape in query";
+// Windows-1252, as the game shows it.
+constexpr const char* UnverifiedRefusedText = "Diese Bestenliste nimmt nur gepr\xFC" "fte Spiele an.";
 
 Outcome Refuse(std::string_view reason) {
     return {Outcome::Kind::Refused, std::string(reason)};
@@ -37,6 +39,7 @@ GameProtocol::GameProtocol(const ScoreBoard& board, SubmitGate& gate, const Prot
       gate_(gate),
       clock_(clock),
       refused_names_(settings.refused_names),
+      refuse_unverified_(settings.refuse_unverified),
       report_submission_(std::move(settings.report_submission)) {}
 
 std::optional<GameRequest> GameProtocol::FindRequest(std::string_view path) const {
@@ -89,6 +92,10 @@ Outcome GameProtocol::ReadPlaceList(std::string_view query) const {
 }
 
 Outcome GameProtocol::Submit(std::string_view query, const std::string& client) {
+    if (refuse_unverified_) {
+        Report(SubmissionOutcome::Unverified);
+        return {Outcome::Kind::Forbidden, UnverifiedRefusedText};
+    }
     const std::optional<QueryParameters> parameters = ParseQuery(query);
     const ValidatedSubmission validated =
         parameters ? ValidateSubmission(*parameters) : ValidatedSubmission{std::nullopt, std::string(MalformedQuery)};

@@ -37,7 +37,7 @@ bool SubmitGuard::ClaimFirst(const std::string& address, const Submission& submi
     std::lock_guard lock(mutex_);
     ForgetOldClaims(now);
     std::string key = RecentKey(address, submission);
-    const auto [entry, inserted] = recent_until_.try_emplace(key, now + Minute);
+    const auto [entry, inserted] = recent_until_.try_emplace(key, Claim{now + Minute, 0});
     if (!inserted) return false;  // what is still here is recent
     claims_in_order_.emplace_back(std::move(key), now + Minute);
     return true;
@@ -48,12 +48,24 @@ void SubmitGuard::ReleaseClaim(const std::string& address, const Submission& sub
     recent_until_.erase(RecentKey(address, submission));  // its queue entry expires harmlessly
 }
 
+void SubmitGuard::NoteClaimedEntry(const std::string& address, const Submission& submission, std::int64_t id) {
+    std::lock_guard lock(mutex_);
+    const auto found = recent_until_.find(RecentKey(address, submission));
+    if (found != recent_until_.end()) found->second.entry = id;
+}
+
+std::int64_t SubmitGuard::FindClaimedEntry(const std::string& address, const Submission& submission) {
+    std::lock_guard lock(mutex_);
+    const auto found = recent_until_.find(RecentKey(address, submission));
+    return found != recent_until_.end() ? found->second.entry : 0;
+}
+
 void SubmitGuard::ForgetOldClaims(Clock::time_point now) {
     while (!claims_in_order_.empty() &&
            (claims_in_order_.front().second <= now || claims_in_order_.size() >= MaxRecentClaims)) {
         const auto& [key, until] = claims_in_order_.front();
         const auto found = recent_until_.find(key);
-        if (found != recent_until_.end() && found->second == until) recent_until_.erase(found);
+        if (found != recent_until_.end() && found->second.until == until) recent_until_.erase(found);
         claims_in_order_.pop_front();
     }
 }
@@ -70,17 +82,38 @@ bool LocalSubmitGate::TakeAllowance(const std::string& address) {
 }
 
 GateResult LocalSubmitGate::Submit(const std::string& address, const ScoreEntry& entry) {
+    std::lock_guard lock(storing_);
     const SubmitGuard::Clock::time_point now = clock_.Steady();
     if (!guard_.TakeAllowance(address, now)) return GateResult::OverLimit;
     const Submission claim{entry.points, entry.name};
     if (!guard_.ClaimFirst(address, claim, now)) return GateResult::Repeat;
     try {
-        board_.AddEntry(entry);
+        guard_.NoteClaimedEntry(address, claim, board_.AddEntry(entry));
     } catch (const StorageError&) {
         guard_.ReleaseClaim(address, claim);
         throw;
     }
     return GateResult::Stored;
+}
+
+StoredGame LocalSubmitGate::SubmitGame(const std::string& address, const VerifiedGame& game) {
+    std::lock_guard lock(storing_);
+    if (const std::optional<UsedTicket> used = board_.FindUsedTicket(game.ticket.id)) {
+        const bool same = used->digest == game.ticket.digest;
+        return {same ? GameStoreResult::Resent : GameStoreResult::TicketUsed, same ? used->entry_id : 0};
+    }
+    const Submission claim{game.entry.points, game.entry.name};
+    const bool first = guard_.ClaimFirst(address, claim, clock_.Steady());
+    const std::int64_t repeat_of = first ? 0 : guard_.FindClaimedEntry(address, claim);
+    try {
+        const StoredGame stored = board_.AddGame(game, repeat_of);
+        if (first && stored.result == GameStoreResult::Stored) guard_.NoteClaimedEntry(address, claim, stored.id);
+        if (first && stored.result != GameStoreResult::Stored) guard_.ReleaseClaim(address, claim);
+        return stored;
+    } catch (const StorageError&) {
+        if (first) guard_.ReleaseClaim(address, claim);
+        throw;
+    }
 }
 
 }  // namespace zorblet::server

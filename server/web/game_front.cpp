@@ -13,6 +13,8 @@ int StatusOf(Outcome::Kind kind) {
             return 200;
         case Outcome::Kind::Refused:
             return 400;
+        case Outcome::Kind::Forbidden:
+            return 403;
         case Outcome::Kind::RateLimited:
             return 429;
         case Outcome::Kind::StorageFault:

@@ -11,7 +11,12 @@ namespace {
 constexpr std::string_view Title = "Zorblet – Bestenliste";
 constexpr std::string_view TableHead =
     "<thead><tr><th scope=\"col\">Platz</th><th scope=\"col\">Punkte</th><th scope=\"col\">Name</th>"
-    "<th scope=\"col\">Datum</th></tr></thead>\n";
+    "<th scope=\"col\">Datum</th><th scope=\"col\">Geprüft</th></tr></thead>\n";
+// What the mark means, on every page.
+constexpr std::string_view VerifiedMeaning =
+    "Geprüft heißt: Der Dienst hat das aufgezeichnete Spiel nach den Regeln des Spiels "
+    "wiederholt, und die Punkte folgen aus den Eingaben. Ob ein Mensch die Eingaben "
+    "selbst gemacht hat, zeigt die Prüfung nicht.";
 
 void AppendHead(std::string& html, std::string_view title, const PageLinks& links) {
     html += "<!DOCTYPE html>\n<html lang=\"de\">\n<head>\n<meta charset=\"utf-8\">\n"
@@ -51,14 +56,18 @@ void AppendForms(std::string& html, const ListPage& page, const PageLinks& links
 void AppendRow(std::string& html, const ListRow& row) {
     if (row.provisional) {
         html += "<tr class=\"neu\" aria-current=\"true\"><td>" + std::to_string(row.place) + "</td><td>" +
-                std::to_string(row.points) + "</td><td class=\"name\">deine Punkte</td><td></td></tr>\n";
+                std::to_string(row.points) + "</td><td class=\"name\">deine Punkte</td><td></td><td></td></tr>\n";
         return;
     }
     html += "<tr><td>" + std::to_string(row.place) + "</td><td>" + std::to_string(row.points) + "</td><td class=\"name\">";
     AppendHtmlText(html, row.name);
     html += "</td><td>";
     AppendHtmlText(html, GermanDateOf(row.date));
-    html += "</td></tr>\n";
+    // The mark is a word, not a colour: readers and screen readers see it alike. The cell
+    // has room for a link to watch the kept game.
+    html += row.verified ? "</td><td class=\"geprueft\" data-id=\"" + std::to_string(row.id) +
+                               "\"><span aria-hidden=\"true\">✓</span> geprüft</td></tr>\n"
+                         : "</td><td></td></tr>\n";
 }
 
 void AppendTable(std::string& html, std::string_view attributes, const std::vector<ListRow>& rows) {
@@ -97,21 +106,38 @@ std::string DescribeRows(const ListPage& page) {
     return "Plätze " + std::to_string(page.rows.front().place) + " bis " + std::to_string(page.rows.back().place);
 }
 
+// A link to the places from `first` on, within the verified entries where the page shows
+// those alone.
+std::string LinkWithin(const ListPage& page, const std::string& base, std::int64_t first) {
+    std::string link = LinkToPlace(base, first);
+    if (page.verified_only) link += link == base ? "?geprueft=1" : "&geprueft=1";
+    return link;
+}
+
 void AppendPaging(std::string& html, const ListPage& page, const PageLinks& links) {
     html += "<nav class=\"blaettern\" aria-label=\"Blättern\"><a href=\"";
-    AppendHtmlText(html, links.base);
+    AppendHtmlText(html, LinkWithin(page, links.base, 1));
     html += "\">Anfang</a>";
     if (page.previous) {
         html += " <a rel=\"prev\" href=\"";
-        AppendHtmlText(html, LinkToPlace(links.base, *page.previous));
+        AppendHtmlText(html, LinkWithin(page, links.base, *page.previous));
         html += "\">vorige 100</a>";
     }
     if (page.next) {
         html += " <a rel=\"next\" href=\"";
-        AppendHtmlText(html, LinkToPlace(links.base, *page.next));
+        AppendHtmlText(html, LinkWithin(page, links.base, *page.next));
         html += "\">nächste 100</a>";
     }
     html += "</nav>\n";
+}
+
+// What the mark means, and the way to the other listing.
+void AppendVerifiedNote(std::string& html, const ListPage& page, const PageLinks& links) {
+    html += "<p class=\"geprueft-hinweis\">";
+    html += VerifiedMeaning;
+    html += " <a href=\"";
+    AppendHtmlText(html, page.verified_only ? links.base : links.base + "?geprueft=1");
+    html += page.verified_only ? "\">Alle Einträge zeigen</a></p>\n" : "\">Nur geprüfte Einträge zeigen</a></p>\n";
 }
 
 void AppendFooter(std::string& html, const PageLinks& links) {
@@ -130,9 +156,11 @@ std::string RenderListPage(const ListPage& page, const PageLinks& links) {
     std::string html;
     html.reserve(16384 + page.rows.size() * 120);
     AppendHead(html, Title, links);
-    html += "<p class=\"gesamt\">" + std::to_string(page.total) + (page.total == 1 ? " Eintrag" : " Einträge") +
+    html += "<p class=\"gesamt\">" + std::to_string(page.total) +
+            (page.total == 1 ? " Eintrag" : " Einträge") + (page.verified_only ? ", nur geprüfte" : "") +
             "</p>\n</header>\n";
     AppendForms(html, page, links);
+    AppendVerifiedNote(html, page, links);
     html += "<main>\n<h2>" + DescribeRows(page) + "</h2>\n";
     AppendTable(html, "id=\"liste\"", page.rows);
     AppendPaging(html, page, links);

@@ -14,8 +14,8 @@ void AppendEntries(std::string& json, const std::vector<ListRow>& rows) {
     for (std::size_t i = 0; i < rows.size(); ++i) {
         const ListRow& row = rows[i];
         json += i == 0 ? "\n" : ",\n";
-        json += "{\"place\": " + std::to_string(row.place) + ", \"points\": " + std::to_string(row.points) +
-                ", \"name\": ";
+        json += "{\"id\": " + std::to_string(row.id) + ", \"place\": " + std::to_string(row.place) +
+                ", \"points\": " + std::to_string(row.points) + ", \"name\": ";
         AppendJsonString(json, row.name);
         json += ", \"date\": ";
         const std::optional<std::string> date = IsoDateOf(row.date);
@@ -24,7 +24,7 @@ void AppendEntries(std::string& json, const std::vector<ListRow>& rows) {
         } else {
             json += "null";
         }
-        json += "}";
+        json += row.verified ? ", \"verified\": true}" : ", \"verified\": false}";
     }
     json += rows.empty() ? "]" : "\n]";
 }

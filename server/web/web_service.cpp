@@ -198,6 +198,13 @@ Reply WebService::AnswerMoved(const Request& request, std::string_view query) co
     return moved;
 }
 
+// `parameter`=1 asks for the verified entries alone; anything else, or none, for all.
+Listing WebService::FindListing(std::string_view query, std::string_view parameter) {
+    const std::optional<QueryParameters> parameters = ParseQuery(query);
+    const bool verified = parameters && FindSingleValue(*parameters, parameter).value == std::string("1");
+    return verified ? Listing::Verified : Listing::All;
+}
+
 Reply WebService::RefusePage(int status, std::string_view message) const {
     return MakePageReply(status, RenderErrorPage(message, links_));
 }
@@ -207,10 +214,13 @@ Reply WebService::AnswerPage(const Request& request, std::string_view query) con
     const Checked<PageQuery> checked = CheckPageQuery(query);
     if (!checked.query) return RefusePage(400, "Ungültige Anfrage: " + checked.problem);
     Reply reply = MakePageReply(200, {});
+    const Listing listing = FindListing(query, "geprueft");
     try {
-        board_.ReadRanking([&](const RankedView& view) {
+        board_.ReadRanking(listing, [&](const RankedView& view) {
             MarkCacheable(reply, request, VersionTag(view.Version()), ListCaching);
-            reply.body = RenderListPage(ReadListPage(view, *checked.query), links_);
+            ListPage page = ReadListPage(view, *checked.query);
+            page.verified_only = listing == Listing::Verified;
+            reply.body = RenderListPage(page, links_);
         });
     } catch (const StorageError&) {
         return RefusePage(503, "Die Bestenliste ist gerade nicht zu lesen. Bitte später noch einmal versuchen.");
@@ -240,7 +250,7 @@ Reply WebService::AnswerApi(Resource resource, const Request& request, std::stri
     if (!problem.empty()) return MakeApiReply(400, FormatErrorJson(problem));
     Reply reply = MakeApiReply(200, {});
     try {
-        board_.ReadRanking([&](const RankedView& view) {
+        board_.ReadRanking(FindListing(query, "verified"), [&](const RankedView& view) {
             MarkCacheable(reply, request, VersionTag(view.Version()), ListCaching);
             if (scores) {
                 reply.body = FormatScoresJson(view.CountEntries(),

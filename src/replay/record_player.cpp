@@ -55,6 +55,62 @@ std::int32_t ReplayScore(const record::GameRecord& game) {
     return player.ShownScore();
 }
 
+std::string_view CourseProblemName(CourseProblem problem) {
+    switch (problem) {
+        case CourseProblem::None:
+            return "none";
+        case CourseProblem::NoGameStarted:
+            return "no-game-started";
+        case CourseProblem::SecondGame:
+            return "second-game";
+        case CourseProblem::EndedEarly:
+            return "ended-early";
+        case CourseProblem::EndNotReached:
+            break;
+    }
+    return "end-not-reached";
+}
+
+namespace {
+
+// What a frame's events and the state after it say about the course, for the frame
+// numbered `frame` of `count`.
+CourseProblem JudgeFrame(const world::FrameEvents& events, const world::GameState& after, std::size_t frame,
+                         std::size_t count, record::GameEnd end) {
+    if (frame == 0 && !events.GameStarted) return CourseProblem::NoGameStarted;
+    if (frame > 0 && events.GameStarted) return CourseProblem::SecondGame;
+    const bool ended = events.GameOver || events.GameAbandoned;
+    if (frame + 1 < count) return ended ? CourseProblem::EndedEarly : CourseProblem::None;
+    const bool running = world::InGame(after.Play);
+    switch (end) {
+        case record::GameEnd::GameOver:
+            return events.GameOver ? CourseProblem::None : CourseProblem::EndNotReached;
+        case record::GameEnd::Abandoned:
+            return events.GameAbandoned || running ? CourseProblem::None : CourseProblem::EndNotReached;
+        case record::GameEnd::NewGame:
+            break;
+    }
+    return running && !ended ? CourseProblem::None : CourseProblem::EndNotReached;
+}
+
+}  // namespace
+
+ReplayedGame ReplayGame(const record::GameRecord& game, bool stopAtProblem) {
+    NoTones tones;
+    RecordPlayer player(game, Replaying::GameAlone);
+    ReplayedGame replayed;
+    if (game.Frames.empty()) replayed.Course = CourseProblem::NoGameStarted;
+    while (!player.Finished() && !(stopAtProblem && replayed.Course != CourseProblem::None)) {
+        const std::size_t frame = player.FramesPlayed();
+        const world::FrameEvents events = player.Step(tones);
+        const CourseProblem problem = JudgeFrame(events, player.State(), frame, game.Frames.size(), game.End);
+        if (replayed.Course == CourseProblem::None) replayed.Course = problem;
+    }
+    replayed.Score = player.ShownScore();
+    replayed.FramesPlayed = player.FramesPlayed();
+    return replayed;
+}
+
 RecordVerdict VerifyRecord(std::span<const std::uint8_t> bytes) {
     RecordVerdict verdict;
     record::DecodeResult decoded = record::DecodeRecord(bytes);
@@ -62,7 +118,10 @@ RecordVerdict VerifyRecord(std::span<const std::uint8_t> bytes) {
     if (!decoded.Record) return verdict;
     verdict.Record = std::move(decoded.Record);
     verdict.Rules = CheckRules(*verdict.Record);
-    if (verdict.Rules == RulesProblem::None) verdict.ReplayedScore = ReplayScore(*verdict.Record);
+    if (verdict.Rules != RulesProblem::None) return verdict;
+    const ReplayedGame replayed = ReplayGame(*verdict.Record, false);
+    verdict.ReplayedScore = replayed.Score;
+    verdict.Course = replayed.Course;
     return verdict;
 }
 

@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <optional>
 #include <span>
+#include <string_view>
 
 #include "record/game_record.h"
 #include "record/record_format.h"
@@ -68,6 +69,35 @@ private:
 // game shows after the last.
 std::int32_t ReplayScore(const record::GameRecord& game);
 
+// Whether a replay goes as the record of one game must: its first frame starts the game,
+// no later frame starts another, and the game ends in the last frame, not before, the way
+// the record says (a game over is the frame whose lost ball ended it; a game abandoned is
+// the frame whose ESC ended it, or one still running at the record's end; a game left for
+// a new one is still running). A record that claims a game over its replay does not reach
+// is no record of that game, whatever its score.
+enum class CourseProblem : std::uint8_t {
+    None,
+    NoGameStarted,  // the first frame starts no game, or there is no frame
+    SecondGame,     // a later frame starts another game
+    EndedEarly,     // the game ended before the last frame
+    EndNotReached,  // after the last frame the game has not ended as the record says
+};
+
+// A short English name for logs and replies: "no-game-started", "second-game", ...
+std::string_view CourseProblemName(CourseProblem problem);
+
+// What a replay of a record's frames gave.
+struct ReplayedGame {
+    std::int32_t Score = 0;  // the points shown after the last frame stepped
+    CourseProblem Course = CourseProblem::None;
+    std::size_t FramesPlayed = 0;
+};
+
+// Replays the record (which must pass CheckRules) silently and without the decoration,
+// checking its course; with stopAtProblem it stops at the first frame that breaks the
+// course, which spares a checker the rest of a record it refuses anyway.
+ReplayedGame ReplayGame(const record::GameRecord& game, bool stopAtProblem);
+
 // What bytes that claim to be a record turn out to be.
 struct RecordVerdict {
     record::DecodeError Decoding = record::DecodeError::None;
@@ -76,6 +106,8 @@ struct RecordVerdict {
     std::optional<record::GameRecord> Record;
     // Set when the record was replayed: the points its inputs give under these rules.
     std::optional<std::int32_t> ReplayedScore;
+    // When replayed: whether the game went as the record says it ended.
+    CourseProblem Course = CourseProblem::None;
 
     // Replayed, and to the score the record claims.
     bool ScoreMatches() const { return Record && ReplayedScore && *ReplayedScore == Record->Score; }

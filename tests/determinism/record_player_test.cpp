@@ -176,5 +176,91 @@ TEST(VerifyRecord, PassesARecordOnlyWhenItsInputsGiveItsScore) {
     EXPECT_FALSE(seed.ScoreMatches());
 }
 
+// A record is the course of one game: started in its first frame, ended in its last the
+// way the record says. A record cut, extended or relabelled is refused whatever its score.
+TEST(ReplayGame, FindsEveryRecordThatIsNotTheCourseOfOneGame) {
+    const std::optional<record::GameRecord> read = record::DecodeRecord(FixtureBytes("bot-7.zrec")).Record;
+    ASSERT_TRUE(read);
+    const record::GameRecord& game = *read;
+    ASSERT_EQ(game.End, record::GameEnd::GameOver);
+    const std::size_t count = game.Frames.size();
+    struct Case {
+        const char* name;
+        void (*change)(record::GameRecord&);
+        CourseProblem problem;
+    };
+    const Case cases[] = {
+        {"as played", [](record::GameRecord&) {}, CourseProblem::None},
+        {"no frames", [](record::GameRecord& g) { g.Frames.clear(); }, CourseProblem::NoGameStarted},
+        {"the first F2 gone", [](record::GameRecord& g) { g.Frames[0].F2Released = false; },
+         CourseProblem::NoGameStarted},
+        {"a second F2", [](record::GameRecord& g) { g.Frames[5000].F2Released = true; }, CourseProblem::SecondGame},
+        {"the last frame gone", [](record::GameRecord& g) { g.Frames.pop_back(); }, CourseProblem::EndNotReached},
+        {"a frame after the game over", [](record::GameRecord& g) { g.Frames.emplace_back(); },
+         CourseProblem::EndedEarly},
+        {"an ESC before the end", [](record::GameRecord& g) { g.Frames[4000].EscapeReleased = true; },
+         CourseProblem::EndedEarly},
+        {"a game over called abandoned", [](record::GameRecord& g) { g.End = record::GameEnd::Abandoned; },
+         CourseProblem::EndNotReached},
+        {"a game over called left for a new one", [](record::GameRecord& g) { g.End = record::GameEnd::NewGame; },
+         CourseProblem::EndNotReached},
+        {"cut short and called abandoned",
+         [](record::GameRecord& g) {
+             g.Frames.resize(3000);
+             g.End = record::GameEnd::Abandoned;
+         },
+         CourseProblem::None},
+        {"cut short by ESC and called abandoned",
+         [](record::GameRecord& g) {
+             g.Frames.resize(3000);
+             g.Frames.back().EscapeReleased = true;
+             g.End = record::GameEnd::Abandoned;
+         },
+         CourseProblem::None},
+        {"cut short and left for a new one",
+         [](record::GameRecord& g) {
+             g.Frames.resize(3000);
+             g.End = record::GameEnd::NewGame;
+         },
+         CourseProblem::None},
+        {"cut short by ESC and called left for a new one",
+         [](record::GameRecord& g) {
+             g.Frames.resize(3000);
+             g.Frames.back().EscapeReleased = true;
+             g.End = record::GameEnd::NewGame;
+         },
+         CourseProblem::EndNotReached},
+        {"cut short and called a game over",
+         [](record::GameRecord& g) { g.Frames.resize(3000); }, CourseProblem::EndNotReached},
+    };
+    for (const Case& c : cases) {
+        const record::GameRecord changed = Changed(game, c.change);
+        EXPECT_EQ(ReplayGame(changed, false).Course, c.problem) << c.name;
+        EXPECT_EQ(ReplayGame(changed, true).Course, c.problem) << c.name;
+    }
+    const ReplayedGame whole = ReplayGame(game, true);
+    EXPECT_EQ(whole.Score, game.Score);
+    EXPECT_EQ(whole.FramesPlayed, count);
+    EXPECT_EQ(VerifyRecord(record::EncodeRecord(game)).Course, CourseProblem::None);
+
+    // A long tail after the game over is not replayed when the checker stops at the problem.
+    record::GameRecord tail = game;
+    tail.Frames.resize(count + 50'000);
+    EXPECT_EQ(ReplayGame(tail, true).FramesPlayed, count) << "it stops at the game over";
+    EXPECT_EQ(ReplayGame(tail, false).FramesPlayed, count + 50'000);
+    EXPECT_EQ(VerifyRecord(record::EncodeRecord(tail)).Course, CourseProblem::EndedEarly);
+}
+
+// Every fixture a bot or the replay test recorded is one game's course.
+TEST(ReplayGame, EveryRecordedFixtureIsTheCourseOfOneGame) {
+    for (const char* name : {"bot-20261211.zrec", "bot-3141592653.zrec", "bot-7.zrec", "replay-test-1.zrec",
+                             "replay-test-2.zrec"}) {
+        const RecordVerdict verdict = VerifyRecord(FixtureBytes(name));
+        ASSERT_TRUE(verdict.ReplayedScore) << name;
+        EXPECT_TRUE(verdict.ScoreMatches()) << name;
+        EXPECT_EQ(verdict.Course, CourseProblem::None) << name << ": " << CourseProblemName(verdict.Course);
+    }
+}
+
 }  // namespace
 }  // namespace zorblet::replay

@@ -127,7 +127,8 @@ TEST_F(AdminCommandTest, ListsLogsAndCountsInPlainText) {
     EXPECT_EQ(lines[0].at(2), "100");
     EXPECT_EQ(lines[0].at(3), "\xC3\x84mil");  // UTF-8
     EXPECT_EQ(lines[0].at(4), "05.04.24");
-    EXPECT_EQ(lines[0].at(5).size(), 24u) << lines[0].at(5);  // 2024-12-10T19:43:02+0000
+    EXPECT_EQ(lines[0].at(5), "unverified");
+    EXPECT_EQ(lines[0].at(6).size(), 24u) << lines[0].at(6);  // 2024-12-10T19:43:02+0000
     EXPECT_EQ(IdsAndPlaces({"--places", "2-3"}), "2 2 3 3 ");
 
     ASSERT_EQ(Admin({"remove", "5", "6", "--reason", "Beleidigung \xC3\xA4"}).exit_status, 0);

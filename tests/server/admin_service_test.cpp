@@ -73,7 +73,7 @@ TEST_F(AdminServiceTest, ListsEntriesWithTheirPlacesInUtf8) {
     std::getline(lines, line);
     EXPECT_EQ(line, "end");
     std::getline(lines, line);
-    EXPECT_TRUE(line.starts_with("1\t1\t500\tAnna\t01.02.24\t20")) << line;  // the time stored follows
+    EXPECT_TRUE(line.starts_with("1\t1\t500\tAnna\t01.02.24\tunverified\t20")) << line;  // the time stored follows
     for (int i = 0; i < 4; ++i) std::getline(lines, line);
     EXPECT_TRUE(line.starts_with("5\t5\t100\t\xC3\x84mil\t05.04.24\t")) << line;
 
@@ -152,7 +152,8 @@ TEST_F(AdminServiceTest, ListsALongListPageByPage) {
     EXPECT_FALSE(ids.contains("12001"));
 }
 
-// A file from before moderation existed has the scores table alone; it gets the others.
+// A file from before moderation existed has the scores table alone; it gets the others,
+// and its entries read unverified.
 TEST_F(AdminServiceTest, ADatabaseOfTheEarlierLayoutIsTakenOver) {
     {
         const SqliteConnection old = OpenSqliteConnection(Database(), true);
@@ -166,6 +167,8 @@ TEST_F(AdminServiceTest, ADatabaseOfTheEarlierLayoutIsTakenOver) {
     }
     Reopen();
     EXPECT_EQ(IdsAndPlaces(""), "2\t1 1\t2 ");
+    const std::string listed = Admin("GET", "/entries").body;
+    EXPECT_NE(listed.find("\tNeu\t02.01.20\tunverified\t"), std::string::npos) << listed;  // read unverified
     ASSERT_EQ(Admin("POST", "/remove?ids=2&reason=alt").status, 200);
     Reopen();
     EXPECT_EQ(IdsAndPlaces(""), "1\t1 ");

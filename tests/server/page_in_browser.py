@@ -13,6 +13,7 @@ import math
 import os
 import re
 import shutil
+import sqlite3
 import subprocess
 import sys
 import tempfile
@@ -45,6 +46,21 @@ HOSTILE_NAMES = [
 # Names for the search: the same beginning in other cases, umlauts included.
 SEARCHED_NAMES = ["jürgen", "JÜRGEN Ö", "Jürgen-Paul", "Juergen"]
 ORDINARY_ENTRIES = 240
+# Entries whose games the service replayed, written into the database before it starts:
+# points and name.
+VERIFIED_ENTRIES = [(30000, "Geprüft Eins"), (5500, "Geprüft Zwei"), (-50, "Geprüft Drei")]
+
+
+def seed_verified_entries(database):
+    """A database with the verified entries alone, in the layout the server keeps."""
+    connection = sqlite3.connect(database)
+    connection.execute("CREATE TABLE scores (id INTEGER PRIMARY KEY, points INTEGER NOT NULL, name BLOB NOT NULL,"
+                       " date TEXT NOT NULL, stored_at INTEGER NOT NULL, verified INTEGER NOT NULL DEFAULT 0)")
+    for points, name in VERIFIED_ENTRIES:
+        connection.execute("INSERT INTO scores (points, name, date, stored_at, verified) VALUES (?, ?, ?, ?, 1)",
+                           (points, name.encode("cp1252"), "10.12.26", int(time.time())))
+    connection.commit()
+    connection.close()
 
 
 def check_text(points, name):
@@ -118,6 +134,7 @@ class PageInBrowserTest(unittest.TestCase):
     @classmethod
     def setUpClass(cls):
         cls.directory = tempfile.mkdtemp(prefix="zorblet-browser-")
+        seed_verified_entries(os.path.join(cls.directory, "scores.sqlite"))
         cls.service = Service_(cls.directory)
         for i, name in enumerate(HOSTILE_NAMES):
             cls.service.submit(52000 - i * 250, name)  # the top places
@@ -175,26 +192,28 @@ class PageInBrowserTest(unittest.TestCase):
         self.navigate(field.submit)
 
     def rows(self, selector="#liste tbody tr"):
-        """Each row of a table as its four cells' texts, exactly as the browser shows them."""
+        """Each row of a table as its five cells' texts, exactly as the browser shows them."""
         return [[cell.get_attribute("textContent") for cell in row.find_elements(By.TAG_NAME, "td")]
                 for row in self.driver.find_elements(By.CSS_SELECTOR, selector)]
 
-    def expect_rows_as_api(self, rows, first):
+    def expect_rows_as_api(self, rows, first, verified=False):
         """The rows are the list's entries from place `first` on, as the API gives them."""
-        api = json.loads(self.service.fetch("api/v1/scores?from=%d&count=%d" % (first, len(rows))))
+        api = json.loads(self.service.fetch("api/v1/scores?from=%d&count=%d%s" %
+                                            (first, len(rows), "&verified=1" if verified else "")))
         expected = [[str(entry["place"]), str(entry["points"]), entry["name"],
-                     ".".join(reversed(entry["date"].split("-")))] for entry in api["entries"]]
+                     ".".join(reversed(entry["date"].split("-"))), "✓ geprüft" if entry["verified"] else ""]
+                    for entry in api["entries"]]
         self.assertEqual(rows, expected)
 
     def test_the_list_pages_forward_and_back(self):
         self.load("")
         self.assertEqual(self.driver.find_element(By.TAG_NAME, "html").get_attribute("lang"), "de")
         headers = [cell.text for cell in self.driver.find_elements(By.CSS_SELECTOR, "#liste thead th")]
-        self.assertEqual(headers, ["Platz", "Punkte", "Name", "Datum"])
+        self.assertEqual(headers, ["Platz", "Punkte", "Name", "Datum", "Geprüft"])
         rows = self.rows()
         self.assertEqual(len(rows), 100)
         total, best = self.service.game_reply("BestOffSQL.php")
-        self.assertEqual(total, len(HOSTILE_NAMES) + len(SEARCHED_NAMES) + ORDINARY_ENTRIES)
+        self.assertEqual(total, len(VERIFIED_ENTRIES) + len(HOSTILE_NAMES) + len(SEARCHED_NAMES) + ORDINARY_ENTRIES)
         for row, record in zip(rows[:50], best):  # the game's best-of table, as the page shows it
             self.assertEqual(row[1:3], record[:2])
             self.assertEqual(row[3], record[2][:6] + "20" + record[2][6:])
@@ -214,6 +233,24 @@ class PageInBrowserTest(unittest.TestCase):
         self.follow("Anfang", By.LINK_TEXT)
         self.assertEqual(self.driver.current_url, self.service.base)
         self.assertEqual(self.rows()[0][0], "1")
+
+    def test_verified_entries_carry_the_word_and_show_alone_on_request(self):
+        self.load("?name=Gepr%C3%BCft")
+        marked = [row for row in self.rows() if row[4]]
+        self.assertEqual([row[2] for row in marked], [name for _, name in VERIFIED_ENTRIES])
+        cell = self.driver.find_element(By.CSS_SELECTOR, "#liste td.geprueft")
+        self.assertEqual(cell.text, "✓ geprüft")  # a word, not a colour alone
+        self.assertEqual(cell.find_element(By.TAG_NAME, "span").get_attribute("aria-hidden"), "true")
+        note = self.driver.find_element(By.CSS_SELECTOR, "p.geprueft-hinweis").text
+        self.assertIn("Geprüft heißt", note)
+        self.follow("Nur geprüfte Einträge zeigen", By.LINK_TEXT)
+        self.assertTrue(self.driver.current_url.endswith("/?geprueft=1"))
+        rows = self.rows()
+        self.assertEqual([row[2] for row in rows], [name for _, name in VERIFIED_ENTRIES])
+        self.assertEqual([row[0] for row in rows], ["1", "2", "3"])
+        self.expect_rows_as_api(rows, 1, verified=True)
+        self.follow("Alle Einträge zeigen", By.LINK_TEXT)
+        self.assertEqual(self.driver.current_url, self.service.base)
 
     def test_the_points_form_marks_the_place_the_game_would_give(self):
         self.load("?ab=101")

@@ -44,7 +44,7 @@ RankIndex BuildIndex(const std::vector<Stored>& stored) {
     RankIndex index;
     std::vector<RankIndex::Loaded> loaded;
     for (const Stored& s : stored) {
-        loaded.push_back({s.id, s.entry.points, index.texts().Append(s.entry.name, s.entry.date, s.id)});
+        loaded.push_back({s.id, s.entry.points, index.texts().Append(s.entry.name, s.entry.date, s.id, s.entry.verified)});
     }
     index.Build(std::move(loaded));
     return index;
@@ -228,7 +228,7 @@ TEST(RankIndex, KeepsTheNewestEntriesWithTheirPlacesAndMovesTheVersionOnEveryCha
     EXPECT_TRUE(Newest(index).empty());
     std::vector<RankIndex::Loaded> loaded;
     for (std::int64_t id = 1; id <= 12; ++id) {
-        loaded.push_back({id, static_cast<std::int32_t>(id * 10), index.texts().Append("n", "d", 0)});
+        loaded.push_back({id, static_cast<std::int32_t>(id * 10), index.texts().Append("n", "d", 0, false)});
     }
     index.Build(std::move(loaded));
     index.StartVersionAt(100);

@@ -13,6 +13,7 @@
 
 #include "allowance_cases.h"
 #include "client_socket.h"
+#include "played_games.h"
 #include "redis_process.h"
 #include "server_process.h"
 #include "store/redis/redis_scripts.h"
@@ -28,6 +29,15 @@ using Clock = std::chrono::steady_clock;
 HttpReply GetFrom(const ServerProcess& server, const std::string& source, const std::string& target) {
     ClientSocket client(server.port(), source);
     client.Send("GET " + target + " HTTP/1.1\r\nHost: zorblet\r\nConnection: close\r\n\r\n");
+    return client.ReadReply(10s);
+}
+
+// A POST of `body` from a loopback address of the test's choice.
+HttpReply PostFrom(const ServerProcess& server, const std::string& source, const std::string& target,
+                   const std::string& body) {
+    ClientSocket client(server.port(), source);
+    client.Send("POST " + target + " HTTP/1.1\r\nHost: zorblet\r\nConnection: close\r\nContent-Length: " +
+                std::to_string(body.size()) + "\r\n\r\n" + body);
     return client.ReadReply(10s);
 }
 
@@ -277,7 +287,9 @@ std::vector<std::string> ReadEverything(const ServerProcess& server, const std::
                                      "/api/v1/scores?from=40&count=7", "/api/v1/place?points=250",
                                      "/api/v1/search?name=an", "/api/v1/search?name=%C3%B6",
                                      "/",                     "/?punkte=250",
-                                     "/?name=AN",             "/?ab=3"};
+                                     "/?name=AN",             "/?ab=3",
+                                     "/api/v1/scores?verified=1", "/?geprueft=1",
+                                     "/api/v1/search?name=an&verified=1"};
     for (std::int32_t points : HistoryPoints) targets.push_back("/ListeSQL.php?Punkte=" + std::to_string(points));
     targets.push_back("/ListeSQL.php?Punkte=300");
     std::vector<std::string> replies;
@@ -305,9 +317,23 @@ TEST_F(RedisStoreTest, AnswersByteForByteAsSqliteThroughAHistory) {
         arguments.insert(arguments.end(), {"--admin-socket", Socket(name).string()});
         return arguments;
     };
-    ServerProcess& sqlite = StartSqliteService(with_socket("sqlite"));
-    ServerProcess* instances[] = {&StartInstance(with_socket("first")), &StartInstance(with_socket("second"))};
+    const std::filesystem::path key_file = directory_.path() / "game-key";
+    const std::array<std::uint8_t, 32> key_bytes = WriteKnownGameKey(key_file);
+    const TicketKey key{std::span<const std::uint8_t, 32>(key_bytes)};
+    const auto with_key = [&](const std::string& name) {
+        std::vector<std::string> arguments = with_socket(name);
+        arguments.insert(arguments.end(), {"--game-key-file", key_file.string(), "--keep-games", "3"});
+        return arguments;
+    };
+    ServerProcess& sqlite = StartSqliteService(with_key("sqlite"));
+    ServerProcess* instances[] = {&StartInstance(with_key("first")), &StartInstance(with_key("second"))};
     const std::filesystem::path sockets[] = {Socket("first"), Socket("second")};
+    // Recorded games, each sent with a fresh ticket, sent again, or with a used one.
+    std::vector<record::GameRecord> games;
+    for (std::uint32_t seed = 1; seed <= 6; ++seed) games.push_back(PlayedGame(300 + 200 * seed, seed * 977));
+    std::vector<std::string> sent_games;
+    std::vector<std::string> used_tickets;
+    std::vector<std::int64_t> stored_ids;
 
     std::mt19937 random(17);
     const auto pick = [&](std::size_t count) { return static_cast<std::size_t>(random() % count); };
@@ -327,6 +353,28 @@ TEST_F(RedisStoreTest, AnswersByteForByteAsSqliteThroughAHistory) {
             continue;
         }
         std::string source = "127.0.0." + std::to_string(10 + pick(12));
+        if (kind >= 13) {
+            // A recorded game: new (15 and up), a resend (14), or another game on a used ticket (13).
+            const record::GameRecord& game = games[pick(games.size())];
+            std::string body;
+            if (kind == 14 && !sent_games.empty()) {
+                body = sent_games[pick(sent_games.size())];
+            } else if (kind == 13 && !used_tickets.empty()) {
+                body = RecordWithTicket(game, used_tickets[pick(used_tickets.size())]);
+            } else {
+                const std::string ticket = SignTicket(key, static_cast<std::uint32_t>(game.Seed));
+                body = RecordWithTicket(game, ticket);
+                used_tickets.push_back(ticket);
+                sent_games.push_back(body);
+            }
+            const std::string target = "/api/v1/games?name=" + std::string(pick(2) == 0 ? "Anna" : "Bert");
+            const HttpReply expected = PostFrom(sqlite, source, target, body);
+            ASSERT_EQ(DescribeReply(expected), DescribeReply(PostFrom(*instances[via], source, target, body)))
+                << "step " << step << " " << target;
+            if (expected.status == 201) stored_ids.push_back(std::stoll(expected.body.substr(7)));
+            ++submissions;
+            continue;
+        }
         std::string target;
         if (kind == 3 && !last_target.empty()) {
             source = last_source;  // a resend
@@ -346,6 +394,13 @@ TEST_F(RedisStoreTest, AnswersByteForByteAsSqliteThroughAHistory) {
                 << "after step " << step;
         }
     }
+    // The kept records: the best three verified and the newest, alike in both.
+    for (std::int64_t id : stored_ids) {
+        const std::string target = "/api/v1/games/" + std::to_string(id);
+        EXPECT_EQ(DescribeReply(GetFrom(sqlite, "127.0.0.250", target)),
+                  DescribeReply(GetFrom(*instances[0], "127.0.0.250", target))) << target;
+    }
+    EXPECT_GE(stored_ids.size(), 3u);
     // The history held what it should: stored entries, limit hits, removals.
     const std::string log = sqlite.ReadLog();
     EXPECT_NE(log.find("\" 429 "), std::string::npos);
@@ -369,6 +424,15 @@ void SeedTiedList(const std::filesystem::path& database) {
     board.RemoveEntries(removed, "copied along");
     const std::vector<std::int64_t> restored{8};
     board.RestoreEntries(restored);
+    // Verified games with their records and tickets, one of them removed with its record.
+    for (int i = 0; i < 3; ++i) {
+        const VerifiedGame game{{500 + 25 * i, "Gepr\xfc" "ft" + std::to_string(i), "17.11.25", true},
+                                "record " + std::to_string(i),
+                                {"ticket" + std::to_string(i), "digest" + std::to_string(i), 0, UnixNow() + 3600}};
+        board.AddGame(game, 0);
+    }
+    const std::vector<std::int64_t> removed_game{3001};
+    board.RemoveEntries(removed_game, "copied along");
 }
 
 // The script's allowance, run on the times of the table the guard of a service alone on
@@ -402,6 +466,13 @@ TEST_F(RedisStoreTest, CopyToRedisKeepsEveryReplyAndAnotherRunChangesNothing) {
     ASSERT_EQ(copied.exit_status, 0) << copied.err;
     ServerProcess& instance = StartInstance({"--submit-rate", "0", "--admin-socket", Socket("redis").string()});
     EXPECT_EQ(ReadEverything(sqlite, Socket("sqlite"), true), ReadEverything(instance, Socket("redis"), true));
+    for (const char* target : {"/api/v1/games/3001", "/api/v1/games/3002", "/api/v1/games/3003"}) {
+        EXPECT_EQ(DescribeReply(GetFrom(sqlite, "127.0.0.2", target)), DescribeReply(GetFrom(instance, "127.0.0.2", target)))
+            << target;
+    }
+    EXPECT_EQ(DescribeReply(GetFrom(instance, "127.0.0.2", "/api/v1/games/3003")), "200\nrecord 2");
+    const std::vector<std::vector<std::string>> ticket{{"GET", "zorblet:ticket:ticket1"}};
+    EXPECT_EQ(TextOf(*redis.link().Pipeline(ticket).front()), "digest1 3002");
 
     // Redis keeps its own copies: a backup is refused with how to take one there.
     const std::filesystem::path backup = directory_.path() / "backup.sqlite";

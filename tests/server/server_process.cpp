@@ -1,5 +1,7 @@
 #include "server_process.h"
 
+#include <gtest/gtest.h>
+
 #include <arpa/inet.h>
 #include <fcntl.h>
 #include <netinet/in.h>
@@ -158,6 +160,20 @@ HttpReply ServerProcess::Get(const std::string& target, const std::string& metho
     return ParseReply(Exchange(CloseRequest(method, target)));
 }
 
+HttpReply ServerProcess::Send(const std::string& target, const std::string& body, const std::string& method) const {
+    return ParseReply(Exchange(method + " " + target + " HTTP/1.1\r\nHost: zorblet\r\nConnection: close\r\n" +
+                               "Content-Type: application/octet-stream\r\nContent-Length: " +
+                               std::to_string(body.size()) + "\r\n\r\n" + body));
+}
+
+std::string HttpReply::Header(const std::string& name) const {
+    const std::string field = "\r\n" + name + ": ";
+    const std::size_t at = head.find(field);
+    if (at == std::string::npos) return {};
+    const std::size_t start = at + field.size();
+    return head.substr(start, head.find("\r\n", start) - start);
+}
+
 HttpReply GetFromPort(int port, const std::string& target) {
     return ParseReply(ExchangeOnPort(port, CloseRequest("GET", target)));
 }
@@ -168,6 +184,7 @@ HttpReply ParseReply(const std::string& answer) {
     HttpReply reply;
     reply.status = std::stoi(answer.substr(9, 3));
     reply.body = answer.substr(head_end + 4);
+    reply.head = answer.substr(0, head_end + 2);
     const std::string content_type = "\r\nContent-Type: ";
     if (const std::size_t at = answer.find(content_type); at < head_end) {
         const std::size_t start = at + content_type.size();
@@ -285,6 +302,16 @@ std::int64_t FirstNumber(const std::string& reply) {
     const std::size_t end = reply.find("\r\n");
     if (end == std::string::npos || end == 0) return -1;
     return std::stoll(reply.substr(0, end));
+}
+
+std::array<std::uint8_t, 32> WriteKnownGameKey(const std::filesystem::path& file) {
+    std::array<std::uint8_t, 32> key{};
+    for (std::size_t i = 0; i < key.size(); ++i) key[i] = static_cast<std::uint8_t>(0xA5 ^ (i * 13));
+    const int out = ::open(file.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    EXPECT_GE(out, 0) << file;
+    EXPECT_EQ(::write(out, key.data(), key.size()), static_cast<ssize_t>(key.size()));
+    ::close(out);
+    return key;
 }
 
 }  // namespace zorblet::server::testing

@@ -3,6 +3,7 @@
 #include <sys/socket.h>
 #include <sys/types.h>
 
+#include <array>
 #include <cstdint>
 #include <filesystem>
 #include <optional>
@@ -31,6 +32,10 @@ struct HttpReply {
     int status = 0;  // 0: no reply at all
     std::string body;
     std::string content_type;
+    std::string head;  // the status line and the header lines, CR LF each
+
+    // The value of the header `name` (as the server spells it); empty when not sent.
+    std::string Header(const std::string& name) const;
 };
 
 struct ServerLaunch {
@@ -69,6 +74,8 @@ public:
 
     // Sends GET (or `method`) with the target exactly as given, on a new connection.
     HttpReply Get(const std::string& target, const std::string& method = "GET") const;
+    // Sends `method` (POST by default) with `body` and its Content-Length.
+    HttpReply Send(const std::string& target, const std::string& body, const std::string& method = "POST") const;
     // Sends raw bytes on a new connection; returns all it receives until the server closes.
     std::string Exchange(const std::string& request) const;
     // SIGTERM and wait; returns the exit status (-1 when it died by a signal).
@@ -114,6 +121,10 @@ std::string EmptyRecords(int count);
 
 // The submission target the game sends for these points and this name.
 std::string SubmitTarget(std::int32_t points, const std::string& name);
+
+// The key of the games' tickets the tests sign with: 32 fixed bytes, written to `file`
+// with mode 0600, for the server's --game-key-file; returns the bytes.
+std::array<std::uint8_t, 32> WriteKnownGameKey(const std::filesystem::path& file);
 
 // The number on the first line of a reply, -1 when there is none.
 std::int64_t FirstNumber(const std::string& reply);

@@ -310,13 +310,13 @@ TEST_F(WebServiceTest, ThePlaceOfAScoreShowsItMarkedAmongTheRowsAsTheGameDoes) {
     // After the two with 300 points, as a new entry among equal points; the ones below move down.
     const std::string expected =
         "<tbody>\n"
-        "<tr><td>1</td><td>500</td><td class=\"name\">Anna</td><td>01.02.2024</td></tr>\n"
-        "<tr><td>2</td><td>300</td><td class=\"name\">Bert</td><td>02.02.2024</td></tr>\n"
-        "<tr><td>3</td><td>300</td><td class=\"name\">Cleo</td><td>03.03.2024</td></tr>\n"
-        "<tr class=\"neu\" aria-current=\"true\"><td>4</td><td>300</td><td class=\"name\">deine Punkte</td><td></td></tr>\n"
-        "<tr><td>5</td><td>200</td><td class=\"name\">Dora</td><td>04.03.2024</td></tr>\n"
-        "<tr><td>6</td><td>100</td><td class=\"name\">Ämil</td><td>05.04.2024</td></tr>\n"
-        "<tr><td>7</td><td>50</td><td class=\"name\">Finn</td><td>06.04.2024</td></tr>\n";
+        "<tr><td>1</td><td>500</td><td class=\"name\">Anna</td><td>01.02.2024</td><td></td></tr>\n"
+        "<tr><td>2</td><td>300</td><td class=\"name\">Bert</td><td>02.02.2024</td><td></td></tr>\n"
+        "<tr><td>3</td><td>300</td><td class=\"name\">Cleo</td><td>03.03.2024</td><td></td></tr>\n"
+        "<tr class=\"neu\" aria-current=\"true\"><td>4</td><td>300</td><td class=\"name\">deine Punkte</td><td></td><td></td></tr>\n"
+        "<tr><td>5</td><td>200</td><td class=\"name\">Dora</td><td>04.03.2024</td><td></td></tr>\n"
+        "<tr><td>6</td><td>100</td><td class=\"name\">Ämil</td><td>05.04.2024</td><td></td></tr>\n"
+        "<tr><td>7</td><td>50</td><td class=\"name\">Finn</td><td>06.04.2024</td><td></td></tr>\n";
     EXPECT_EQ(rows, expected);
     EXPECT_NE(page.body.find("300 Punkte kämen auf Platz 4"), std::string::npos);
     EXPECT_NE(page.body.find("Mit 300 Punkten lägst du vor 50,0 % aller Einträge."), std::string::npos);

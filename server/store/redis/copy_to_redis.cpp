@@ -3,6 +3,7 @@
 #include <hiredis/hiredis.h>
 
 #include <algorithm>
+#include <ctime>
 #include <map>
 
 #include "store/redis/redis_scripts.h"
@@ -15,7 +16,7 @@ constexpr std::size_t Batch = 1000;
 
 // An entry as the Redis list holds it.
 redis::StoredEntry StoredOf(const SnapshotEntry& copied) {
-    return {copied.entry.points, copied.stored_at, copied.entry.date, copied.entry.name};
+    return {copied.entry.points, copied.stored_at, copied.entry.date, copied.entry.name, copied.entry.verified};
 }
 
 std::string EncodeLogLine(const ModerationRecord& record) {
@@ -86,6 +87,8 @@ void WriteEntries(const std::vector<const SnapshotEntry*>& entries, const ListSn
         std::vector<std::string> records{"HSET", keys.entries};
         std::vector<std::string> ranks{"ZADD", keys.ranks};
         std::vector<std::string> names{"ZADD", keys.names};
+        std::vector<std::string> verified_ranks{"ZADD", keys.verified_ranks};
+        std::vector<std::string> verified_names{"ZADD", keys.verified_names};
         for (std::size_t i = start; i < end; ++i) {
             const SnapshotEntry& copied = *entries[i];
             const redis::StoredEntry stored = StoredOf(copied);
@@ -94,10 +97,39 @@ void WriteEntries(const std::vector<const SnapshotEntry*>& entries, const ListSn
             if (snapshot.removed.contains(copied.id)) continue;
             ranks.insert(ranks.end(), {"0", redis::ListedMember(copied.id, stored)});
             names.insert(names.end(), {"0", redis::NameMember(stored.name, stored.points, copied.id)});
+            if (!stored.verified) continue;
+            verified_ranks.insert(verified_ranks.end(), {"0", redis::ListedMember(copied.id, stored)});
+            verified_names.insert(verified_names.end(), {"0", redis::NameMember(stored.name, stored.points, copied.id)});
         }
         std::vector<std::vector<std::string>> commands{records};
         if (ranks.size() > 2) commands.insert(commands.end(), {ranks, names});
+        if (verified_ranks.size() > 2) commands.insert(commands.end(), {verified_ranks, verified_names});
         link.Pipeline(commands);
+    }
+}
+
+// The kept records, the newest verified entries they are kept for, and the tickets still
+// counting: written whole each time, since writing them again changes nothing.
+void WriteGamesAndTickets(const ListSnapshot& snapshot, RedisLink& link, const redis::Keys& keys,
+                          std::int64_t now) {
+    std::vector<std::vector<std::string>> commands;
+    for (const auto& [id, record] : snapshot.games) commands.push_back({"HSET", keys.games, std::to_string(id), record});
+    std::vector<std::string> newest{"RPUSH", keys.newest_games};
+    for (auto entry = snapshot.entries.rbegin(); entry != snapshot.entries.rend() && newest.size() < 2 + 10; ++entry) {
+        if (entry->entry.verified && !snapshot.removed.contains(entry->id)) newest.push_back(std::to_string(entry->id));
+    }
+    if (newest.size() > 2) {
+        commands.push_back({"DEL", keys.newest_games});
+        commands.push_back(std::move(newest));
+    }
+    for (const UsedTicket& ticket : snapshot.tickets) {
+        if (ticket.expires_at <= now) continue;
+        commands.push_back({"SET", keys.Ticket(ticket.id), ticket.digest + ' ' + std::to_string(ticket.entry_id), "EXAT",
+                            std::to_string(ticket.expires_at)});
+    }
+    for (std::size_t start = 0; start < commands.size(); start += Batch) {
+        const std::size_t end = std::min(commands.size(), start + Batch);
+        link.Pipeline(std::span(commands).subspan(start, end - start));
     }
 }
 
@@ -115,7 +147,9 @@ CopyReport CopyListToRedis(const ListSnapshot& snapshot, RedisLink& link) {
 
     CopyReport report{true, static_cast<std::int64_t>(snapshot.entries.size()),
                       static_cast<std::int64_t>(snapshot.removed.size()), static_cast<std::int64_t>(snapshot.log.size())};
+    const auto now = static_cast<std::int64_t>(std::time(nullptr));
     if (missing.empty() && missing_removals.empty() && log_there == snapshot.log.size() && next_id >= last_id) {
+        WriteGamesAndTickets(snapshot, link, keys, now);
         return report;
     }
     report.already_there = false;
@@ -136,6 +170,7 @@ CopyReport CopyListToRedis(const ListSnapshot& snapshot, RedisLink& link) {
     }
     if (!commands.empty()) link.Pipeline(commands);
     WriteEntries(missing, snapshot, link, keys);
+    WriteGamesAndTickets(snapshot, link, keys, now);
     const std::vector<std::vector<std::string>> finish{{"SET", keys.next_id, std::to_string(std::max(next_id, last_id))},
                                                        {"SET", keys.version, std::to_string(ChooseVersionSeed()), "NX"},
                                                        {"INCR", keys.version}};

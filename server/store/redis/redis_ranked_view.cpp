@@ -60,11 +60,11 @@ RedisRankedView::Answer RedisRankedView::Keep(RedisReply reply) const {
 }
 
 RedisRankedView::Answer RedisRankedView::Ask(std::vector<std::string> operations) const {
-    return Keep(board_.Read(operations));
+    return Keep(board_.Read(operations, listing_));
 }
 
 RedisRankedView::Answer RedisRankedView::AskAtOnce(const std::vector<std::vector<std::string>>& reads) const {
-    return Keep(board_.ReadAtOnce(reads));
+    return Keep(board_.ReadAtOnce(reads, listing_));
 }
 
 void RedisRankedView::KeepRows(const redisReply& members, std::int64_t first, std::int64_t step) const {
@@ -73,7 +73,8 @@ void RedisRankedView::KeepRows(const redisReply& members, std::int64_t first, st
         std::optional<redis::ListedEntry> listed = redis::ParseListedMember(TextOf(ArrayElement(members, i)));
         if (!listed) ThrowMalformed();
         redis::StoredEntry& entry = listed->entry;
-        ranks_[rank] = Row{listed->key.id, entry.points, std::move(entry.name), std::move(entry.date), entry.stored_at};
+        ranks_[rank] = Row{listed->key.id, entry.points,     std::move(entry.name),
+                           std::move(entry.date), entry.stored_at, entry.verified};
     }
 }
 
@@ -84,12 +85,12 @@ void RedisRankedView::VisitPlaced(const redisReply& triples, std::size_t from, c
         const std::int64_t place = IntegerOf(ArrayElement(triples, i));
         const redis::MemberKey key = DecodeMember(ArrayElement(triples, i + 1));
         const redis::StoredEntry entry = DecodeRecord(ArrayElement(triples, i + 2));
-        if (!visit(place, {key.id, key.points, entry.name, entry.date, entry.stored_at})) return;
+        if (!visit(place, {key.id, key.points, entry.name, entry.date, entry.stored_at, entry.verified})) return;
     }
 }
 
 void RedisRankedView::LoadHead() const {
-    const std::string& ranks = board_.keys().ranks;
+    const std::string& ranks = board_.RanksOf(listing_);
     const Answer answer = AskAtOnce({{"ZRANGE", ranks, "0", std::to_string(BestOfTopRanks - 1)},
                                      {"ZRANGE", ranks, std::to_string(-BestOfBottomRanks), "-1"}});
     const auto tail = static_cast<std::int64_t>(ArraySize(answer.Result(1)));
@@ -99,7 +100,7 @@ void RedisRankedView::LoadHead() const {
 }
 
 void RedisRankedView::LoadRanks(std::int64_t first, std::int64_t last) const {
-    const Answer answer = AskAtOnce({{"ZRANGE", board_.keys().ranks, std::to_string(first - 1), std::to_string(last - 1)}});
+    const Answer answer = AskAtOnce({{"ZRANGE", board_.RanksOf(listing_), std::to_string(first - 1), std::to_string(last - 1)}});
     KeepRows(answer.Result(0), first);
 }
 
@@ -116,7 +117,7 @@ std::uint64_t RedisRankedView::Version() const {
 // The place and the rows before and after it, as of one moment.
 std::int64_t RedisRankedView::FindPlace(std::int32_t points) const {
     if (const auto known = places_.find(points); known != places_.end()) return known->second;
-    const std::string& ranks = board_.keys().ranks;
+    const std::string& ranks = board_.RanksOf(listing_);
     const std::string bound = BoundBelow(points);
     const Answer answer = AskAtOnce({{"ZLEXCOUNT", ranks, "-", bound},
                                      {"ZRANGE", ranks, bound, "-", "BYLEX", "REV", "LIMIT", "0",
@@ -179,7 +180,8 @@ std::int64_t RedisRankedView::PlaceOf(std::int32_t points, std::int64_t id) cons
 }
 
 void RedisRankedView::VisitNewest(const PlaceVisitor& visit) const {
-    const Answer answer = Ask({"N", std::to_string(NewestEntriesKept)});
+    const Answer answer =
+        Ask({"N", std::to_string(NewestEntriesKept), listing_ == Listing::Verified ? "1" : "0"});
     VisitPlaced(answer.Result(0), 0, visit);
 }
 

@@ -61,17 +61,18 @@ std::int64_t FindUsedMemory(std::string_view info) {
 }  // namespace
 
 RedisScoreBoard::RedisScoreBoard(Settings settings)
-    : wait_replicas_(settings.wait_replicas), link_(std::move(settings.link), redis::Scripts()) {}
+    : wait_replicas_(settings.wait_replicas), kept_(settings.kept), link_(std::move(settings.link), redis::Scripts()) {}
 
-RedisReply RedisScoreBoard::Read(std::span<const std::string> operations) const {
-    const std::vector<std::string> keys{keys_.ranks, keys_.names, keys_.entries, keys_.removed, keys_.next_id, keys_.version};
+RedisReply RedisScoreBoard::Read(std::span<const std::string> operations, Listing listing) const {
+    const std::vector<std::string> keys{RanksOf(listing), NamesOf(listing), keys_.entries, keys_.removed, keys_.next_id,
+                                        keys_.version};
     RedisReply reply = link_.RunScript(redis::ReadScript, keys, operations);
     ArrayElement(*reply, 1);  // the count and the version are there
     return reply;
 }
 
-RedisReply RedisScoreBoard::ReadAtOnce(std::span<const std::vector<std::string>> reads) const {
-    std::vector<std::vector<std::string>> commands{{"MULTI"}, {"ZCARD", keys_.ranks}, {"GET", keys_.version}};
+RedisReply RedisScoreBoard::ReadAtOnce(std::span<const std::vector<std::string>> reads, Listing listing) const {
+    std::vector<std::vector<std::string>> commands{{"MULTI"}, {"ZCARD", RanksOf(listing)}, {"GET", keys_.version}};
     commands.insert(commands.end(), reads.begin(), reads.end());
     commands.push_back({"EXEC"});
     RedisReply reply = std::move(link_.Pipeline(commands).back());
@@ -84,8 +85,8 @@ RedisReply RedisScoreBoard::ReadAtOnce(std::span<const std::vector<std::string>>
     return reply;
 }
 
-void RedisScoreBoard::ReadRanking(const ViewReader& read) const {
-    const RedisRankedView view(*this);
+void RedisScoreBoard::ReadRanking(Listing listing, const ViewReader& read) const {
+    const RedisRankedView view(*this, listing);
     read(view);
 }
 
@@ -99,7 +100,7 @@ void RedisScoreBoard::AwaitReplicas() const {
     }
 }
 
-GateResult RedisScoreBoard::Store(const std::string& address, const ScoreEntry& entry, int per_minute) {
+RedisScoreBoard::Stored RedisScoreBoard::Store(const std::string& address, const ScoreEntry& entry, int per_minute) {
     const auto now = static_cast<std::int64_t>(std::time(nullptr));
     const bool guarded = !address.empty();
     const std::vector<std::string> keys{keys_.next_id, keys_.ranks, keys_.names, keys_.entries, keys_.version,
@@ -107,24 +108,87 @@ GateResult RedisScoreBoard::Store(const std::string& address, const ScoreEntry& 
                                         guarded ? keys_.Recent(address, entry.name, entry.points) : std::string()};
     const NameKey folded = FoldName(entry.name);
     const std::vector<std::string> arguments{std::to_string(entry.points), std::string(folded.data(), folded.size()),
-                                             redis::EncodeEntry({entry.points, now, entry.date, entry.name}),
+                                             redis::EncodeEntry({entry.points, now, entry.date, entry.name, entry.verified}),
                                              std::to_string(per_minute), std::to_string(ChooseVersionSeed())};
     const RedisReply reply = link_.RunScript(redis::SubmitScript, keys, arguments);
-    const std::string_view result = TextOf(*reply);
-    if (result == "limit") return GateResult::OverLimit;
+    if (reply->type != REDIS_REPLY_ARRAY) {
+        const std::string_view result = TextOf(*reply);
+        if (result == "limit") return {GateResult::OverLimit, 0};
+        throw StorageError("unexpected reply from Redis: " + std::string(result));
+    }
+    const std::string_view result = TextOf(ArrayElement(*reply, 0));
     if (result != "stored" && result != "repeat") throw StorageError("unexpected reply from Redis: " + std::string(result));
     // A repeat's entry was stored by the first attempt, which may have been answered 503
     // while the replicas were behind: it is answered OK only once they hold it.
     AwaitReplicas();
-    return result == "stored" ? GateResult::Stored : GateResult::Repeat;
+    return {result == "stored" ? GateResult::Stored : GateResult::Repeat, IntegerOf(ArrayElement(*reply, 1))};
 }
 
-void RedisScoreBoard::AddEntry(const ScoreEntry& entry) {
-    Store({}, entry, 0);
+std::int64_t RedisScoreBoard::AddEntry(const ScoreEntry& entry) {
+    return Store({}, entry, 0).id;
 }
 
 GateResult RedisScoreBoard::Submit(const std::string& address, const ScoreEntry& entry, int per_minute) {
-    return Store(address, entry, per_minute);
+    return Store(address, entry, per_minute).result;
+}
+
+StoredGame RedisScoreBoard::AddGame(const VerifiedGame& game, std::int64_t repeat_of) {
+    if (repeat_of != 0) throw StorageError("a Redis list finds repeats in its own script");
+    return SubmitGame({}, game);
+}
+
+// The ticket's check, the repeat check and the store are one script: two instances given
+// the same ticket at once cannot both store.
+StoredGame RedisScoreBoard::SubmitGame(const std::string& address, const VerifiedGame& game) {
+    const ScoreEntry& entry = game.entry;
+    const auto now = static_cast<std::int64_t>(std::time(nullptr));
+    const std::vector<std::string> keys{
+        keys_.next_id, keys_.ranks, keys_.names, keys_.entries, keys_.version,
+        address.empty() ? std::string() : keys_.Recent(address, entry.name, entry.points),
+        keys_.Ticket(game.ticket.id), keys_.verified_ranks, keys_.verified_names, keys_.games, keys_.newest_games};
+    const NameKey folded = FoldName(entry.name);
+    const std::vector<std::string> arguments{std::to_string(entry.points), std::string(folded.data(), folded.size()),
+                                             redis::EncodeEntry({entry.points, now, entry.date, entry.name, true}),
+                                             std::to_string(ChooseVersionSeed()), game.ticket.digest,
+                                             std::to_string(game.ticket.expires_at), game.record,
+                                             std::to_string(kept_.keep_best)};
+    const RedisReply reply = link_.RunScript(redis::GameScript, keys, arguments);
+    const std::string_view result = TextOf(ArrayElement(*reply, 0));
+    const std::int64_t id = IntegerOf(ArrayElement(*reply, 1));
+    if (result == "used") return {GameStoreResult::TicketUsed, 0};
+    AwaitReplicas();
+    if (result == "stored") return {GameStoreResult::Stored, id};
+    if (result == "repeat") return {GameStoreResult::Repeat, id};
+    if (result == "resent") return {GameStoreResult::Resent, id};
+    throw StorageError("unexpected reply from Redis: " + std::string(result));
+}
+
+std::optional<UsedTicket> RedisScoreBoard::FindUsedTicket(const std::string& id) const {
+    const std::vector<std::vector<std::string>> reads{{"GET", keys_.Ticket(id)}, {"TTL", keys_.Ticket(id)}};
+    const std::vector<RedisReply> replies = link_.Pipeline(reads);
+    if (IsNil(*replies[0])) return std::nullopt;
+    const std::string_view text = TextOf(*replies[0]);
+    const std::size_t space = text.find(' ');
+    const auto entry = space == std::string_view::npos ? std::nullopt : ParseWhole(text.substr(space + 1));
+    if (!entry) throw StorageError("unexpected reply from Redis: a used ticket that cannot be read");
+    const std::int64_t left = std::max<std::int64_t>(0, IntegerOf(*replies[1]));
+    return UsedTicket{id, std::string(text.substr(0, space)), *entry, static_cast<std::int64_t>(std::time(nullptr)) + left};
+}
+
+std::optional<ScoreEntry> RedisScoreBoard::ReadEntry(std::int64_t id) const {
+    const std::vector<std::string> fetch{"HGET", keys_.entries, std::to_string(id)};
+    const RedisReply record = link_.Command(fetch);
+    if (IsNil(*record)) return std::nullopt;
+    const std::optional<redis::StoredEntry> entry = redis::DecodeEntry(TextOf(*record));
+    if (!entry) throw StorageError("unexpected reply from Redis: an entry that cannot be read");
+    return ScoreEntry{entry->points, entry->name, entry->date, entry->verified};
+}
+
+std::optional<std::string> RedisScoreBoard::ReadKeptGame(std::int64_t id) const {
+    const std::vector<std::string> fetch{"HGET", keys_.games, std::to_string(id)};
+    const RedisReply record = link_.Command(fetch);
+    if (IsNil(*record)) return std::nullopt;
+    return std::string(TextOf(*record));
 }
 
 bool RedisScoreBoard::TakeAllowance(const std::string& address, int per_minute) {
@@ -164,7 +228,8 @@ ModerationOutcome RedisScoreBoard::Moderate(const ModerationChange& change) {
         arguments.push_back(redis::RankMember(entry->points, ids[i]));
         arguments.push_back(redis::NameMember(entry->name, entry->points, ids[i]));
     }
-    const std::vector<std::string> keys{keys_.ranks, keys_.names, keys_.entries, keys_.removed, keys_.log, keys_.version};
+    const std::vector<std::string> keys{keys_.ranks,   keys_.names,          keys_.entries,        keys_.removed, keys_.log,
+                                        keys_.version, keys_.verified_ranks, keys_.verified_names, keys_.games};
     const RedisReply reply = link_.RunScript(redis::ModerateScript, keys, arguments);
     ModerationOutcome outcome{ReadIds(ArrayElement(*reply, 0)), ReadIds(ArrayElement(*reply, 1)),
                               ReadIds(ArrayElement(*reply, 2))};
@@ -201,7 +266,8 @@ void RedisScoreBoard::VisitRemovedEntries(const RankedView::PlaceVisitor& visit)
         return RanksBefore({a.key.points, a.key.id}, {b.key.points, b.key.id});
     });
     for (const Removed& each : removed) {
-        const RankedEntry entry{each.key.id, each.key.points, each.entry.name, each.entry.date, each.entry.stored_at};
+        const RankedEntry entry{each.key.id,         each.key.points,        each.entry.name,
+                                each.entry.date,     each.entry.stored_at,   each.entry.verified};
         if (!visit(each.place, entry)) return;
     }
 }
@@ -217,11 +283,14 @@ void RedisScoreBoard::CopyList(const std::filesystem::path&) const {
 // Entries are stored in time order: walk back from the newest, a chunk at a time, so
 // that Redis is never held up for long.
 BoardFigures RedisScoreBoard::ReadFigures(std::int64_t now) const {
-    const std::vector<std::vector<std::string>> counts{
-        {"ZCARD", keys_.ranks}, {"HLEN", keys_.removed}, {"INFO", "memory"}, {"GET", keys_.next_id}};
+    const std::vector<std::vector<std::string>> counts{{"ZCARD", keys_.ranks},        {"HLEN", keys_.removed},
+                                                       {"INFO", "memory"},           {"GET", keys_.next_id},
+                                                       {"ZCARD", keys_.verified_ranks}, {"HLEN", keys_.games}};
     const std::vector<RedisReply> replies = link_.Pipeline(counts);
     BoardFigures figures;
     figures.listed = IntegerOf(*replies[0]);
+    figures.verified = IntegerOf(*replies[4]);
+    figures.kept_games = IntegerOf(*replies[5]);
     figures.removed = IntegerOf(*replies[1]);
     figures.database_bytes = FindUsedMemory(TextOf(*replies[2]));
     std::int64_t id = IsNil(*replies[3]) ? 0 : IntegerOf(*replies[3]);

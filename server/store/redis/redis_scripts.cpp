@@ -20,6 +20,10 @@ local function points_of(record)
   return tonumber(string.match(record, '^(-?%d+) '))
 end
 
+local function is_verified(record)
+  return string.match(record, '^%-?%d+ %d+ %d+v ') ~= nil
+end
+
 -- Every attempt moves the time at which the address's allowance is full again one
 -- interval on; it is used up when that time would lie more than a minute ahead. `now`, in
 -- microseconds, is Redis's clock, which serves all instances alike, unless a test gives
@@ -64,14 +68,72 @@ local damaged = find_damaged({[KEYS[1]] = 'string', [KEYS[2]] = 'zset', [KEYS[3]
                               [KEYS[5]] = 'string'})
 if damaged then return redis.error_reply('the key ' .. damaged .. ' is not what this list keeps there') end
 if not take_allowance(KEYS[6], tonumber(ARGV[4])) then return 'limit' end
-if KEYS[7] ~= '' and not redis.call('SET', KEYS[7], '1', 'NX', 'PX', 60000) then return 'repeat' end
+if KEYS[7] ~= '' and redis.call('EXISTS', KEYS[7]) == 1 then return {'repeat', 0} end
 local id = redis.call('INCR', KEYS[1])
+if KEYS[7] ~= '' then redis.call('SET', KEYS[7], id, 'PX', 60000) end
 local member = rank_member(tonumber(ARGV[1]), id)
 redis.call('ZADD', KEYS[2], 0, member .. ARGV[3])
 redis.call('ZADD', KEYS[3], 0, ARGV[2] .. member)
 redis.call('HSET', KEYS[4], id, ARGV[3])
 move_version(KEYS[5], ARGV[5])
-return 'stored'
+return {'stored', id}
+)lua";
+
+// KEYS: next-id, ranks, names, entries, version, recent ('' for none), ticket, verified
+// ranks, verified names, games, newest games. ARGV: points, folded name padded, encoded
+// entry, seed, digest, ticket's expiry (Unix time), record, records kept of the best.
+// Replies {result, id}: 'stored', 'repeat' (the ticket now stands for the entry its score
+// repeats), 'resent' (this record came with the ticket before) or 'used' (another did).
+constexpr const char* GameLua = R"lua(
+local damaged = find_damaged({[KEYS[1]] = 'string', [KEYS[2]] = 'zset', [KEYS[3]] = 'zset', [KEYS[4]] = 'hash',
+                              [KEYS[5]] = 'string', [KEYS[8]] = 'zset', [KEYS[9]] = 'zset', [KEYS[10]] = 'hash',
+                              [KEYS[11]] = 'list'})
+if damaged then return redis.error_reply('the key ' .. damaged .. ' is not what this list keeps there') end
+local used = redis.call('GET', KEYS[7])
+if used then
+  local digest, entry = string.match(used, '^(%x+) (%d+)$')
+  if digest == ARGV[5] then return {'resent', tonumber(entry)} end
+  return {'used', 0}
+end
+local prior = KEYS[6] ~= '' and redis.call('GET', KEYS[6])
+if prior and tonumber(prior) then
+  redis.call('SET', KEYS[7], ARGV[5] .. ' ' .. prior, 'EXAT', ARGV[6])
+  return {'repeat', tonumber(prior)}
+end
+local id = redis.call('INCR', KEYS[1])
+if KEYS[6] ~= '' then redis.call('SET', KEYS[6], id, 'PX', 60000) end
+local member = rank_member(tonumber(ARGV[1]), id)
+redis.call('ZADD', KEYS[2], 0, member .. ARGV[3])
+redis.call('ZADD', KEYS[3], 0, ARGV[2] .. member)
+redis.call('ZADD', KEYS[8], 0, member .. ARGV[3])
+redis.call('ZADD', KEYS[9], 0, ARGV[2] .. member)
+redis.call('HSET', KEYS[4], id, ARGV[3])
+redis.call('HSET', KEYS[10], id, ARGV[7])
+redis.call('SET', KEYS[7], ARGV[5] .. ' ' .. id, 'EXAT', ARGV[6])
+-- The records kept: of the best `keep` verified entries and of the newest ten. The entry
+-- pushed off either list is dropped unless the other still holds it.
+local keep = tonumber(ARGV[8])
+local function still_kept(other)
+  for _, newest in ipairs(redis.call('LRANGE', KEYS[11], 0, 9)) do
+    if tonumber(newest) == other then return true end
+  end
+  local record = redis.call('HGET', KEYS[4], other)
+  if not record then return false end
+  local at = redis.call('ZLEXCOUNT', KEYS[8], '-', '(' .. rank_member(points_of(record), other))
+  return at < keep and redis.call('HEXISTS', KEYS[10], other) == 1
+end
+redis.call('LPUSH', KEYS[11], id)
+local left = redis.call('LINDEX', KEYS[11], 10)
+redis.call('LTRIM', KEYS[11], 0, 9)
+local pushed = redis.call('ZRANGE', KEYS[8], keep, keep)
+local candidates = {}
+if left then candidates[#candidates + 1] = tonumber(left) end
+if pushed[1] then candidates[#candidates + 1] = tonumber(string.sub(pushed[1], 9, 20), 16) end
+for _, other in ipairs(candidates) do
+  if not still_kept(other) then redis.call('HDEL', KEYS[10], other) end
+end
+move_version(KEYS[5], ARGV[4])
+return {'stored', id}
 )lua";
 
 // KEYS: allowance. ARGV: per minute.
@@ -104,14 +166,14 @@ local function add_placed(out, id, record)
   out[#out + 1] = record
 end
 
-local function newest(wanted)
+local function newest(wanted, verified_only)
   local out = {}
   local id = tonumber(redis.call('GET', KEYS[5]) or '0')
   local steps = 0
   while id > 0 and #out < 3 * wanted and steps < 100000 do
     if redis.call('HEXISTS', removed, id) == 0 then
       local record = redis.call('HGET', entries, id)
-      if record then add_placed(out, id, record) end
+      if record and (not verified_only or is_verified(record)) then add_placed(out, id, record) end
     end
     id = id - 1
     steps = steps + 1
@@ -172,8 +234,8 @@ while i <= #ARGV do
     reply[#reply + 1] = {redis.call('ZLEXCOUNT', ranks, '-', '(' .. member) + 1}
     i = i + 3
   elseif op == 'N' then
-    reply[#reply + 1] = newest(tonumber(ARGV[i + 1]))
-    i = i + 2
+    reply[#reply + 1] = newest(tonumber(ARGV[i + 1]), ARGV[i + 2] == '1')
+    i = i + 3
   elseif op == 'S' then
     reply[#reply + 1] = search(ARGV[i + 1], tonumber(ARGV[i + 2]))
     i = i + 3
@@ -187,13 +249,16 @@ end
 return reply
 )lua";
 
-// KEYS: ranks, names, entries, removed, log, version. ARGV: 'remove' or 'restore', now,
+// KEYS: ranks, names, entries, removed, log, version, verified ranks, verified names,
+// games. A verified entry moves in the verified sets too, and a removal drops its kept
+// record for good. ARGV: 'remove' or 'restore', now,
 // reason, seed, then for each id: id, RankMember, name member. Replies {unknown ids,
 // unchanged ids, changed ids}; changes nothing unless every id is known. The ranks
 // member is completed here with the entry's record, as the submission wrote it.
 constexpr const char* ModerateLua = R"lua(
 local damaged = find_damaged({[KEYS[1]] = 'zset', [KEYS[2]] = 'zset', [KEYS[3]] = 'hash', [KEYS[4]] = 'hash',
-                              [KEYS[5]] = 'list', [KEYS[6]] = 'string'})
+                              [KEYS[5]] = 'list', [KEYS[6]] = 'string', [KEYS[7]] = 'zset', [KEYS[8]] = 'zset',
+                              [KEYS[9]] = 'hash'})
 if damaged then return redis.error_reply('the key ' .. damaged .. ' is not what this list keeps there') end
 local remove = ARGV[1] == 'remove'
 local unknown, unchanged, changed = {}, {}, {}
@@ -211,14 +276,25 @@ local changed_ids = {}
 for k, i in ipairs(changed) do changed_ids[k] = ARGV[i] end
 if #unknown > 0 or #changed == 0 then return {unknown, unchanged, changed_ids} end
 for _, i in ipairs(changed) do
-  local member = ARGV[i + 1] .. redis.call('HGET', KEYS[3], ARGV[i])
+  local record = redis.call('HGET', KEYS[3], ARGV[i])
+  local member = ARGV[i + 1] .. record
+  local verified = is_verified(record)
   if remove then
     redis.call('ZREM', KEYS[1], member)
     redis.call('ZREM', KEYS[2], ARGV[i + 2])
+    if verified then
+      redis.call('ZREM', KEYS[7], member)
+      redis.call('ZREM', KEYS[8], ARGV[i + 2])
+    end
+    redis.call('HDEL', KEYS[9], ARGV[i])
     redis.call('HSET', KEYS[4], ARGV[i], ARGV[2])
   else
     redis.call('ZADD', KEYS[1], 0, member)
     redis.call('ZADD', KEYS[2], 0, ARGV[i + 2])
+    if verified then
+      redis.call('ZADD', KEYS[7], 0, member)
+      redis.call('ZADD', KEYS[8], 0, ARGV[i + 2])
+    end
     redis.call('HDEL', KEYS[4], ARGV[i])
   end
 end
@@ -259,6 +335,10 @@ std::string Keys::Recent(std::string_view address, std::string_view name, std::i
     return "zorblet:recent:" + std::string(address) + '\t' + std::string(name) + '\t' + std::to_string(points);
 }
 
+std::string Keys::Ticket(std::string_view id) const {
+    return "zorblet:ticket:" + std::string(id);
+}
+
 std::string RankMember(std::int32_t points, std::int64_t id) {
     char text[RankMemberLength + 1];
     const auto key = static_cast<std::uint32_t>(std::numeric_limits<std::int32_t>::max() - std::int64_t{points});
@@ -281,16 +361,19 @@ std::string NameMember(std::string_view name, std::int32_t points, std::int64_t 
 
 std::string EncodeEntry(const StoredEntry& entry) {
     return std::to_string(entry.points) + ' ' + std::to_string(entry.stored_at) + ' ' +
-           std::to_string(entry.date.size()) + ' ' + entry.date + entry.name;
+           std::to_string(entry.date.size()) + (entry.verified ? "v " : " ") + entry.date + entry.name;
 }
 
 std::optional<StoredEntry> DecodeEntry(std::string_view text) {
     const auto points = ParseNumber<std::int32_t>(TakeWord(text));
     const auto stored_at = ParseNumber<std::int64_t>(TakeWord(text));
-    const auto date_length = ParseNumber<std::size_t>(TakeWord(text));
+    std::string_view length_word = TakeWord(text);
+    const bool verified = length_word.ends_with('v');
+    if (verified) length_word.remove_suffix(1);
+    const auto date_length = ParseNumber<std::size_t>(length_word);
     if (!points || !stored_at || !date_length || *date_length > text.size()) return std::nullopt;
     return StoredEntry{*points, *stored_at, std::string(text.substr(0, *date_length)),
-                       std::string(text.substr(*date_length))};
+                       std::string(text.substr(*date_length)), verified};
 }
 
 std::string ListedMember(std::int64_t id, const StoredEntry& entry) {
@@ -315,7 +398,7 @@ std::string_view ScriptFunctions() {
 
 std::vector<std::string> Scripts() {
     const std::string common = CommonLua;
-    return {common + SubmitLua, common + AllowanceLua, common + ReadLua, common + ModerateLua};
+    return {common + SubmitLua, common + AllowanceLua, common + ReadLua, common + ModerateLua, common + GameLua};
 }
 
 }  // namespace zorblet::server::redis

@@ -12,9 +12,11 @@ namespace zorblet::server {
 namespace {
 
 // A text record: name length, date length (one byte each), storage time (4 bytes, Unix
-// time up to 2106, 0 unknown), then the name and date bytes.
-constexpr std::size_t TextHeader = 6;
+// time up to 2106, 0 unknown), the entry's marks (one byte: VerifiedMark), then the name
+// and date bytes.
+constexpr std::size_t TextHeader = 7;
 constexpr std::size_t MaxTextLength = 255;  // longer texts (only by hand) are cut
+constexpr unsigned char VerifiedMark = 0x01;
 constexpr std::size_t ChunkBits = 21;  // a huge page each
 constexpr std::size_t ChunkSize = std::size_t{1} << ChunkBits;
 constexpr std::size_t MaxChunks = (std::size_t{1} << 32) >> ChunkBits;
@@ -37,7 +39,8 @@ void EntryTexts::FreeChunk::operator()(char* chunk) const {
     std::free(chunk);
 }
 
-EntryTexts::Reference EntryTexts::Append(std::string_view name, std::string_view date, std::int64_t stored_at) {
+EntryTexts::Reference EntryTexts::Append(std::string_view name, std::string_view date, std::int64_t stored_at,
+                                         bool verified) {
     name = CutText(name);
     date = CutText(date);
     const std::size_t length = TextHeader + name.size() + date.size();
@@ -54,6 +57,7 @@ EntryTexts::Reference EntryTexts::Append(std::string_view name, std::string_view
     record[0] = static_cast<char>(name.size());
     record[1] = static_cast<char>(date.size());
     std::memcpy(record + 2, &time, sizeof time);
+    record[6] = static_cast<char>(verified ? VerifiedMark : 0);
     std::memcpy(record + TextHeader, name.data(), name.size());
     std::memcpy(record + TextHeader + name.size(), date.data(), date.size());
     const auto reference = static_cast<Reference>(((chunks_.size() - 1) << ChunkBits) | used_in_last_);
@@ -68,6 +72,7 @@ void EntryTexts::Read(Reference reference, RankedEntry& entry) const {
     std::uint32_t time = 0;
     std::memcpy(&time, record + 2, sizeof time);
     entry.stored_at = time;
+    entry.verified = (record[6] & VerifiedMark) != 0;
     entry.name = std::string_view(record + TextHeader, name_length);
     entry.date = std::string_view(record + TextHeader + name_length, date_length);
 }

@@ -52,7 +52,7 @@ void RankIndex::Build(std::vector<Loaded> entries) {
 }
 
 void RankIndex::Insert(std::int64_t id, const ScoreEntry& entry, std::int64_t stored_at) {
-    const IndexedEntry slot{id, entry.points, texts_.Append(entry.name, entry.date, stored_at)};
+    const IndexedEntry slot{id, entry.points, texts_.Append(entry.name, entry.date, stored_at, entry.verified)};
     ranks_.Insert(LowerBound(KeyOf(slot)), slot);
     names_.Insert(slot, texts_);
     if (newest_.empty() || id > newest_.front().id) {
@@ -70,6 +70,11 @@ bool RankIndex::Remove(RankKey key) {
     std::erase(newest_, key);
     ++version_;
     return true;
+}
+
+bool RankIndex::Contains(RankKey key) const {
+    const Blocks::Position at = LowerBound(key);
+    return !ranks_.IsEnd(at) && KeyOf(ranks_.At(at)) == key;
 }
 
 void RankIndex::SetNewest(std::vector<RankKey> newest) {

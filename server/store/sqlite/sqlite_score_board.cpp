@@ -39,11 +39,34 @@ constexpr const char* SchemaSql = R"sql(
     ids TEXT NOT NULL,          -- the entries changed, separated by spaces
     reason TEXT NOT NULL        -- UTF-8, one line
   );
+  CREATE TABLE IF NOT EXISTS kept_games (
+    id INTEGER PRIMARY KEY,     -- of the verified entry in scores
+    record BLOB NOT NULL        -- the record as submitted
+  );
+  CREATE TABLE IF NOT EXISTS used_tickets (
+    id TEXT PRIMARY KEY,        -- the ticket's id, hex
+    digest TEXT NOT NULL,       -- of the record sent with it
+    entry_id INTEGER NOT NULL,  -- the entry it stored, or the one its score repeated
+    expires_at INTEGER NOT NULL -- Unix time: forgotten after it
+  );
+  CREATE INDEX IF NOT EXISTS used_tickets_expiry ON used_tickets (expires_at);
 )sql";
 
+// Files made before verified games existed get the column, their entries unverified.
+constexpr const char* AddVerifiedSql = "ALTER TABLE scores ADD COLUMN verified INTEGER NOT NULL DEFAULT 0";
+
 // Every entry, removed ones too, in storage order, which SQLite reads fastest.
-constexpr const char* SelectScoresSql = "SELECT id, points, name, date, stored_at FROM scores ORDER BY id";
+constexpr const char* SelectScoresSql =
+    "SELECT id, points, name, date, stored_at, verified FROM scores ORDER BY id";
 constexpr const char* SelectLogSql = "SELECT at, action, ids, reason FROM moderation_log ORDER BY id";
+
+bool HasColumn(sqlite3* connection, const char* table, std::string_view column) {
+    const std::string sql = std::string("PRAGMA table_info(") + table + ")";
+    SqliteStatement columns(connection, sql.c_str());
+    bool found = false;
+    while (columns.Step()) found = found || columns.ColumnBytes(1) == column;
+    return found;
+}
 
 std::filesystem::path WithSuffix(const std::filesystem::path& file, const char* suffix) {
     std::filesystem::path named = file;
@@ -61,6 +84,9 @@ SqliteConnection OpenWriter(const std::filesystem::path& file) {
     ExecuteSql(connection.get(), PageSizeSql, "cannot set the page size");
     EnableWriteAheadLog(connection.get());
     ExecuteSql(connection.get(), SchemaSql, "cannot set up the tables");
+    if (!HasColumn(connection.get(), "scores", "verified")) {
+        ExecuteSql(connection.get(), AddVerifiedSql, "cannot add the verified mark");
+    }
     WarnIfOpenToOthers(WithSuffix(file, "-wal"));
     WarnIfOpenToOthers(WithSuffix(file, "-shm"));
     return connection;
@@ -134,15 +160,17 @@ private:
 
 }  // namespace
 
-SqliteScoreBoard::SqliteScoreBoard(const std::filesystem::path& file)
+SqliteScoreBoard::SqliteScoreBoard(const std::filesystem::path& file, KeptGames kept)
     : file_(file),
       owner_lock_(LockFileFor(file)),
       writer_(OpenWriter(file)),
-      insert_(writer_.get(), "INSERT INTO scores (points, name, date, stored_at) VALUES (?, ?, ?, ?)"),
+      insert_(writer_.get(), "INSERT INTO scores (points, name, date, stored_at, verified) VALUES (?, ?, ?, ?, ?)"),
       probe_(writer_.get(), "SELECT max(id) FROM scores"),
       checkpointer_(file, writer_.get(), write_mutex_),
-      reader_(OpenSqliteConnection(file, false)) {
+      reader_(OpenSqliteConnection(file, false)),
+      kept_(kept) {
     LoadIndex();
+    DropAllGamesNoLongerKept();
 }
 
 // One pass over the table in storage order, which SQLite reads fastest, then one sort. The
@@ -156,23 +184,33 @@ void SqliteScoreBoard::LoadIndex() {
     std::vector<RankIndex::Loaded> loaded;
     loaded.reserve(EstimateEntries(loader.get()));
     AdviseHugePages(loaded.data(), loaded.capacity() * sizeof(RankIndex::Loaded));
+    std::vector<RankIndex::Loaded> verified;
     RankIndex index;
+    RankIndex verified_index;
     SqliteStatement select(loader.get(), SelectScoresSql);
     while (select.Step()) {
         const std::int64_t id = select.ColumnInt64(0);
         if (removed.contains(id)) continue;
         const auto points = static_cast<std::int32_t>(select.ColumnInt64(1));
+        const bool is_verified = select.ColumnInt64(5) != 0;
         loaded.push_back({id, points, index.texts().Append(select.ColumnBytes(2), select.ColumnBytes(3),
-                                                           select.ColumnInt64(4))});
+                                                           select.ColumnInt64(4), is_verified)});
+        if (is_verified) {
+            verified.push_back({id, points, verified_index.texts().Append(select.ColumnBytes(2), select.ColumnBytes(3),
+                                                                          select.ColumnInt64(4), true)});
+        }
     }
     index.Build(std::move(loaded));
     index.StartVersionAt(ChooseVersionSeed());
+    verified_index.Build(std::move(verified));
+    verified_index.StartVersionAt(ChooseVersionSeed());
     index_ = std::move(index);
+    verified_index_ = std::move(verified_index);
 }
 
-void SqliteScoreBoard::ReadRanking(const ViewReader& read) const {
+void SqliteScoreBoard::ReadRanking(Listing listing, const ViewReader& read) const {
     std::shared_lock lock(index_mutex_);
-    read(index_);
+    read(listing == Listing::Verified ? verified_index_ : index_);
 }
 
 SqliteScoreBoard::StoredRow SqliteScoreBoard::InsertRow(const ScoreEntry& entry) {
@@ -181,11 +219,17 @@ SqliteScoreBoard::StoredRow SqliteScoreBoard::InsertRow(const ScoreEntry& entry)
     insert_.BindBlob(2, entry.name);
     insert_.BindText(3, entry.date);
     insert_.BindInt64(4, now);
+    insert_.BindInt64(5, entry.verified ? 1 : 0);
     insert_.Step();
     return {sqlite3_last_insert_rowid(writer_.get()), now};
 }
 
-void SqliteScoreBoard::AddEntry(const ScoreEntry& entry) {
+void SqliteScoreBoard::InsertIntoIndexes(std::int64_t id, const ScoreEntry& entry, std::int64_t stored_at) {
+    index_.Insert(id, entry, stored_at);
+    if (entry.verified) verified_index_.Insert(id, entry, stored_at);
+}
+
+std::int64_t SqliteScoreBoard::AddEntry(const ScoreEntry& entry) {
     std::lock_guard write_lock(write_mutex_);
     StoredRow row{};
     try {
@@ -196,7 +240,128 @@ void SqliteScoreBoard::AddEntry(const ScoreEntry& entry) {
     }
     store_failed_ = false;
     std::unique_lock index_lock(index_mutex_);
-    index_.Insert(row.id, entry, row.stored_at);
+    InsertIntoIndexes(row.id, entry, row.stored_at);
+    return row.id;
+}
+
+// The ticket's check, the entry, its record and the ticket are one transaction under the
+// writer lock: two arrivals of one ticket cannot both store.
+StoredGame SqliteScoreBoard::AddGame(const VerifiedGame& game, std::int64_t repeat_of) {
+    std::lock_guard write_lock(write_mutex_);
+    const auto now = static_cast<std::int64_t>(std::time(nullptr));
+    try {
+        WriteTransaction transaction(writer_.get());
+        SqliteStatement forget(writer_.get(), "DELETE FROM used_tickets WHERE expires_at < ?");
+        forget.BindInt64(1, now);
+        forget.Step();
+        SqliteStatement find(writer_.get(), "SELECT digest, entry_id FROM used_tickets WHERE id = ?");
+        find.BindText(1, game.ticket.id);
+        if (find.Step()) {
+            const bool same = find.ColumnBytes(0) == game.ticket.digest;
+            const std::int64_t entry = find.ColumnInt64(1);
+            find.Reset();
+            return {same ? GameStoreResult::Resent : GameStoreResult::TicketUsed, same ? entry : 0};
+        }
+        StoredGame stored{GameStoreResult::Repeat, repeat_of};
+        std::int64_t stored_at = now;
+        if (repeat_of == 0) {
+            const StoredRow row = InsertRow(game.entry);
+            stored = {GameStoreResult::Stored, row.id};
+            stored_at = row.stored_at;
+            SqliteStatement keep(writer_.get(), "INSERT INTO kept_games (id, record) VALUES (?, ?)");
+            keep.BindInt64(1, row.id);
+            keep.BindBlob(2, game.record);
+            keep.Step();
+        }
+        SqliteStatement use(writer_.get(),
+                            "INSERT INTO used_tickets (id, digest, entry_id, expires_at) VALUES (?, ?, ?, ?)");
+        use.BindText(1, game.ticket.id);
+        use.BindText(2, game.ticket.digest);
+        use.BindInt64(3, stored.id);
+        use.BindInt64(4, game.ticket.expires_at);
+        use.Step();
+        transaction.Commit();
+        store_failed_ = false;
+        if (stored.result != GameStoreResult::Stored) return stored;
+        std::vector<RankKey> candidates;
+        {
+            std::unique_lock index_lock(index_mutex_);
+            if (verified_index_.newest().size() == NewestEntriesKept) candidates.push_back(verified_index_.newest().back());
+            InsertIntoIndexes(stored.id, game.entry, stored_at);
+            verified_index_.VisitRanks(kept_.keep_best + 1, kept_.keep_best + 1, [&](const RankedEntry& entry) {
+                candidates.push_back({entry.points, entry.id});
+            });
+        }
+        DropGamesNoLongerKept(candidates);
+        return stored;
+    } catch (const StorageError&) {
+        store_failed_ = true;
+        throw;
+    }
+}
+
+bool SqliteScoreBoard::KeepsGameOf(RankKey key) const {
+    const auto& newest = verified_index_.newest();
+    if (std::find(newest.begin(), newest.end(), key) != newest.end()) return true;
+    return verified_index_.Contains(key) && verified_index_.PlaceOf(key.points, key.id) <= kept_.keep_best;
+}
+
+void SqliteScoreBoard::DropGamesNoLongerKept(const std::vector<RankKey>& candidates) {
+    std::vector<std::int64_t> dropped;
+    {
+        std::shared_lock index_lock(index_mutex_);
+        for (const RankKey& key : candidates) {
+            if (!KeepsGameOf(key)) dropped.push_back(key.id);
+        }
+    }
+    SqliteStatement drop(writer_.get(), "DELETE FROM kept_games WHERE id = ?");
+    for (std::int64_t id : dropped) {
+        drop.BindInt64(1, id);
+        drop.Step();
+    }
+}
+
+// At start, after the index is loaded: a smaller --keep-games than before drops the rest.
+void SqliteScoreBoard::DropAllGamesNoLongerKept() {
+    std::lock_guard write_lock(write_mutex_);
+    std::vector<RankKey> candidates;
+    SqliteStatement select(writer_.get(), "SELECT s.points, s.id FROM kept_games k JOIN scores s ON s.id = k.id");
+    while (select.Step()) candidates.push_back({static_cast<std::int32_t>(select.ColumnInt64(0)), select.ColumnInt64(1)});
+    WriteTransaction transaction(writer_.get());
+    DropGamesNoLongerKept(candidates);
+    transaction.Commit();
+}
+
+std::optional<UsedTicket> SqliteScoreBoard::FindUsedTicket(const std::string& id) const {
+    std::lock_guard lock(reader_mutex_);
+    SqliteStatement find(reader_.get(), "SELECT digest, entry_id, expires_at FROM used_tickets WHERE id = ?");
+    find.BindText(1, id);
+    if (!find.Step()) return std::nullopt;
+    UsedTicket used{id, std::string(find.ColumnBytes(0)), find.ColumnInt64(1), find.ColumnInt64(2)};
+    find.Reset();
+    if (used.expires_at < static_cast<std::int64_t>(std::time(nullptr))) return std::nullopt;
+    return used;
+}
+
+std::optional<ScoreEntry> SqliteScoreBoard::ReadEntry(std::int64_t id) const {
+    std::lock_guard lock(reader_mutex_);
+    SqliteStatement find(reader_.get(), "SELECT points, name, date, verified FROM scores WHERE id = ?");
+    find.BindInt64(1, id);
+    if (!find.Step()) return std::nullopt;
+    ScoreEntry entry{static_cast<std::int32_t>(find.ColumnInt64(0)), std::string(find.ColumnBytes(1)),
+                     std::string(find.ColumnBytes(2)), find.ColumnInt64(3) != 0};
+    find.Reset();
+    return entry;
+}
+
+std::optional<std::string> SqliteScoreBoard::ReadKeptGame(std::int64_t id) const {
+    std::lock_guard lock(reader_mutex_);
+    SqliteStatement find(reader_.get(), "SELECT record FROM kept_games WHERE id = ?");
+    find.BindInt64(1, id);
+    if (!find.Step()) return std::nullopt;
+    std::string record(find.ColumnBytes(0));
+    find.Reset();
+    return record;
 }
 
 bool SqliteScoreBoard::CheckHealth() const {
@@ -218,7 +383,7 @@ void SqliteScoreBoard::AddEntries(std::span<const ScoreEntry> entries) {
     for (const ScoreEntry& entry : entries) rows.push_back(InsertRow(entry));
     transaction.Commit();
     std::unique_lock index_lock(index_mutex_);
-    for (std::size_t i = 0; i < entries.size(); ++i) index_.Insert(rows[i].id, entries[i], rows[i].stored_at);
+    for (std::size_t i = 0; i < entries.size(); ++i) InsertIntoIndexes(rows[i].id, entries[i], rows[i].stored_at);
 }
 
 std::int64_t SqliteScoreBoard::CountRemovedEntries() const {
@@ -244,7 +409,7 @@ ModerationOutcome SqliteScoreBoard::Moderate(const ModerationChange& change) {
     }
     if (!outcome.ChangedList()) return outcome;
     CommitModeration(outcome, change);
-    ApplyToIndex(outcome.changed, change.remove, ReadNewestKeys());
+    ApplyToIndex(outcome.changed, change.remove);
     const auto changed = static_cast<std::int64_t>(outcome.changed.size());
     removed_entries_ += change.remove ? changed : -changed;
     return outcome;
@@ -259,6 +424,13 @@ void SqliteScoreBoard::CommitModeration(const ModerationOutcome& outcome, const 
         if (change.remove) mark.BindInt64(2, change.at);
         mark.Step();
     }
+    if (change.remove) {
+        SqliteStatement drop(writer_.get(), "DELETE FROM kept_games WHERE id = ?");
+        for (std::int64_t id : outcome.changed) {
+            drop.BindInt64(1, id);
+            drop.Step();
+        }
+    }
     SqliteStatement log(writer_.get(), "INSERT INTO moderation_log (at, action, ids, reason) VALUES (?, ?, ?, ?)");
     log.BindInt64(1, change.at);
     log.BindText(2, change.action());
@@ -269,18 +441,22 @@ void SqliteScoreBoard::CommitModeration(const ModerationOutcome& outcome, const 
 }
 
 // Ids count up in storage order: the newest listed entries are the highest ids not removed.
-std::vector<RankKey> SqliteScoreBoard::ReadNewestKeys() {
-    SqliteStatement select(writer_.get(),
-                           "SELECT points, id FROM scores WHERE id NOT IN (SELECT id FROM removed_scores) "
-                           "ORDER BY id DESC LIMIT ?");
+std::vector<RankKey> SqliteScoreBoard::ReadNewestKeys(bool verified_only) {
+    SqliteStatement select(writer_.get(), verified_only
+                                              ? "SELECT points, id FROM scores WHERE verified = 1 AND id NOT IN "
+                                                "(SELECT id FROM removed_scores) ORDER BY id DESC LIMIT ?"
+                                              : "SELECT points, id FROM scores WHERE id NOT IN "
+                                                "(SELECT id FROM removed_scores) ORDER BY id DESC LIMIT ?");
     select.BindInt64(1, static_cast<std::int64_t>(NewestEntriesKept));
     std::vector<RankKey> newest;
     while (select.Step()) newest.push_back({static_cast<std::int32_t>(select.ColumnInt64(0)), select.ColumnInt64(1)});
     return newest;
 }
 
-void SqliteScoreBoard::ApplyToIndex(const std::vector<std::int64_t>& ids, bool remove, std::vector<RankKey> newest) {
-    SqliteStatement select(writer_.get(), "SELECT points, name, date, stored_at FROM scores WHERE id = ?");
+void SqliteScoreBoard::ApplyToIndex(const std::vector<std::int64_t>& ids, bool remove) {
+    std::vector<RankKey> newest = ReadNewestKeys(false);
+    std::vector<RankKey> newest_verified = ReadNewestKeys(true);
+    SqliteStatement select(writer_.get(), "SELECT points, name, date, stored_at, verified FROM scores WHERE id = ?");
     std::unique_lock index_lock(index_mutex_);
     for (std::int64_t id : ids) {
         select.BindInt64(1, id);
@@ -288,13 +464,17 @@ void SqliteScoreBoard::ApplyToIndex(const std::vector<std::int64_t>& ids, bool r
         const auto points = static_cast<std::int32_t>(select.ColumnInt64(0));
         if (remove) {
             index_.Remove({points, id});
+            verified_index_.Remove({points, id});
         } else {
-            index_.Insert(id, {points, std::string(select.ColumnBytes(1)), std::string(select.ColumnBytes(2))},
-                          select.ColumnInt64(3));
+            InsertIntoIndexes(id,
+                              {points, std::string(select.ColumnBytes(1)), std::string(select.ColumnBytes(2)),
+                               select.ColumnInt64(4) != 0},
+                              select.ColumnInt64(3));
         }
         select.Reset();
     }
     index_.SetNewest(std::move(newest));
+    verified_index_.SetNewest(std::move(newest_verified));
 }
 
 std::vector<ModerationRecord> SqliteScoreBoard::ReadModerationLog() const {
@@ -305,11 +485,12 @@ std::vector<ModerationRecord> SqliteScoreBoard::ReadModerationLog() const {
 void SqliteScoreBoard::VisitRemovedEntries(const RankedView::PlaceVisitor& visit) const {
     std::lock_guard lock(reader_mutex_);
     SqliteStatement select(reader_.get(),
-                           "SELECT s.id, s.points, s.name, s.date, s.stored_at FROM removed_scores r "
+                           "SELECT s.id, s.points, s.name, s.date, s.stored_at, s.verified FROM removed_scores r "
                            "JOIN scores s ON s.id = r.id ORDER BY s.points DESC, s.id");
     while (select.Step()) {
         const RankedEntry entry{select.ColumnInt64(0), static_cast<std::int32_t>(select.ColumnInt64(1)),
-                                select.ColumnBytes(2), select.ColumnBytes(3), select.ColumnInt64(4)};
+                                select.ColumnBytes(2), select.ColumnBytes(3), select.ColumnInt64(4),
+                                select.ColumnInt64(5) != 0};
         std::int64_t place = 0;
         ReadRanking([&](const RankedView& view) { place = view.PlaceOf(entry.points, entry.id); });
         if (!visit(place, entry)) {
@@ -322,6 +503,7 @@ void SqliteScoreBoard::VisitRemovedEntries(const RankedView::PlaceVisitor& visit
 BoardFigures SqliteScoreBoard::ReadFigures(std::int64_t now) const {
     BoardFigures figures;
     ReadRanking([&](const RankedView& view) { figures.listed = view.CountEntries(); });
+    ReadRanking(Listing::Verified, [&](const RankedView& view) { figures.verified = view.CountEntries(); });
     std::filesystem::path log = file_;
     log += "-wal";
     figures.database_bytes = FileSize(file_) + FileSize(log);
@@ -334,6 +516,9 @@ BoardFigures SqliteScoreBoard::ReadFigures(std::int64_t now) const {
         if (!CountRecentlyStored(figures, now, newest.ColumnInt64(0))) break;
     }
     newest.Reset();
+    SqliteStatement kept(reader_.get(), "SELECT count(*) FROM kept_games");
+    if (kept.Step()) figures.kept_games = kept.ColumnInt64(0);
+    kept.Reset();
     return figures;
 }
 
@@ -343,12 +528,26 @@ ListSnapshot SqliteScoreBoard::ReadSnapshot(const std::filesystem::path& file) {
     const SqliteConnection connection = OpenSqliteConnection(file, false);
     ExecuteSql(connection.get(), "BEGIN", "cannot begin a read");
     ListSnapshot snapshot;
-    SqliteStatement scores(connection.get(), SelectScoresSql);
+    const bool has_verified = HasColumn(connection.get(), "scores", "verified");
+    SqliteStatement scores(connection.get(), has_verified ? SelectScoresSql
+                                                          : "SELECT id, points, name, date, stored_at, 0 FROM scores "
+                                                            "ORDER BY id");
     while (scores.Step()) {
         snapshot.entries.push_back({scores.ColumnInt64(0),
                                     {static_cast<std::int32_t>(scores.ColumnInt64(1)), std::string(scores.ColumnBytes(2)),
-                                     std::string(scores.ColumnBytes(3))},
+                                     std::string(scores.ColumnBytes(3)), scores.ColumnInt64(5) != 0},
                                     scores.ColumnInt64(4)});
+    }
+    if (HasTable(connection.get(), "kept_games")) {
+        SqliteStatement games(connection.get(), "SELECT id, record FROM kept_games ORDER BY id");
+        while (games.Step()) snapshot.games[games.ColumnInt64(0)] = std::string(games.ColumnBytes(1));
+    }
+    if (HasTable(connection.get(), "used_tickets")) {
+        SqliteStatement tickets(connection.get(), "SELECT id, digest, entry_id, expires_at FROM used_tickets ORDER BY id");
+        while (tickets.Step()) {
+            snapshot.tickets.push_back({std::string(tickets.ColumnBytes(0)), std::string(tickets.ColumnBytes(1)),
+                                        tickets.ColumnInt64(2), tickets.ColumnInt64(3)});
+        }
     }
     if (HasTable(connection.get(), "removed_scores")) {
         SqliteStatement removed(connection.get(), "SELECT id, removed_at FROM removed_scores");

@@ -1,12 +1,26 @@
 #pragma once
 
 #include <functional>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <utility>
 #include <vector>
 
 namespace zorblet::server {
+
+// What to send back: the status and a body, by default Windows-1252 text.
+struct Reply;
+
+// A reply that comes later, from another thread: a handler that defers hands this to
+// whatever answers, and the listener holds the connection meanwhile without a thread
+// waiting on it.
+class PendingReply {
+public:
+    virtual ~PendingReply() = default;
+    // Sends `reply`; only the first one given counts. From any thread.
+    virtual void Give(Reply reply) = 0;
+};
 
 // One HTTP request as a listener hands it to its handler: the method and the target
 // exactly as sent, the body (empty unless the listener takes bodies) and the client's
@@ -20,9 +34,11 @@ struct Request {
     // What per-address limits count the client by (see DescribeLimitKey); empty where
     // there is no client address.
     std::string_view limit_key = {};
+    // Defers the reply, where the listener can (empty elsewhere): what the handler then
+    // returns is not sent, and the reply given to the PendingReply is.
+    std::function<std::shared_ptr<PendingReply>()> defer = nullptr;
 };
 
-// What to send back: the status and a body, by default Windows-1252 text.
 struct Reply {
     int status = 200;
     std::string body;

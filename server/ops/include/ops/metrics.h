@@ -3,6 +3,7 @@
 #include <array>
 #include <atomic>
 #include <chrono>
+#include <functional>
 #include <cstdint>
 #include <string>
 
@@ -15,7 +16,7 @@ namespace zorblet::server {
 // Which of the service's requests a target asks for, as the metrics count them: the
 // game's three, the pages for players, the JSON API, the files the pages load; Other for
 // anything else.
-enum class RequestKind { BestOf, PlaceList, Submission, Page, Api, Static, Other };
+enum class RequestKind { BestOf, PlaceList, Submission, Page, Api, Static, Other, Game };
 
 // What the service counts for operators, exported in the Prometheus text format.
 // Counting takes relaxed atomic increments and no lock, so serving never waits on it.
@@ -25,6 +26,9 @@ public:
 
     void CountRequest(RequestKind kind, int status, std::chrono::nanoseconds duration);
     void CountSubmission(SubmissionOutcome outcome);
+    void CountReplay(std::chrono::nanoseconds duration);
+    // Where the replays waiting are read from when the metrics are formatted.
+    void WatchReplayQueue(std::function<std::size_t()> waiting) { replay_queue_ = std::move(waiting); }
 
     // Every metric, with the board's and the registry's numbers read now.
     std::string Format(const ScoreBoard& board, const ConnectionRegistry& registry) const;
@@ -33,9 +37,13 @@ public:
     static constexpr std::array<double, 14> DurationBuckets{0.0001, 0.00025, 0.0005, 0.001, 0.0025, 0.005, 0.01,
                                                             0.025,  0.05,    0.1,    0.25,  0.5,    1,     5};
 
+    // Upper bounds of the replay duration histogram's buckets, in seconds.
+    static constexpr std::array<double, 14> ReplayBuckets{0.0005, 0.001, 0.0025, 0.005, 0.01, 0.025, 0.05,
+                                                          0.075,  0.1,   0.15,   0.25,  0.5,  1,     2.5};
+
 private:
-    static constexpr std::size_t Kinds = 7;
-    static constexpr std::size_t Outcomes = 6;
+    static constexpr std::size_t Kinds = 8;
+    static constexpr std::size_t Outcomes = 14;
     static constexpr int LowestStatus = 100;
     static constexpr std::size_t Statuses = 500;  // 100..599
 
@@ -48,10 +56,14 @@ private:
     void FormatDurations(std::string& text) const;
     void FormatListFigures(std::string& text, const ScoreBoard& board) const;
     void FormatSubmissions(std::string& text) const;
+    void FormatReplays(std::string& text) const;
 
     std::array<std::array<std::atomic<std::uint64_t>, Statuses>, Kinds> requests_{};
     std::array<Histogram, Kinds> durations_{};
     std::array<std::atomic<std::uint64_t>, Outcomes> submissions_{};
+    std::array<std::atomic<std::uint64_t>, ReplayBuckets.size() + 1> replay_buckets_{};
+    std::atomic<std::uint64_t> replay_nanoseconds_{0};
+    std::function<std::size_t()> replay_queue_;
     const double start_time_;  // seconds since the epoch
 };
 

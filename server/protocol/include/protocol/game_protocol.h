@@ -27,6 +27,9 @@ constexpr bool ChangesList(GameRequest request) {
 struct ProtocolSettings {
     std::string base_path = "/";  // starts and ends with '/'
     const RefusedNames* refused_names = nullptr;  // none: every valid name is taken
+    // Scores sent without their game cannot be verified: false stores them unverified,
+    // true refuses them.
+    bool refuse_unverified = false;
     // Told the outcome of every submission; may be empty.
     std::function<void(SubmissionOutcome)> report_submission = nullptr;
 };
@@ -62,6 +65,7 @@ private:
     SubmitGate& gate_;
     const ProtocolClock& clock_;
     const RefusedNames* const refused_names_;
+    const bool refuse_unverified_;
     const std::function<void(SubmissionOutcome)> report_submission_;
 };
 

@@ -31,6 +31,9 @@ public:
     bool ClaimFirst(const std::string& address, const Submission& submission, Clock::time_point now);
     // Gives a claim back after storing failed, so that a retry is stored.
     void ReleaseClaim(const std::string& address, const Submission& submission);
+    // Notes the entry a claim stored, and tells it: 0 while none is noted.
+    void NoteClaimedEntry(const std::string& address, const Submission& submission, std::int64_t id);
+    std::int64_t FindClaimedEntry(const std::string& address, const Submission& submission);
 
 private:
     void ForgetFullAllowances(Clock::time_point now);
@@ -41,15 +44,20 @@ private:
     std::mutex mutex_;
     // Per address, the time at which its allowance is full again.
     std::unordered_map<std::string, Clock::time_point> allowance_full_at_;
-    // Per address, name and points, when the stored submission stops counting as recent;
-    // and the same claims oldest first, to forget them in order.
-    std::unordered_map<std::string, Clock::time_point> recent_until_;
+    // Per address, name and points, when the stored submission stops counting as recent
+    // and the entry it stored; and the same claims oldest first, to forget them in order.
+    struct Claim {
+        Clock::time_point until;
+        std::int64_t entry = 0;
+    };
+    std::unordered_map<std::string, Claim> recent_until_;
     std::deque<std::pair<std::string, Clock::time_point>> claims_in_order_;
     Clock::time_point next_sweep_{};
 };
 
 // The gate of a service that is alone on its store: the guard in this process's memory,
-// on the steady time of `clock`.
+// on the steady time of `clock`. Submissions pass it one at a time, so that the ticket and
+// repeat checks and the store of each are one step.
 class LocalSubmitGate final : public SubmitGate {
 public:
     LocalSubmitGate(ScoreBoard& board, int per_minute, const ProtocolClock& clock)
@@ -57,11 +65,14 @@ public:
 
     bool TakeAllowance(const std::string& address) override;
     GateResult Submit(const std::string& address, const ScoreEntry& entry) override;
+    StoredGame SubmitGame(const std::string& address, const VerifiedGame& game) override;
+    std::optional<UsedTicket> FindUsedTicket(const std::string& id) override { return board_.FindUsedTicket(id); }
 
 private:
     ScoreBoard& board_;
     const ProtocolClock& clock_;
     SubmitGuard guard_;
+    std::mutex storing_;
 };
 
 }  // namespace zorblet::server

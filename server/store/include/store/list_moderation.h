@@ -49,6 +49,8 @@ struct BoardFigures {
     std::int64_t database_bytes = 0;  // what the store takes: the file and its log, or Redis's memory
     std::int64_t stored_last_hour = 0;
     std::int64_t stored_last_day = 0;
+    std::int64_t verified = 0;    // listed entries whose game was replayed to their points
+    std::int64_t kept_games = 0;  // records kept
 };
 
 // Counts an entry stored at `stored_at` into the figures' last hour and last day, for a
@@ -62,7 +64,8 @@ class ListModeration {
 public:
     virtual ~ListModeration() = default;
     // Take entries out of every reply, or bring them back to their places; each change is
-    // stored and logged with `reason` before the call returns.
+    // stored and logged with `reason` before the call returns. A removal drops the
+    // entry's kept record for good.
     ModerationOutcome RemoveEntries(std::span<const std::int64_t> ids, std::string_view reason);
     ModerationOutcome RestoreEntries(std::span<const std::int64_t> ids);
     virtual std::vector<ModerationRecord> ReadModerationLog() const = 0;

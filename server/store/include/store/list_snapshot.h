@@ -2,10 +2,12 @@
 
 #include <cstdint>
 #include <map>
+#include <string>
 #include <vector>
 
 #include "store/list_moderation.h"
 #include "store/score_board.h"
+#include "store/verified_game.h"
 
 namespace zorblet::server {
 
@@ -17,11 +19,13 @@ struct SnapshotEntry {
 };
 
 // A whole list as of one moment, for copying it from one store into another: every entry
-// with its id, the removals and the moderation log.
+// with its id, the removals, the moderation log, the records kept and the tickets used.
 struct ListSnapshot {
     std::vector<SnapshotEntry> entries;            // in id order
     std::map<std::int64_t, std::int64_t> removed;  // id -> Unix time of the removal
     std::vector<ModerationRecord> log;             // oldest first
+    std::map<std::int64_t, std::string> games;     // entry id -> its record
+    std::vector<UsedTicket> tickets;               // in the order of their ids
 };
 
 }  // namespace zorblet::server

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <span>
 #include <stdexcept>
 #include <string>
@@ -18,6 +19,8 @@ struct ScoreEntry {
     std::int32_t points = 0;
     std::string name;  // Windows-1252 bytes, at most MaxNameLength
     std::string date;  // "dd.MM.yy", the server's local date when the score was stored
+    // The service replayed the game's record and the replay gave these points.
+    bool verified = false;
 
     bool operator==(const ScoreEntry&) const = default;
 };
@@ -29,6 +32,7 @@ struct RankedEntry {
     std::string_view name;    // Windows-1252 bytes
     std::string_view date;    // as in ScoreEntry
     std::int64_t stored_at = 0;  // Unix time; 0 when unknown
+    bool verified = false;
 };
 
 // A storage fault (disk full, I/O error, unreadable database). The HTTP front answers 503.
@@ -83,6 +87,10 @@ public:
                                                 const PlaceVisitor& visit) const = 0;
 };
 
+// Which entries a view ranks: every listed one, or the verified ones alone, ranked among
+// themselves as a list of their own.
+enum class Listing { All, Verified };
+
 // A random start for a list's version (see RankedView::Version) where none is known yet:
 // for a list read at start, or one a store meets empty. No earlier run gave it out, so a
 // page cached before is never taken for the list as it is now. Below 2^48, so that it
@@ -91,16 +99,32 @@ std::uint64_t ChooseVersionSeed();
 
 // Where accepted scores live. The SQLite board serves one machine; a shared database
 // backend for several front ends implements the same two operations.
+struct VerifiedGame;
+struct StoredGame;
+struct UsedTicket;
+
 class ScoreBoard {
 public:
     using ViewReader = std::function<void(const RankedView&)>;
 
     virtual ~ScoreBoard() = default;
-    // Runs `read` on a view that no concurrent AddEntry changes halfway.
-    virtual void ReadRanking(const ViewReader& read) const = 0;
-    // Returns once the entry is stored durably; throws StorageError and stores nothing
-    // when it cannot.
-    virtual void AddEntry(const ScoreEntry& entry) = 0;
+    // Runs `read` on a view of `listing` that no concurrent change alters halfway.
+    virtual void ReadRanking(Listing listing, const ViewReader& read) const = 0;
+    void ReadRanking(const ViewReader& read) const { ReadRanking(Listing::All, read); }
+    // Returns the new entry's id once it is stored durably; throws StorageError and
+    // stores nothing when it cannot.
+    virtual std::int64_t AddEntry(const ScoreEntry& entry) = 0;
+    // Stores a verified game, its record and its ticket, as one step: unless the ticket was
+    // used before (then nothing changes), the entry with its record, or, for a `repeat_of`
+    // entry (not 0), the ticket alone, standing for that entry. Throws StorageError and
+    // stores nothing when it cannot.
+    virtual StoredGame AddGame(const VerifiedGame& game, std::int64_t repeat_of) = 0;
+    // The ticket with this id as remembered, while it is; nullopt otherwise.
+    virtual std::optional<UsedTicket> FindUsedTicket(const std::string& id) const = 0;
+    // The entry with this id, listed or not; nullopt when no entry has it.
+    virtual std::optional<ScoreEntry> ReadEntry(std::int64_t id) const = 0;
+    // The record kept of the game of the entry `id`; nullopt when none is kept.
+    virtual std::optional<std::string> ReadKeptGame(std::int64_t id) const = 0;
     // True when the storage answers a read and has not failed to store since it last
     // stored.
     virtual bool CheckHealth() const = 0;

@@ -1,8 +1,10 @@
 #pragma once
 
+#include <optional>
 #include <string>
 
 #include "store/score_board.h"
+#include "store/verified_game.h"
 
 namespace zorblet::server {
 
@@ -24,6 +26,12 @@ public:
     // once the entry is stored durably. Throws StorageError, and then a retry is not taken
     // for a repeat of this one unless it was stored after all.
     virtual GateResult Submit(const std::string& address, const ScoreEntry& entry) = 0;
+    // Checks a verified game's ticket, then whether its score repeats one stored within the
+    // last minute from the address, and stores it (see ScoreBoard::AddGame), as one step;
+    // the allowance is the caller's, taken when the game arrived. Throws StorageError.
+    virtual StoredGame SubmitGame(const std::string& address, const VerifiedGame& game) = 0;
+    // The ticket with this id as remembered, while it is; nullopt otherwise.
+    virtual std::optional<UsedTicket> FindUsedTicket(const std::string& id) = 0;
 };
 
 }  // namespace zorblet::server

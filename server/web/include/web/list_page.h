@@ -41,6 +41,7 @@ struct ListPage {
     ScoreDistribution distribution;
     std::optional<ScoreMark> mark;
     std::vector<ListRow> newest;
+    bool verified_only = false;  // the verified entries alone, ranked among themselves
 };
 
 // The page in German, UTF-8, for players: the list as a table, the two forms, paging

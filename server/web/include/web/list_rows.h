@@ -18,6 +18,8 @@ struct ListRow {
     std::string date;  // as stored, "dd.MM.yy"
     // A score that is not on the list, at the place it would take: no name, no date.
     bool provisional = false;
+    std::int64_t id = 0;     // the entry's, as the admin tool shows it; 0 for a provisional row
+    bool verified = false;   // its game was replayed to its points
 
     bool operator==(const ListRow&) const = default;
 };

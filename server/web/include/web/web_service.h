@@ -37,6 +37,7 @@ private:
     Reply AnswerApi(Resource resource, const Request& request, std::string_view query) const;
     Reply AnswerAsset(Resource resource, const Request& request, std::string_view query) const;
     Reply RefusePage(int status, std::string_view message) const;
+    static Listing FindListing(std::string_view query, std::string_view parameter);
 
     const ScoreBoard& board_;
     const std::string base_;

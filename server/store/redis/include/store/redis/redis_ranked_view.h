@@ -20,7 +20,8 @@ class RedisScoreBoard;
 // Calls after the first may see entries stored meanwhile. Throws StorageError.
 class RedisRankedView final : public RankedView {
 public:
-    explicit RedisRankedView(const RedisScoreBoard& board) : board_(board) {}
+    explicit RedisRankedView(const RedisScoreBoard& board, Listing listing = Listing::All)
+        : board_(board), listing_(listing) {}
 
     std::int64_t CountEntries() const override;
     std::int64_t FindPlace(std::int32_t points) const override;
@@ -40,8 +41,9 @@ private:
         std::string name;
         std::string date;
         std::int64_t stored_at = 0;
+        bool verified = false;
 
-        RankedEntry Describe() const { return {id, points, name, date, stored_at}; }
+        RankedEntry Describe() const { return {id, points, name, date, stored_at, verified}; }
     };
 
     // A reply of the read script or of ReadAtOnce: its results follow the count and the
@@ -58,6 +60,7 @@ private:
     static void VisitPlaced(const redisReply& triples, std::size_t from, const PlaceVisitor& visit);
 
     const RedisScoreBoard& board_;
+    const Listing listing_;
     mutable std::optional<std::int64_t> count_;
     mutable std::uint64_t version_ = 0;
     mutable std::map<std::int64_t, Row> ranks_;

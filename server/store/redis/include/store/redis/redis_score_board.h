@@ -11,6 +11,7 @@
 #include "store/redis/redis_scripts.h"
 #include "store/score_board.h"
 #include "store/submit_gate.h"
+#include "store/verified_game.h"
 
 namespace zorblet::server {
 
@@ -26,12 +27,18 @@ public:
         RedisLink::Settings link;
         // Replicas that must hold a write before it is answered; 0: the primary's word.
         int wait_replicas = 0;
+        KeptGames kept = {};
     };
 
     explicit RedisScoreBoard(Settings settings);
 
-    void ReadRanking(const ViewReader& read) const override;
-    void AddEntry(const ScoreEntry& entry) override;
+    using ScoreBoard::ReadRanking;
+    void ReadRanking(Listing listing, const ViewReader& read) const override;
+    std::int64_t AddEntry(const ScoreEntry& entry) override;
+    StoredGame AddGame(const VerifiedGame& game, std::int64_t repeat_of) override;
+    std::optional<UsedTicket> FindUsedTicket(const std::string& id) const override;
+    std::optional<ScoreEntry> ReadEntry(std::int64_t id) const override;
+    std::optional<std::string> ReadKeptGame(std::int64_t id) const override;
     bool CheckHealth() const override;
     std::int64_t CountRemovedEntries() const override;
 
@@ -45,23 +52,37 @@ public:
     // The gate's two steps (see SubmitGate), with the allowance `per_minute` (0: none).
     bool TakeAllowance(const std::string& address, int per_minute);
     GateResult Submit(const std::string& address, const ScoreEntry& entry, int per_minute);
+    // The ticket's check, the repeat check against `address` and the store, in one script.
+    StoredGame SubmitGame(const std::string& address, const VerifiedGame& game);
 
     // One call of the read script with these operations (see redis_scripts.cpp).
-    RedisReply Read(std::span<const std::string> operations) const;
+    RedisReply Read(std::span<const std::string> operations, Listing listing = Listing::All) const;
     // The count, the version and the replies of these commands, as one snapshot
     // (MULTI/EXEC) in one round trip, laid out as the read script's reply. Native commands
     // cost Redis a fraction of a script call.
-    RedisReply ReadAtOnce(std::span<const std::vector<std::string>> reads) const;
+    RedisReply ReadAtOnce(std::span<const std::vector<std::string>> reads, Listing listing = Listing::All) const;
     RedisLink& link() const { return link_; }
     const redis::Keys& keys() const { return keys_; }
+    // The ranks and names sets of `listing`.
+    const std::string& RanksOf(Listing listing) const {
+        return listing == Listing::Verified ? keys_.verified_ranks : keys_.ranks;
+    }
+    const std::string& NamesOf(Listing listing) const {
+        return listing == Listing::Verified ? keys_.verified_names : keys_.names;
+    }
 
 private:
-    GateResult Store(const std::string& address, const ScoreEntry& entry, int per_minute);
+    struct Stored {
+        GateResult result;
+        std::int64_t id;
+    };
+    Stored Store(const std::string& address, const ScoreEntry& entry, int per_minute);
     ModerationOutcome Moderate(const ModerationChange& change) override;
     void AwaitReplicas() const;
 
     const redis::Keys keys_;
     const int wait_replicas_;
+    const KeptGames kept_;
     mutable RedisLink link_;
 };
 
@@ -74,6 +95,10 @@ public:
     GateResult Submit(const std::string& address, const ScoreEntry& entry) override {
         return board_.Submit(address, entry, per_minute_);
     }
+    StoredGame SubmitGame(const std::string& address, const VerifiedGame& game) override {
+        return board_.SubmitGame(address, game);
+    }
+    std::optional<UsedTicket> FindUsedTicket(const std::string& id) override { return board_.FindUsedTicket(id); }
 
 private:
     RedisScoreBoard& board_;

@@ -24,6 +24,12 @@ struct Keys {
     std::string removed = "zorblet:removed";    // id -> Unix time of the removal
     std::string log = "zorblet:moderation-log"; // EncodeLogLine, oldest first
     std::string version = "zorblet:version";    // moves on with every change
+    std::string verified_ranks = "zorblet:verified-ranks";  // listed verified entries: ListedMember
+    std::string verified_names = "zorblet:verified-names";  // the same: folded name + RankMember
+    std::string games = "zorblet:games";                    // entry id -> its kept record
+    std::string newest_games = "zorblet:newest-games";      // ids of the newest verified entries
+    // A used ticket: "DIGEST ENTRY_ID", expiring with the ticket.
+    std::string Ticket(std::string_view id) const;
     std::string Allowance(std::string_view address) const;
     std::string Recent(std::string_view address, std::string_view name, std::int32_t points) const;
 };
@@ -41,12 +47,14 @@ constexpr std::size_t RankMemberLength = 20;
 std::string NameMember(std::string_view name, std::int32_t points, std::int64_t id);
 
 // An entry as the hash holds it: "POINTS STORED_AT DATE_LENGTH DATE" then the name's
-// bytes, so that no byte of a name or date can break it apart.
+// bytes, so that no byte of a name or date can break it apart; a verified entry's length
+// is followed by "v" (an entry of a list older than verified games has none).
 struct StoredEntry {
     std::int32_t points = 0;
     std::int64_t stored_at = 0;
     std::string date;
     std::string name;
+    bool verified = false;
 
     bool operator==(const StoredEntry&) const = default;
 };
@@ -70,7 +78,7 @@ std::string EncodeLogLine(std::int64_t at, std::string_view action, std::string_
 std::string_view ScriptFunctions();
 
 // The scripts, by their index in Scripts().
-enum Script : std::size_t { SubmitScript, AllowanceScript, ReadScript, ModerateScript };
+enum Script : std::size_t { SubmitScript, AllowanceScript, ReadScript, ModerateScript, GameScript };
 std::vector<std::string> Scripts();
 
 }  // namespace zorblet::server::redis

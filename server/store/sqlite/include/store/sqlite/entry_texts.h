@@ -10,15 +10,16 @@
 
 namespace zorblet::server {
 
-// The names, dates and storage times of the entries, packed one after another in large
-// chunks: some 30 bytes an entry instead of two strings and a tree node each. Append only;
-// a reference stays valid for the text's life. Not synchronised; the owner guards it.
+// The names, dates, storage times and verified marks of the entries, packed one after
+// another in large chunks: some 30 bytes an entry instead of two strings and a tree node
+// each. Append only; a reference stays valid for the text's life. Not synchronised; the
+// owner guards it.
 class EntryTexts {
 public:
     using Reference = std::uint32_t;
 
     // Throws StorageError when the texts outgrow what a reference can address (4 GiB).
-    Reference Append(std::string_view name, std::string_view date, std::int64_t stored_at);
+    Reference Append(std::string_view name, std::string_view date, std::int64_t stored_at, bool verified);
     void Read(Reference reference, RankedEntry& entry) const;
     std::string_view ReadName(Reference reference) const;
 

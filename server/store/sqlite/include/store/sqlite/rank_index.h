@@ -36,6 +36,9 @@ public:
     bool Remove(RankKey key);
     // The newest entries, newest first, as the owner found them after a removal or restore.
     void SetNewest(std::vector<RankKey> newest);
+    const std::vector<RankKey>& newest() const { return newest_; }
+    // Whether an entry has this key.
+    bool Contains(RankKey key) const;
     // Where the version starts; every insert and removal adds one.
     void StartVersionAt(std::uint64_t version) { version_ = version; }
 

@@ -12,6 +12,7 @@
 #include "store/list_moderation.h"
 #include "store/list_snapshot.h"
 #include "store/score_board.h"
+#include "store/verified_game.h"
 #include "store/sqlite/file_lock.h"
 #include "store/sqlite/rank_index.h"
 #include "store/sqlite/sqlite_handle.h"
@@ -19,18 +20,26 @@
 
 namespace zorblet::server {
 
-// Scores in one SQLite file (write-ahead log), ranked by an in-memory index that is built
-// from the file at start and updated right after each committed change. One server owns a
-// file at a time, since each keeps its own index. Removed entries stay in the file, listed
-// in a table of their own, and leave the index until they are restored.
+// Scores in one SQLite file (write-ahead log), ranked by in-memory indexes (all listed
+// entries, and the verified ones among them) that are built from the file at start and
+// updated right after each committed change. One server owns a file at a time, since each
+// keeps its own indexes. Removed entries stay in the file, listed in a table of their own,
+// and leave the indexes until they are restored. The records of verified games are kept
+// in a table beside as `kept` says, and the tickets used in another until they expire.
 class SqliteScoreBoard final : public ScoreBoard, public ListModeration, public ListBackups {
 public:
-    // Opens or creates the file, brings an older file's tables up to date and loads the
-    // listed entries; throws StorageError.
-    explicit SqliteScoreBoard(const std::filesystem::path& file);
+    // Opens or creates the file, brings an older file's tables up to date (its entries
+    // then read unverified), loads the listed entries and drops records no longer kept;
+    // throws StorageError.
+    explicit SqliteScoreBoard(const std::filesystem::path& file, KeptGames kept = {});
 
-    void ReadRanking(const ViewReader& read) const override;
-    void AddEntry(const ScoreEntry& entry) override;
+    using ScoreBoard::ReadRanking;
+    void ReadRanking(Listing listing, const ViewReader& read) const override;
+    std::int64_t AddEntry(const ScoreEntry& entry) override;
+    StoredGame AddGame(const VerifiedGame& game, std::int64_t repeat_of) override;
+    std::optional<UsedTicket> FindUsedTicket(const std::string& id) const override;
+    std::optional<ScoreEntry> ReadEntry(std::int64_t id) const override;
+    std::optional<std::string> ReadKeptGame(std::int64_t id) const override;
     bool CheckHealth() const override;
     std::int64_t CountRemovedEntries() const override;
     // Stores all entries in one transaction, or none of them: for filling a board fast.
@@ -54,11 +63,17 @@ private:
     };
     StoredRow InsertRow(const ScoreEntry& entry);
     void LoadIndex();
+    void InsertIntoIndexes(std::int64_t id, const ScoreEntry& entry, std::int64_t stored_at);
     ModerationOutcome Moderate(const ModerationChange& change) override;
     void CommitModeration(const ModerationOutcome& outcome, const ModerationChange& change);
-    std::vector<RankKey> ReadNewestKeys();
-    // Changes the index under its lock, the newest entries as read after the change included.
-    void ApplyToIndex(const std::vector<std::int64_t>& ids, bool remove, std::vector<RankKey> newest);
+    std::vector<RankKey> ReadNewestKeys(bool verified_only);
+    // Changes the indexes under their lock, the newest entries as read after the change included.
+    void ApplyToIndex(const std::vector<std::int64_t>& ids, bool remove);
+    // Whether the record of the verified entry `key` is still kept (the index lock held).
+    bool KeepsGameOf(RankKey key) const;
+    // Drops the records of these entries that are no longer kept (the writer lock held).
+    void DropGamesNoLongerKept(const std::vector<RankKey>& candidates);
+    void DropAllGamesNoLongerKept();
 
     const std::filesystem::path file_;
     ExclusiveFileLock owner_lock_;
@@ -72,6 +87,8 @@ private:
     SqliteConnection reader_;          // for operators' reads, beside the writer
     mutable std::shared_mutex index_mutex_;
     RankIndex index_;
+    RankIndex verified_index_;
+    const KeptGames kept_;
     std::atomic<std::int64_t> removed_entries_{0};  // changed under the writer lock
 };
 
