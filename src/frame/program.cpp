@@ -44,6 +44,12 @@ StartChoices ChooseStart(const RunOptions& options, const Settings& settings, st
     return choices;
 }
 
+// The records that wait to be sent to this service.
+std::filesystem::path OutboxPath(const std::string& server) {
+    return platform::OutboxFolderPath(std::getenv("XDG_DATA_HOME"), std::getenv("HOME"),
+                                      highscore::OutboxFolderName(highscore::WithFinalSlash(server)));
+}
+
 int Play(const StartChoices& choices, SettingsFile& settings, FrameObserver* observer,
          const InputOverrides& overrides) {
     // Made in this order, undone in the reverse: the transfers stop before the network
@@ -56,7 +62,9 @@ int Play(const StartChoices& choices, SettingsFile& settings, FrameObserver* obs
     platform::Keyboard& keyboard = overrides.Keyboard != nullptr ? *overrides.Keyboard : platform->Keyboard;
     platform::Mouse& mouse = overrides.Mouse != nullptr ? *overrides.Mouse : platform->Mouse;
     platform::CurlHttpTransport http;
-    highscore::HighscoreClient highscore(http, platform->Clock, choices.Server);
+    platform::DiskFolder outbox(OutboxPath(choices.Server));
+    highscore::HighscoreClient highscore(http, platform->Clock, choices.Server,
+                                         outbox.Path().empty() ? nullptr : &outbox);
     platform::DiskFolder gamesFolder(platform::GamesFolderPath(std::getenv("XDG_DATA_HOME"), std::getenv("HOME")));
     GamesFolder games(gamesFolder, platform->Clock);
     Devices devices{platform->Screen, *canvas, keyboard, mouse,     platform->Clock, *platform->Fonts,
