@@ -13,8 +13,12 @@ std::string Quoted(const std::filesystem::path& path) {
     return "„" + path.string() + "“";
 }
 
+std::string Line(std::string_view what, const std::string& says) {
+    return "zorblet: " + std::string(what) + " " + says + ".\n";
+}
+
 std::string Line(const std::filesystem::path& path, const std::string& says) {
-    return "zorblet: " + Quoted(path) + " " + says + ".\n";
+    return Line(std::string_view(Quoted(path)), says);
 }
 
 // The format version a later writer put at offset 4, for the line that names it.
@@ -90,11 +94,16 @@ LoadedRecord LoadRecordFile(const std::filesystem::path& path) {
     if (!loaded.Problem.empty()) return loaded;
     const std::span<const std::uint8_t> bytes(reinterpret_cast<const std::uint8_t*>(file.Text.data()),
                                               file.Text.size());
+    return LoadRecordBytes(bytes, Quoted(path));
+}
+
+LoadedRecord LoadRecordBytes(std::span<const std::uint8_t> bytes, std::string_view what) {
+    LoadedRecord loaded;
     loaded.Verdict = replay::VerifyRecord(bytes);
     if (!loaded.Verdict.Record) {
-        loaded.Problem = Line(path, DecodeProblem(loaded.Verdict.Decoding, bytes));
+        loaded.Problem = Line(what, DecodeProblem(loaded.Verdict.Decoding, bytes));
     } else if (loaded.Verdict.Rules != replay::RulesProblem::None) {
-        loaded.Problem = Line(path, RulesProblem(loaded.Verdict));
+        loaded.Problem = Line(what, RulesProblem(loaded.Verdict));
     }
     return loaded;
 }
