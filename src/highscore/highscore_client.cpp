@@ -197,9 +197,12 @@ bool HighscoreClient::SendFirstKept(bool& delivered) {
         return true;
     }
     // Its failures are told as one, when it is given up.
-    const SubmissionFate fate = FateOf(FetchUrl(http_, clock_, first.Url));
+    const FetchResult result = FetchUrl(http_, clock_, first.Url);
+    const SubmissionFate fate = FateOf(result);
     if (fate == SubmissionFate::SendAgain) return PlanResend(first);
     if (fate == SubmissionFate::Delivered) delivered = true;
+    // A list that takes verified games only says why it refuses the points alone.
+    if (result.Status == 403) board_.RecordFailure(ParseSeedRefusalText(result.Body).value_or(""));
     kept_.pop_front();
     return true;
 }

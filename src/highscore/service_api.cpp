@@ -76,7 +76,30 @@ std::optional<std::chrono::minutes> ReadOffset(std::string_view rest) {
     return rest[0] == '+' ? offset : -offset;
 }
 
+// A sentence shortened to the status line: cut at a word where one is near the end, and
+// "…" (Windows-1252 0x85) said where it was cut.
+std::string ShortenedToStatusLine(std::string text) {
+    if (text.size() <= MaxRefusalCharacters) return text;
+    std::size_t cut = MaxRefusalCharacters - 1;
+    const std::size_t space = text.rfind(' ', cut);
+    if (space != std::string::npos && space >= MaxRefusalCharacters / 2) cut = space;
+    while (cut > 0 && text[cut - 1] == ' ') --cut;
+    return text.substr(0, cut) + '\x85';
+}
+
 }  // namespace
+
+// The service's UTF-8 sentence as the game's fonts draw it: nothing when it is empty, or
+// has a character outside Windows-1252 or a control character (a line break too).
+std::optional<std::string> ShownSentence(std::string_view utf8) {
+    std::optional<std::string> shown = platform::Utf8ToCp1252(utf8);
+    if (!shown || shown->empty()) return std::nullopt;
+    for (char c : *shown) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (byte < 0x20 || byte == 0x7F) return std::nullopt;
+    }
+    return ShortenedToStatusLine(std::move(*shown));
+}
 
 std::optional<WallTime> ParseIsoTime(std::string_view text) {
     using namespace std::chrono;
@@ -128,13 +151,18 @@ std::optional<std::string> ParseRefusalText(std::string_view body) {
     if (answer.is_discarded()) return std::nullopt;
     const std::string* text = Text(Field(answer, "text"));
     if (text == nullptr) return std::nullopt;
-    std::optional<std::string> shown = platform::Utf8ToCp1252(*text);
-    if (!shown || shown->empty() || shown->size() > MaxRefusalCharacters) return std::nullopt;
-    for (char c : *shown) {
-        const auto byte = static_cast<unsigned char>(c);
-        if (byte < 0x20 || byte == 0x7F) return std::nullopt;
-    }
-    return shown;
+    return ShownSentence(*text);
+}
+
+std::optional<std::string> ParseSeedRefusalText(std::string_view body) {
+    if (body.size() > MaxSubmissionAnswerBytes) return std::nullopt;
+    if (!ParseObject(body, MaxSubmissionAnswerBytes).is_discarded()) return ParseRefusalText(body);
+    // A plain line: UTF-8 as the service's texts are, or else the game's own code page.
+    std::string_view line = body.substr(0, body.find_first_of("\r\n"));
+    while (!line.empty() && line.back() == ' ') line.remove_suffix(1);
+    if (line.starts_with('<')) return std::nullopt;  // a page of a proxy on the way, not the list's words
+    if (platform::CountUtf8Characters(line)) return ShownSentence(line);
+    return ShownSentence(platform::Cp1252ToUtf8(line));
 }
 
 EntryAnswer ParseEntryAnswer(std::string_view body) {

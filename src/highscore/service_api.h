@@ -55,10 +55,17 @@ std::optional<StoredRecord> ParseStoredAnswer(std::string_view body);
 
 // The German sentence of a refusal, {"error": "...", "text": "..."}, in Windows-1252 as the
 // game's fonts draw it; nothing when there is none, or it has a character the fonts lack
-// (one outside Windows-1252, a control character) or is too long for the status line (its
-// font is 11 pixels a character: 54 fill 594 of the 600).
+// (one outside Windows-1252, a control character). One too long for the status line (its
+// font is 11 pixels a character: 54 fill 594 of the 600) is cut at a word, with "…".
 inline constexpr std::size_t MaxRefusalCharacters = 54;
 std::optional<std::string> ParseRefusalText(std::string_view body);
+// The same for a UTF-8 sentence itself.
+std::optional<std::string> ShownSentence(std::string_view utf8);
+
+// The reason of a refusal of the seed's request (HighScoreSQL.php answers 403 when the
+// list takes verified games only): such a JSON object, or the first line of a plain text
+// in UTF-8 (or, when it is no UTF-8, in Windows-1252), shown as above.
+std::optional<std::string> ParseSeedRefusalText(std::string_view body);
 
 // An entry of the list as api/v1/scores gives it, with what watching it needs.
 struct ListedEntry {

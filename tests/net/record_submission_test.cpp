@@ -232,6 +232,49 @@ TEST(RecordSubmission, ARecordGivenUpForThisRunGoesFirstWithTheNextSubmission) {
     EXPECT_TRUE(outbox.Files.empty());
 }
 
+// A list that takes verified games only refuses the seed's request with 403 and says why:
+// a score sent alone, and a record's points after an older API's 404 alike.
+TEST(RecordSubmission, ASeedRequestRefusedWith403IsToldInTheListsWordsAndNotSentAgain) {
+    const std::string says = "Nur gepr\xC3\xBC" "fte Partien z\xC3\xA4hlen.\r\n";  // UTF-8, as a plain line
+    struct Case {
+        const char* Name;
+        bool WithRecord;
+        std::string Body;
+        std::string FailureText;  // Windows-1252
+    } const cases[] = {
+        {"a score alone, a plain line", false, says, "Nur gepr\xFC" "fte Partien z\xE4hlen."},
+        {"a score alone, the JSON reason", false, Refusal("unverified_refused", "Nur gepr\\u00fcfte Partien."),
+         "Nur gepr\xFC" "fte Partien."},
+        {"a score alone, no words", false, "<html>Forbidden</html>", ""},
+        {"a record an older API took not", true, says, "Nur gepr\xFC" "fte Partien z\xE4hlen."},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.Name);
+        testing::SharedFakeClock clock;
+        testing::RoutingTransport transport([&](const platform::HttpRequest& request) {
+            if (request.Method == HttpMethod::Post) return testing::Answer(404);
+            if (request.Url.find("HighScoreSQL.php") != std::string::npos) return testing::Answer(403, c.Body);
+            return testing::Answer(200, "0\r\n");
+        });
+        testing::MemoryFolder outbox;
+        const WallClockStandIn wall;
+        HighscoreClient client(transport, clock, Server, &outbox, wall.Clock());
+        BoardView view;
+        if (c.WithRecord) {
+            client.SubmitThenRefresh(SeedRequestOf(500), GameOnTicket(500), Name);
+        } else {
+            client.SubmitThenRefresh(SeedRequestOf(500));
+        }
+        ASSERT_TRUE(Settle(client, view));
+        LetAllResendsPass(clock, client, view);
+        EXPECT_EQ(transport.Requests("HighScoreSQL.php", HttpMethod::Get).size(), 1u);
+        EXPECT_EQ(view.Failures, 1u);
+        EXPECT_EQ(view.FailureText, c.FailureText);
+        EXPECT_EQ(view.KeptSubmissions, 0);
+        EXPECT_TRUE(outbox.Files.empty());
+    }
+}
+
 // The service stored the record, but its answer was lost on the way: the same record
 // arrives again, and the service answers with the place it gave the first time.
 TEST(RecordSubmission, TheSameRecordSentTwiceIsStoredOnceAndTheClientIsContent) {

@@ -117,7 +117,10 @@ TEST(RefusalText, TheGermanSentenceInTheGamesCodePageWhenItsFontsCanShowIt) {
         {R"({"text": "Schon \u00fcbertragen."})", "Schon \xFC" "bertragen."},
         {R"({"error": "x", "text": ")" + std::string(MaxRefusalCharacters, 'a') + "\"}",
          std::string(MaxRefusalCharacters, 'a')},
-        {R"({"error": "x", "text": ")" + std::string(MaxRefusalCharacters + 1, 'a') + "\"}", std::nullopt},
+        {R"({"error": "x", "text": ")" + std::string(MaxRefusalCharacters + 1, 'a') + "\"}",
+         std::string(MaxRefusalCharacters - 1, 'a') + "\x85"},
+        {R"({"error": "x", "text": "Diese Liste nimmt nur gepr\u00fcfte Partien an, keine Punkte allein mehr."})",
+         "Diese Liste nimmt nur gepr\xFC" "fte Partien an, keine\x85"},
         {R"({"error": "record_malformed"})", std::nullopt},
         {R"({"error": "x", "text": ""})", std::nullopt},
         {R"({"error": "x", "text": 17})", std::nullopt},
@@ -128,6 +131,31 @@ TEST(RefusalText, TheGermanSentenceInTheGamesCodePageWhenItsFontsCanShowIt) {
     };
     for (const Case& c : cases) {
         EXPECT_EQ(ParseRefusalText(c.Body), c.Shown) << c.Body;
+    }
+}
+
+// HighScoreSQL.php's 403: the list's JSON reason, or a plain line in UTF-8 or in the
+// game's code page; never a proxy's page.
+TEST(RefusalText, OfTheSeedsRequestAsJsonOrAsAPlainLine) {
+    struct Case {
+        std::string Body;
+        std::optional<std::string> Shown;
+    } const cases[] = {
+        {R"({"error": "unverified_refused", "text": "Nur geprüfte Partien."})", "Nur gepr\xFC" "fte Partien."},
+        {R"({"error": "unverified_refused"})", std::nullopt},
+        {"Nur gepr\xC3\xBC" "fte Partien z\xC3\xA4hlen.\r\n", "Nur gepr\xFC" "fte Partien z\xE4hlen."},
+        {"Nur gepr\xFC" "fte Partien.\r\nzweite Zeile\r\n", "Nur gepr\xFC" "fte Partien."},
+        {"Nur gepr\xFC" "fte Partien.  \n", "Nur gepr\xFC" "fte Partien."},
+        {"<html><body>403 Forbidden</body></html>", std::nullopt},
+        {"Pfeil \xE2\x86\x92 nein", std::nullopt},
+        {"Tab\tim Satz", std::nullopt},
+        {"\x81\x8D", std::nullopt},  // bytes the code page leaves undefined
+        {"", std::nullopt},
+        {"\r\n", std::nullopt},
+        {std::string(MaxSubmissionAnswerBytes + 1, 'a'), std::nullopt},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(ParseSeedRefusalText(c.Body), c.Shown) << c.Body;
     }
 }
 
