@@ -9,7 +9,7 @@
 #include <string_view>
 #include <vector>
 
-#include "sqlite_score_board.h"
+#include "store/sqlite/sqlite_score_board.h"
 
 namespace {
 

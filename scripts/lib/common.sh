@@ -33,6 +33,12 @@ ZORBLET_PACKAGE_PACKAGES=(
   dpkg-dev file lintian systemd man-db xvfb xdotool imagemagick strace
 )
 
+# What the watch page's viewer needs on top: Debian's emscripten for its WebAssembly
+# module (which brings clang, lld, binaryen and node), dpkg-source to unpack the Debian
+# source of zlib it builds for the browser (scripts/lib/fetch-debian-source), and
+# Chromium with its driver and Selenium to test the page (scripts/test-wasm).
+ZORBLET_WASM_PACKAGES=(emscripten dpkg-dev chromium chromium-driver python3-selenium)
+
 # Installs whichever of the given packages are missing; quick when none is.
 ensure_packages() {
   local missing=() pkg

@@ -3,8 +3,9 @@
 #include <string_view>
 #include <vector>
 
-#include "admin_protocol.h"
 #include "highscore/url_encoding.h"
+#include "ops/admin_protocol.h"
+#include "query/values.h"
 
 namespace zorblet::server::admin {
 

@@ -14,7 +14,7 @@
 
 #include "admin_client.h"
 #include "admin_command_line.h"
-#include "admin_protocol.h"
+#include "ops/admin_protocol.h"
 
 namespace {
 

@@ -1,8 +1,9 @@
 #include "shared/game_math.h"
 
 #include <array>
-#include <bit>
 #include <cstdint>
+
+#include "shared/float_bits.h"
 
 // Sine and cosine: the float argument is reduced modulo pi/2 (Cody and Waite's three-part
 // pi/2 for arguments up to 2^19, the first two products exact; the bits of 2/pi in integer
@@ -49,7 +50,7 @@ struct Reduced {
 // integer), x * 2/pi modulo 4 needs only the 128 bits of 2/pi from bit e - 1 on: the bits
 // before them give multiples of 4, the ones after add less than 2^-102.
 Reduced ReduceQuarterTurns(float x) {
-    const std::uint32_t bits = std::bit_cast<std::uint32_t>(x);
+    const std::uint32_t bits = FloatBits(x);
     const int exponent = static_cast<int>((bits >> 23) & 0xFF) - 150;
     const std::uint64_t mantissa = (bits & 0x7FFFFF) | 0x800000;
     const int first = exponent - 1;

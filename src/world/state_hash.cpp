@@ -1,8 +1,9 @@
 #include "world/state_hash.h"
 
-#include <bit>
 #include <string>
 #include <vector>
+
+#include "shared/float_bits.h"
 
 #define XXH_INLINE_ALL
 #include <xxhash.h>
@@ -19,7 +20,7 @@ public:
     }
     void Add(std::int32_t value) { Add(static_cast<std::uint64_t>(static_cast<std::uint32_t>(value))); }
     void Add(std::uint32_t value) { Add(static_cast<std::uint64_t>(value)); }
-    void Add(float value) { Add(std::bit_cast<std::uint32_t>(value)); }
+    void Add(float value) { Add(FloatBits(value)); }
     void Add(bool value) { Add(static_cast<std::uint64_t>(value ? 1 : 0)); }
     void Add(const std::string& text) {
         Add(static_cast<std::uint64_t>(text.size()));

@@ -12,7 +12,7 @@
 #include <string_view>
 #include <vector>
 
-#include "request_head.h"
+#include "http/request_head.h"
 
 namespace {
 

@@ -7,7 +7,7 @@
 #include "client_socket.h"
 #include "fixture_boards.h"
 #include "server_test.h"
-#include "sqlite_handle.h"
+#include "store/sqlite/sqlite_handle.h"
 
 namespace zorblet::server::testing {
 namespace {

@@ -1,6 +1,6 @@
 // The operators' requests, answered by AdminService on a real database, in process.
 
-#include "admin_service.h"
+#include "ops/admin_service.h"
 
 #include <gtest/gtest.h>
 
@@ -9,9 +9,11 @@
 #include <sstream>
 
 #include "fixture_boards.h"
-#include "highscore_service.h"
+#include "local_game.h"
 #include "server_process.h"
-#include "sqlite_handle.h"
+#include "store/sqlite/sqlite_handle.h"
+#include "store/sqlite/sqlite_score_board.h"
+#include "web/game_front.h"
 
 namespace zorblet::server::testing {
 namespace {
@@ -24,21 +26,23 @@ protected:
     }
     void Close() {
         admin_.reset();
-        service_.reset();
+        game_.reset();
         board_.reset();
     }
     void Reopen() {
         Close();
         board_ = std::make_unique<SqliteScoreBoard>(Database());
-        admin_ = std::make_unique<AdminService>(*board_, Database());
-        service_ = std::make_unique<HighscoreService>(*board_, ServiceSettings{"/", 0});
+        admin_ = std::make_unique<AdminService>(*board_, *board_, *board_);
+        game_ = std::make_unique<LocalGame>(*board_);
     }
     std::filesystem::path Database() const { return directory_.path() / "scores.sqlite"; }
 
     Reply Admin(const std::string& method, const std::string& target) {
         return admin_->Answer({method, target, {}, address_});
     }
-    std::string Read(const std::string& target) { return service_->Answer("GET", target, address_).body; }
+    std::string Read(const std::string& target) {
+        return AnswerGameRequest(game_->protocol, {"GET", target, {}, address_}).value().body;
+    }
     // The listing's entry lines after its "end" line, each cut down to id and place.
     std::string IdsAndPlaces(const std::string& query) {
         const Reply reply = Admin("GET", "/entries" + query);
@@ -57,7 +61,7 @@ protected:
     TempDir directory_;
     std::unique_ptr<SqliteScoreBoard> board_;
     std::unique_ptr<AdminService> admin_;
-    std::unique_ptr<HighscoreService> service_;
+    std::unique_ptr<LocalGame> game_;
 };
 
 TEST_F(AdminServiceTest, ListsEntriesWithTheirPlacesInUtf8) {
@@ -213,8 +217,8 @@ TEST_F(AdminServiceTest, HandsOutABackupInPieces) {
     const std::string original = Read("/BestOffSQL.php");
     Close();
     SqliteScoreBoard restored(directory_.path() / "copy.sqlite");
-    HighscoreService service(restored, ServiceSettings{"/", 0});
-    EXPECT_EQ(service.Answer("GET", "/BestOffSQL.php", address_).body, original);
+    LocalGame game(restored);
+    EXPECT_EQ(AnswerGameRequest(game.protocol, {"GET", "/BestOffSQL.php", {}, address_}).value().body, original);
     restored.ReadRanking([](const RankedView& view) { EXPECT_EQ(view.CountEntries(), 149999); });
 }
 

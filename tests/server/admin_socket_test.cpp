@@ -9,10 +9,10 @@
 #include <cstring>
 #include <fstream>
 
-#include "admin_listener.h"
 #include "client_socket.h"
+#include "ops/admin_listener.h"
 #include "server_test.h"
-#include "sqlite_score_board.h"
+#include "store/sqlite/sqlite_score_board.h"
 
 namespace zorblet::server::testing {
 namespace {

@@ -7,7 +7,7 @@
 
 #include "fixture_boards.h"
 #include "server_test.h"
-#include "sqlite_score_board.h"
+#include "store/sqlite/sqlite_score_board.h"
 
 namespace zorblet::server::testing {
 namespace {

@@ -3,7 +3,7 @@
 #include <string>
 #include <vector>
 
-#include "score_board.h"
+#include "store/score_board.h"
 
 namespace zorblet::server::testing {
 

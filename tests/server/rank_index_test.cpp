@@ -1,4 +1,4 @@
-#include "rank_index.h"
+#include "store/sqlite/rank_index.h"
 
 #include <gtest/gtest.h>
 

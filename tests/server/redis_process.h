@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "redis_link.h"
+#include "store/redis/redis_link.h"
 
 namespace zorblet::server::testing {
 

@@ -11,11 +11,12 @@
 #include <random>
 #include <thread>
 
+#include "allowance_cases.h"
 #include "client_socket.h"
 #include "redis_process.h"
-#include "redis_scripts.h"
 #include "server_process.h"
-#include "sqlite_score_board.h"
+#include "store/redis/redis_scripts.h"
+#include "store/sqlite/sqlite_score_board.h"
 
 namespace zorblet::server::testing {
 namespace {
@@ -370,6 +371,27 @@ void SeedTiedList(const std::filesystem::path& database) {
     board.RestoreEntries(restored);
 }
 
+// The script's allowance, run on the times of the table the guard of a service alone on
+// its list is tested on: both decide every case alike.
+TEST_F(RedisStoreTest, TheScriptsAllowanceDecidesTheTableAsTheGuardDoes) {
+    RedisProcess& redis = StartRedis();
+    const std::string take = std::string(redis::ScriptFunctions()) +
+                             "return take_allowance(KEYS[1], tonumber(ARGV[1]), tonumber(ARGV[2])) and 1 or 0\n";
+    RedisLink link({{"127.0.0.1", redis.port(), {}, 0}, {}, 5s}, {take});
+    constexpr std::int64_t StartMicroseconds = 1'700'000'000'000'000;
+    int number = 0;
+    for (const AllowanceCase& c : AllowanceCases()) {
+        ++number;
+        for (std::size_t i = 0; i < c.steps.size(); ++i) {
+            const AllowanceStep& step = c.steps[i];
+            const std::vector<std::string> keys{"test:allowance:" + std::to_string(number) + ":" + step.address};
+            const std::vector<std::string> arguments{std::to_string(c.per_minute),
+                                                     std::to_string(StartMicroseconds + step.at_ms * 1000)};
+            EXPECT_EQ(IntegerOf(*link.RunScript(0, keys, arguments)) == 1, step.allowed) << c.name << ", step " << i;
+        }
+    }
+}
+
 TEST_F(RedisStoreTest, CopyToRedisKeepsEveryReplyAndAnotherRunChangesNothing) {
     RedisProcess& redis = StartRedis();
     const std::filesystem::path database = directory_.path() / "scores.sqlite";
@@ -380,6 +402,13 @@ TEST_F(RedisStoreTest, CopyToRedisKeepsEveryReplyAndAnotherRunChangesNothing) {
     ASSERT_EQ(copied.exit_status, 0) << copied.err;
     ServerProcess& instance = StartInstance({"--submit-rate", "0", "--admin-socket", Socket("redis").string()});
     EXPECT_EQ(ReadEverything(sqlite, Socket("sqlite"), true), ReadEverything(instance, Socket("redis"), true));
+
+    // Redis keeps its own copies: a backup is refused with how to take one there.
+    const std::filesystem::path backup = directory_.path() / "backup.sqlite";
+    const std::string refused_backup = Admin(Socket("redis"), {"backup", backup.string()});
+    EXPECT_FALSE(refused_backup.starts_with("0\n")) << refused_backup;
+    EXPECT_NE(refused_backup.find("BGSAVE"), std::string::npos) << refused_backup;
+    EXPECT_FALSE(std::filesystem::exists(backup));
 
     // Again: all there, nothing written, not even the version.
     const std::string before = DescribeRedisList(redis.link());

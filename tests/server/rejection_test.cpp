@@ -4,7 +4,7 @@
 #include "fixture_boards.h"
 #include "highscore/check_text.h"
 #include "server_test.h"
-#include "sqlite_score_board.h"
+#include "store/sqlite/sqlite_score_board.h"
 
 namespace zorblet::server::testing {
 namespace {

@@ -1,13 +1,13 @@
 // The chart's figures come from the places of the bars' edges: they must agree with a count
 // of the entries, for ties, negative points and far-off scores alike.
 
-#include "score_chart.h"
+#include "web/score_chart.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
 
-#include "rank_index.h"
+#include "store/sqlite/rank_index.h"
 
 namespace zorblet::server {
 namespace {

@@ -22,7 +22,7 @@
 
 #include "highscore/check_text.h"
 #include "highscore/url_encoding.h"
-#include "sqlite_score_board.h"
+#include "store/sqlite/sqlite_score_board.h"
 
 namespace zorblet::server::testing {
 

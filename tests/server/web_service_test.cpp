@@ -3,7 +3,7 @@
 // queries get 400, names are escaped, caching follows the list's version, and a removed
 // entry leaves every answer.
 
-#include "web_service.h"
+#include "web/web_service.h"
 
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
@@ -11,11 +11,12 @@
 #include <sstream>
 
 #include "fixture_boards.h"
-#include "highscore_service.h"
+#include "local_game.h"
 #include "platform/cp1252.h"
 #include "server_process.h"
-#include "sqlite_score_board.h"
-#include "web_assets.h"
+#include "store/sqlite/sqlite_score_board.h"
+#include "web/game_front.h"
+#include "web/web_assets.h"
 
 namespace zorblet::server::testing {
 namespace {
@@ -76,11 +77,11 @@ protected:
     }
     void Reopen() {
         web_.reset();
-        service_.reset();
+        game_.reset();
         board_.reset();
         board_ = std::make_unique<SqliteScoreBoard>(Database());
         web_ = std::make_unique<WebService>(*board_, "/");
-        service_ = std::make_unique<HighscoreService>(*board_, ServiceSettings{"/", 0});
+        game_ = std::make_unique<LocalGame>(*board_);
     }
     std::filesystem::path Database() const { return directory_.path() / "scores.sqlite"; }
 
@@ -95,13 +96,15 @@ protected:
         EXPECT_EQ(reply.content_type, "application/json");
         return json::parse(reply.body);
     }
-    std::string Game(const std::string& target) const { return service_->Answer("GET", target, address_).body; }
+    std::string Game(const std::string& target) const {
+        return AnswerGameRequest(game_->protocol, {"GET", target, {}, address_}).value().body;
+    }
 
     const std::string address_ = "127.0.0.1";
     TempDir directory_;
     std::unique_ptr<SqliteScoreBoard> board_;
     std::unique_ptr<WebService> web_;
-    std::unique_ptr<HighscoreService> service_;
+    std::unique_ptr<LocalGame> game_;
 };
 
 TEST_F(WebServiceTest, TheApiAgreesWithTheGamesRepliesForTheSameList) {
@@ -244,7 +247,7 @@ TEST_F(WebServiceTest, AnswersCarryTheListsVersionAndA304WhileItHolds) {
 
     // Every change to the list moves the version on: a store, a removal, a restore.
     std::vector<std::string> tags{tag};
-    service_->Answer("GET", SubmitTarget(700, "Gina"), address_);
+    Game(SubmitTarget(700, "Gina"));
     tags.push_back(HeaderOf(Get("/"), "ETag"));
     const std::vector<std::int64_t> top{7};
     board_->RemoveEntries(top, "test");
@@ -387,10 +390,11 @@ TEST_F(WebServiceTest, OnlyItsOwnPathsAndReadMethodsAreAnswered) {
     EXPECT_EQ(moved.status, 301);
     EXPECT_EQ(HeaderOf(moved, "Location"), "/zorblet/?ab=3");
     EXPECT_EQ(under.Answer({"GET", "/zorblet/api/v1/place?points=1", {}, address_}).value().status, 200);
-    EXPECT_EQ(under.ClassifyRequest("/zorblet/?ab=3"), RequestKind::Page);
-    EXPECT_EQ(under.ClassifyRequest("/zorblet/api/v1/search?name=x"), RequestKind::Api);
-    EXPECT_EQ(under.ClassifyRequest("/zorblet/zorblet.svg"), RequestKind::Static);
-    EXPECT_EQ(under.ClassifyRequest("/zorblet.css"), RequestKind::Other);
+    EXPECT_EQ(under.FindRequest("/zorblet/"), WebRequest::Page);
+    EXPECT_EQ(under.FindRequest("/zorblet"), WebRequest::Page);
+    EXPECT_EQ(under.FindRequest("/zorblet/api/v1/search"), WebRequest::Api);
+    EXPECT_EQ(under.FindRequest("/zorblet/zorblet.svg"), WebRequest::Static);
+    EXPECT_EQ(under.FindRequest("/zorblet.css"), std::nullopt);
 }
 
 }  // namespace

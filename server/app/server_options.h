@@ -1,0 +1,64 @@
+#pragma once
+
+#include <cstddef>
+#include <filesystem>
+#include <optional>
+#include <span>
+#include <string>
+#include <string_view>
+
+#include "store/redis/redis_link.h"
+
+namespace zorblet::server {
+
+// A TCP address to listen on: a numeric host and a port.
+struct ListenAddress {
+    std::string host;
+    int port = 0;
+};
+
+struct ServerOptions {
+    std::string bind_address = "127.0.0.1";
+    int port = 8080;
+    std::filesystem::path database;  // empty: the default under the user's data directory
+    std::string base_path = "/";
+    int submissions_per_minute = 10;  // per address; 0 switches the limit off
+    // Connection loops. One answers tens of thousands of requests a second; more add read
+    // throughput on machines with many cores, but submissions from several loops queue for
+    // the one database writer.
+    std::size_t threads = 1;
+    // Open connections one client address may hold; 0: no cap. The game opens one at a
+    // time, so this only stops a single client from taking the slots all others share.
+    std::size_t connections_per_address = 64;
+    // Words refused in names, one a line; empty: none.
+    std::filesystem::path refused_names_file;
+    // Where /metrics and /healthz are answered over TCP; none unless given.
+    std::optional<ListenAddress> metrics_bind;
+    // The operators' Unix socket; none when empty.
+    std::filesystem::path admin_socket;
+    // The list in Redis instead of the SQLite file, shared with other instances.
+    std::optional<RedisAddress> store;
+    // Replicas that must hold each write before it is answered (with a store only).
+    int redis_wait_replicas = 0;
+    // Copy the SQLite list into this Redis list and end, instead of serving.
+    std::optional<RedisAddress> copy_to;
+};
+
+// "zorblet-highscore-server VERSION", as --version prints it and the start line begins.
+std::string_view DescribeProgram();
+
+// Either options to run with, or a text to print and the exit status to end with
+// (--help, --version, or a usage error).
+struct ParsedOptions {
+    std::optional<ServerOptions> options;
+    std::string message;
+    int exit_status = 0;
+};
+
+ParsedOptions ParseServerOptions(std::span<const char* const> arguments);
+
+// $XDG_DATA_HOME/zorblet/highscores.sqlite, falling back to ~/.local/share; empty when
+// neither variable is set.
+std::filesystem::path FindDefaultDatabase();
+
+}  // namespace zorblet::server

@@ -1,0 +1,276 @@
+#include "web/web_service.h"
+
+#include <algorithm>
+#include <array>
+
+#include "query/query.h"
+#include "web/score_chart.h"
+#include "web/web_api.h"
+#include "web/web_assets.h"
+#include "web/web_query.h"
+#include "web/web_text.h"
+
+namespace zorblet::server {
+
+namespace {
+
+// Pages load nothing but the stylesheet and the icon from here, run no script and may
+// not be framed.
+constexpr const char* PagePolicy =
+    "default-src 'none'; style-src 'self'; img-src 'self' data:; form-action 'self'; frame-ancestors 'none'; "
+    "base-uri 'none'";
+constexpr const char* AssetPolicy = "default-src 'none'; frame-ancestors 'none'";
+constexpr const char* HtmlType = "text/html; charset=utf-8";
+constexpr const char* JsonType = "application/json";
+// The list changes with every score: a page or reply is used for a few seconds at most,
+// and asking again after that costs a 304 while the list stays as it was.
+constexpr const char* ListCaching = "max-age=10";
+// An asset linked with its version never changes under that link.
+constexpr const char* VersionedAssetCaching = "public, max-age=31536000, immutable";
+constexpr const char* AssetCaching = "public, max-age=86400";
+constexpr std::int64_t PageRows = 100;
+constexpr std::int64_t RowsAroundScore = 10;
+
+std::string QuoteTag(std::string_view value) {
+    std::string tag(1, '"');
+    tag.append(value).push_back('"');
+    return tag;
+}
+
+std::string VersionTag(std::uint64_t version) {
+    std::array<char, 17> hex{};
+    std::snprintf(hex.data(), hex.size(), "%016llx", static_cast<unsigned long long>(version));
+    return QuoteTag(hex.data());
+}
+
+// Whether an If-None-Match value names `tag` (compared weakly, as for a GET) or is "*".
+bool MatchesTag(std::string_view header, std::string_view tag) {
+    while (!header.empty()) {
+        const std::size_t comma = std::min(header.find(','), header.size());
+        std::string_view item = header.substr(0, comma);
+        header.remove_prefix(std::min(comma + 1, header.size()));
+        item.remove_prefix(std::min(item.find_first_not_of(" \t"), item.size()));
+        item = item.substr(0, item.find_last_not_of(" \t") + 1);
+        if (item.starts_with("W/")) item.remove_prefix(2);
+        if (item == "*" || item == tag) return true;
+    }
+    return false;
+}
+
+Reply MakeReply(int status, const char* content_type, std::string body) {
+    Reply reply;
+    reply.status = status;
+    reply.content_type = content_type;
+    reply.body = std::move(body);
+    reply.headers = {{"X-Content-Type-Options", "nosniff"}};
+    return reply;
+}
+
+Reply MakePageReply(int status, std::string body) {
+    Reply reply = MakeReply(status, HtmlType, std::move(body));
+    reply.headers.emplace_back("Content-Security-Policy", PagePolicy);
+    reply.headers.emplace_back("Referrer-Policy", "no-referrer");
+    return reply;
+}
+
+Reply MakeApiReply(int status, std::string body) {
+    Reply reply = MakeReply(status, JsonType, std::move(body));
+    reply.headers.emplace_back("Access-Control-Allow-Origin", "*");
+    return reply;
+}
+
+// Marks `reply` with its tag and caching, and as a 304 when the request holds the tag
+// already. A 304 still gets the body a 200 would have: the front sends none, but a 304's
+// Content-Length must be that body's length.
+void MarkCacheable(Reply& reply, const Request& request, const std::string& tag, const char* caching) {
+    reply.headers.emplace_back("ETag", tag);
+    reply.headers.emplace_back("Cache-Control", caching);
+    if (MatchesTag(request.if_none_match, tag)) reply.status = 304;
+}
+
+// A 405 of a page or the API, which take the read methods only.
+Reply AllowingReads(Reply refusal) {
+    refusal.allow = ReadMethods;
+    return refusal;
+}
+
+void SetPaging(ListPage& page, std::int64_t first_shown, std::int64_t last_shown) {
+    if (first_shown > 1 && page.total > 0) {
+        page.previous = std::max<std::int64_t>(1, std::min(first_shown, page.total + 1) - PageRows);
+    }
+    if (last_shown < page.total) page.next = last_shown + 1;
+}
+
+ListPage ReadListPage(const RankedView& view, const PageQuery& query) {
+    ListPage page;
+    page.view = query.view;
+    page.total = view.CountEntries();
+    switch (query.view) {
+        case PageView::Places:
+            page.first = query.first;
+            page.rows = ReadRowsFrom(view, query.first, PageRows);
+            SetPaging(page, query.first, query.first + PageRows - 1);
+            break;
+        case PageView::Score:
+            page.points = query.points;
+            page.place = view.FindPlace(query.points);
+            page.rows = ReadRowsAroundScore(view, query.points, RowsAroundScore);
+            page.mark = MarkScore(view, query.points);
+            SetPaging(page, std::max<std::int64_t>(1, page.place - RowsAroundScore), page.place + RowsAroundScore - 1);
+            break;
+        case PageView::Names:
+            page.name = query.name.typed;
+            if (query.name.stored) {
+                NameMatches matches = ReadNameMatches(view, *query.name.stored, PageRows);
+                page.matches = matches.count;
+                page.rows = std::move(matches.rows);
+            }
+            break;
+    }
+    page.distribution = ReadScoreDistribution(view);
+    page.newest = ReadNewestRows(view);
+    return page;
+}
+
+}  // namespace
+
+WebService::WebService(const ScoreBoard& board, std::string base_path)
+    : board_(board),
+      base_(std::move(base_path)),
+      links_{base_, base_ + "zorblet.css?v=" + std::string(StylesheetVersion),
+             base_ + "zorblet.svg?v=" + std::string(IconVersion)} {}
+
+WebService::Resource WebService::FindResource(std::string_view path) const {
+    if (path == base_) return Resource::Page;
+    if (base_.size() > 1 && path == std::string_view(base_).substr(0, base_.size() - 1)) return Resource::BaseWithoutSlash;
+    if (!path.starts_with(base_)) return Resource::None;
+    const std::string_view rest = path.substr(base_.size());
+    if (rest == "zorblet.css") return Resource::Stylesheet;
+    if (rest == "zorblet.svg") return Resource::Icon;
+    if (rest == "api/v1/scores") return Resource::Scores;
+    if (rest == "api/v1/place") return Resource::Place;
+    if (rest == "api/v1/search") return Resource::Search;
+    return Resource::None;
+}
+
+std::optional<WebRequest> WebService::FindRequest(std::string_view path) const {
+    switch (FindResource(path)) {
+        case Resource::None:
+            return std::nullopt;
+        case Resource::BaseWithoutSlash:
+        case Resource::Page:
+            return WebRequest::Page;
+        case Resource::Stylesheet:
+        case Resource::Icon:
+            return WebRequest::Static;
+        case Resource::Scores:
+        case Resource::Place:
+        case Resource::Search:
+            break;
+    }
+    return WebRequest::Api;
+}
+
+std::optional<Reply> WebService::Answer(const Request& request) const {
+    const RequestTarget target = SplitTarget(request.target);
+    const Resource resource = FindResource(target.path);
+    switch (resource) {
+        case Resource::None:
+            return std::nullopt;
+        case Resource::BaseWithoutSlash:
+            return AnswerMoved(request, target.query);
+        case Resource::Page:
+            return AnswerPage(request, target.query);
+        case Resource::Stylesheet:
+        case Resource::Icon:
+            return AnswerAsset(resource, request, target.query);
+        default:
+            return AnswerApi(resource, request, target.query);
+    }
+}
+
+// The page's address without its final slash leads to the page, for a read; the query
+// goes along, encoded where the client sent bytes a URI does not hold.
+Reply WebService::AnswerMoved(const Request& request, std::string_view query) const {
+    if (!IsReadMethod(request.method)) return AllowingReads(RefusePage(405, "Diese Adresse lässt sich nur abrufen."));
+    Reply moved = MakePageReply(301, RenderErrorPage("Die Bestenliste ist umgezogen.", links_));
+    moved.headers.emplace_back("Location", query.empty() ? base_ : base_ + "?" + EncodeQueryForUri(query));
+    return moved;
+}
+
+Reply WebService::RefusePage(int status, std::string_view message) const {
+    return MakePageReply(status, RenderErrorPage(message, links_));
+}
+
+Reply WebService::AnswerPage(const Request& request, std::string_view query) const {
+    if (!IsReadMethod(request.method)) return AllowingReads(RefusePage(405, "Diese Adresse lässt sich nur abrufen."));
+    const Checked<PageQuery> checked = CheckPageQuery(query);
+    if (!checked.query) return RefusePage(400, "Ungültige Anfrage: " + checked.problem);
+    Reply reply = MakePageReply(200, {});
+    try {
+        board_.ReadRanking([&](const RankedView& view) {
+            MarkCacheable(reply, request, VersionTag(view.Version()), ListCaching);
+            reply.body = RenderListPage(ReadListPage(view, *checked.query), links_);
+        });
+    } catch (const StorageError&) {
+        return RefusePage(503, "Die Bestenliste ist gerade nicht zu lesen. Bitte später noch einmal versuchen.");
+    }
+    return reply;
+}
+
+Reply WebService::AnswerApi(Resource resource, const Request& request, std::string_view query) const {
+    if (!IsReadMethod(request.method)) return AllowingReads(MakeApiReply(405, FormatErrorJson("method not allowed")));
+    std::optional<ScoresQuery> scores;
+    std::optional<PlaceQuery> place;
+    std::optional<SearchQuery> search;
+    std::string problem;
+    if (resource == Resource::Scores) {
+        Checked<ScoresQuery> checked = CheckScoresQuery(query);
+        scores = checked.query;
+        problem = std::move(checked.problem);
+    } else if (resource == Resource::Place) {
+        Checked<PlaceQuery> checked = CheckPlaceQuery(query);
+        place = checked.query;
+        problem = std::move(checked.problem);
+    } else {
+        Checked<SearchQuery> checked = CheckSearchQuery(query);
+        search = std::move(checked.query);
+        problem = std::move(checked.problem);
+    }
+    if (!problem.empty()) return MakeApiReply(400, FormatErrorJson(problem));
+    Reply reply = MakeApiReply(200, {});
+    try {
+        board_.ReadRanking([&](const RankedView& view) {
+            MarkCacheable(reply, request, VersionTag(view.Version()), ListCaching);
+            if (scores) {
+                reply.body = FormatScoresJson(view.CountEntries(),
+                                              ReadRowsFrom(view, scores->from, static_cast<std::size_t>(scores->count)));
+            } else if (place) {
+                reply.body = FormatPlaceJson(place->points, view.FindPlace(place->points), view.CountEntries());
+            } else {
+                const std::optional<std::string>& prefix = search->name.stored;
+                reply.body = FormatEntriesJson(prefix ? ReadNameMatches(view, *prefix, PageRows).rows
+                                                      : std::vector<ListRow>{});
+            }
+        });
+    } catch (const StorageError&) {
+        return MakeApiReply(503, FormatErrorJson("the list cannot be read right now"));
+    }
+    return reply;
+}
+
+Reply WebService::AnswerAsset(Resource resource, const Request& request, std::string_view query) const {
+    if (!IsReadMethod(request.method)) return RefuseMethod(ReadMethods);
+    const bool icon = resource == Resource::Icon;
+    const std::string_view version = icon ? IconVersion : StylesheetVersion;
+    Reply reply = MakeReply(200, icon ? "image/svg+xml" : "text/css; charset=utf-8", {});
+    reply.headers.emplace_back("Content-Security-Policy", AssetPolicy);
+    // Asked for with another version (or none), it is still this file, but only for a day.
+    const std::optional<QueryParameters> parameters = ParseQuery(query);
+    const bool versioned = parameters && FindSingleValue(*parameters, "v").value == std::string(version);
+    MarkCacheable(reply, request, QuoteTag(version), versioned ? VersionedAssetCaching : AssetCaching);
+    reply.body = std::string(icon ? IconText : StylesheetText);
+    return reply;
+}
+
+}  // namespace zorblet::server
