@@ -107,6 +107,14 @@ TEST_F(RecordCommandsTest, ReplayInfoTellsARecordsFactsAndWhetherItsScoreHolds) 
               "replayed score: 3727\n");
     EXPECT_EQ(info.Err, "");
 
+    // A game played on the list's ticket says so, the ticket's text as the service gave it.
+    record::GameRecord ticketed = game;
+    const std::string ticket = "v1.MTAwMA.c2ln-_~ \x01\\";
+    ticketed.Ticket.assign(ticket.begin(), ticket.end());
+    const Outcome withTicket = Run("--replay-info", Write("ticketed.zrec", record::EncodeRecord(ticketed)));
+    EXPECT_EQ(withTicket.ExitCode, 0) << withTicket.Err;
+    EXPECT_EQ(withTicket.Out, info.Out + "ticket: v1.MTAwMA.c2ln-_~\\x20\\x01\\x5c\n");
+
     record::GameRecord claimed = game;
     claimed.Score = 99999;
     const fs::path changed = Write("changed.zrec", record::EncodeRecord(claimed));
