@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <cstdio>
 #include <ctime>
-#include <regex>
 #include <span>
 
 #include "highscore/url_encoding.h"
@@ -71,6 +70,46 @@ std::string Described(const KeptRecord& record) {
     return "„" + platform::Cp1252ToUtf8(record.NameCp1252) + "“ (" + std::to_string(record.Points) + " Punkte)";
 }
 
+bool IsDigit(char c) {
+    return c >= '0' && c <= '9';
+}
+
+bool IsLetterOrDigit(char c) {
+    return IsDigit(c) || (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
+}
+
+bool IsCapitalHex(char c) {
+    return IsDigit(c) || (c >= 'A' && c <= 'F');
+}
+
+// 20261212T201503Z: eight digits, T, six digits, Z.
+bool IsStamp(std::string_view stamp) {
+    for (std::size_t i = 0; i < stamp.size(); ++i) {
+        const bool ok = i == 8 ? stamp[i] == 'T' : i == 15 ? stamp[i] == 'Z' : IsDigit(stamp[i]);
+        if (!ok) return false;
+    }
+    return stamp.size() == 16;
+}
+
+// The number WriteNew gives a second file of the same stem: 2 to 99, no leading zero.
+bool IsSecondFileNumber(std::string_view number) {
+    if (number.empty() || number.size() > 2 || !std::all_of(number.begin(), number.end(), IsDigit)) return false;
+    return number.size() == 2 ? number[0] != '0' : number[0] >= '2';
+}
+
+// Letters, digits and %XX, at least one of them: as EncodeForFileName writes a name.
+bool IsEncodedName(std::string_view name) {
+    if (name.empty()) return false;
+    for (std::size_t i = 0; i < name.size(); ++i) {
+        if (IsLetterOrDigit(name[i])) continue;
+        if (name[i] != '%' || i + 2 >= name.size() || !IsCapitalHex(name[i + 1]) || !IsCapitalHex(name[i + 2])) {
+            return false;
+        }
+        i += 2;
+    }
+    return true;
+}
+
 }  // namespace
 
 std::string OutboxFileStem(WallTime expires, std::string_view nameCp1252) {
@@ -78,15 +117,25 @@ std::string OutboxFileStem(WallTime expires, std::string_view nameCp1252) {
 }
 
 std::optional<OutboxFileName> ReadOutboxFileName(std::string_view fileName) {
-    static const std::regex Pattern(R"(^(\d{8}T\d{6}Z)_((?:[A-Za-z0-9]|%[0-9A-F]{2})+)(-([2-9]|[1-9]\d))?\.zrec$)");
-    std::match_results<std::string_view::const_iterator> match;
-    if (!std::regex_match(fileName.begin(), fileName.end(), match, Pattern)) return std::nullopt;
-    const std::optional<WallTime> expires = ReadExpiryStamp(match[1].str());
-    const std::optional<std::string> utf8 = PercentDecode(match[2].str());
+    // STAMP "_" NAME [ "-" 2..99 ] ".zrec", STAMP as 20261212T201503Z, NAME letters, digits
+    // and %XX with capital hex digits.
+    if (!fileName.ends_with(OutboxFileExtension)) return std::nullopt;
+    std::string_view rest = fileName.substr(0, fileName.size() - OutboxFileExtension.size());
+    if (rest.size() < 18 || rest[16] != '_') return std::nullopt;
+    const std::string stamp(rest.substr(0, 16));
+    if (!IsStamp(stamp)) return std::nullopt;
+    std::string_view name = rest.substr(17);
+    if (const std::size_t dash = name.rfind('-'); dash != std::string_view::npos) {
+        if (!IsSecondFileNumber(name.substr(dash + 1))) return std::nullopt;
+        name = name.substr(0, dash);
+    }
+    if (!IsEncodedName(name)) return std::nullopt;
+    const std::optional<WallTime> expires = ReadExpiryStamp(stamp);
+    const std::optional<std::string> utf8 = PercentDecode(name);
     if (!expires || !utf8) return std::nullopt;
-    std::optional<std::string> name = platform::Utf8ToCp1252(*utf8);
-    if (!name) return std::nullopt;
-    return OutboxFileName{*expires, std::move(*name)};
+    std::optional<std::string> cp1252 = platform::Utf8ToCp1252(*utf8);
+    if (!cp1252) return std::nullopt;
+    return OutboxFileName{*expires, std::move(*cp1252)};
 }
 
 std::string OutboxFolderName(std::string_view server) {

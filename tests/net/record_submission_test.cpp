@@ -447,7 +447,9 @@ TEST(OutboxFileNames, SayTheTicketsEndAndTheNameAndNothingElseIsTaken) {
     EXPECT_EQ(named->Expires, Noon);
     EXPECT_EQ(named->NameCp1252, "J\xFCrgen & Co-2_x");
     for (const char* foreign : {"notizen.txt", "20261211T120000Z_Anna.zrec.bak", ".20261211T120000Z_Anna.zrec.Ab12Cd",
-                                "20261211T120000Z_.zrec", "20261211T120000Z_Anna-1.zrec", "20261311T120000Z_Anna.zrec",
+                                "20261211T120000Z_.zrec", "20261211T120000Z_Anna-1.zrec", "20261211T120000Z_Anna-02.zrec",
+                                "20261211T120000Z_Anna-100.zrec", "20261211T120000Z_J%c3%bcrgen.zrec",
+                                "20261211T120000Z_Anna%2.zrec", "2026121T120000Z_Anna.zrec", "20261311T120000Z_Anna.zrec",
                                 "20261211T120000Z_%E2%86%92.zrec", "20261211T120000Z_Anna_Bea.zrec",
                                 "2026-12-11_20-15-03_4617-Punkte.zrec"}) {
         EXPECT_FALSE(ReadOutboxFileName(foreign)) << foreign;
