@@ -1,6 +1,8 @@
-// zorblet-bot-record FILE [SEED [MINUTES]]: writes a game of the frame benchmark's play
-// bot as a record file (seed 1, ten minutes unless it loses its last ball sooner), for
-// the watch page's benchmark (scripts/bench-viewer) and anyone who wants a long record.
+// zorblet-bot-record FILE [SEED [MINUTES [TICKET]]]: writes a game of the frame benchmark's
+// play bot as a record file (seed 1, ten minutes unless it loses its last ball sooner), for
+// the watch page's benchmark (scripts/bench-viewer) and anyone who wants a long record. With
+// the ticket and the seed of an answer of the service's api/v1/games/new, the record can be
+// posted to api/v1/games as the game posts its own.
 
 #include <charconv>
 #include <cstdint>
@@ -24,12 +26,16 @@ bool ParseNumber(const char* text, std::uint32_t& value) {
 
 int main(int argc, char** argv) {
     std::uint32_t seed = 1, minutes = 10;
-    if (argc < 2 || argc > 4 || (argc > 2 && !ParseNumber(argv[2], seed)) ||
-        (argc > 3 && (!ParseNumber(argv[3], minutes) || minutes == 0 || minutes > 180))) {
-        std::cerr << "usage: zorblet-bot-record FILE [SEED [MINUTES]]   (MINUTES from 1 to 180)\n";
+    const std::string_view ticket = argc > 4 ? argv[4] : "";
+    if (argc < 2 || argc > 5 || (argc > 2 && !ParseNumber(argv[2], seed)) ||
+        (argc > 3 && (!ParseNumber(argv[3], minutes) || minutes == 0 || minutes > 180)) ||
+        ticket.size() > zorblet::record::MaxTicketBytes) {
+        std::cerr << "usage: zorblet-bot-record FILE [SEED [MINUTES [TICKET]]]   (MINUTES from 1 to 180, "
+                     "TICKET at most 512 bytes)\n";
         return 2;
     }
-    const auto game = zorblet::bench::PlayBotGame(seed, minutes * 60 * zorblet::record::FramesPerSecond);
+    auto game = zorblet::bench::PlayBotGame(seed, minutes * 60 * zorblet::record::FramesPerSecond);
+    game.Ticket.assign(ticket.begin(), ticket.end());
     const auto bytes = zorblet::record::EncodeRecord(game);
     std::ofstream out(argv[1], std::ios::binary | std::ios::trunc);
     out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));

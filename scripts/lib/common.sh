@@ -3,12 +3,13 @@
 ZORBLET_ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
 
 # Packages the game and its highscore service need to build and run (zlib for the game
-# records, OpenSSL's libcrypto for the service's signed tickets).
+# records, OpenSSL's libcrypto for the service's signed tickets, nlohmann/json, header-only,
+# for the service's JSON answers the game reads).
 ZORBLET_BUILD_PACKAGES=(
   cmake g++ ninja-build pkg-config
   libsdl2-dev libsdl2-ttf-dev libfontconfig-dev fonts-liberation
   libcurl4-openssl-dev libmicrohttpd-dev libsqlite3-dev libhiredis-dev curl libxxhash-dev
-  librsvg2-bin zlib1g-dev libssl-dev
+  librsvg2-bin zlib1g-dev libssl-dev nlohmann-json3-dev
 )
 # What scripts/bench-server needs on top: the HTTP load generator, sqlite3 to check a
 # backup, and Redis for --store redis.
@@ -17,14 +18,14 @@ ZORBLET_BENCH_PACKAGES=(wrk sqlite3 redis-server)
 # beside the tests, an X server to play in, a window manager for its fullscreen, tools to
 # drive and look at it, clang with its libFuzzer runtime for the fuzzers, the validators
 # of the desktop entry, the AppStream file and the manual pages, the Prometheus client
-# library whose parser reads the service's metrics, a JSON parser for the API's replies,
-# and Chromium with its driver and Selenium for the list's page in a real browser, and
-# Redis for the list shared by several instances.
+# library whose parser reads the service's metrics, and Chromium with its driver and
+# Selenium for the list's page in a real browser, and Redis for the list shared by several
+# instances. (The tests read the API's replies with nlohmann/json, a build package.)
 ZORBLET_TEST_PACKAGES=(
   libgtest-dev libbenchmark-dev libx11-dev xvfb xdotool imagemagick x11-utils sox openbox
   clang libclang-rt-14-dev
   desktop-file-utils appstream man-db python3-prometheus-client
-  nlohmann-json3-dev chromium chromium-driver python3-selenium redis-server
+  chromium chromium-driver python3-selenium redis-server
 )
 # What scripts/package needs on top: Debian's build flags and library dependencies, the
 # package checker, systemd's unit checker (with man, for the unit's Documentation=), and

@@ -24,6 +24,8 @@ std::string HelpText(std::string_view compiledServer) {
            "                   die Angaben einer Aufzeichnung zeigen und ihre Punkte\n"
            "                   ohne Fenster nachrechnen (Rückgabewert 0: sie stimmen,\n"
            "                   1: sie weichen ab, 2: keine lesbare Aufzeichnung)\n"
+           "  --watch PLATZ    die geprüfte Partie auf diesem Platz der Highscore-Liste\n"
+           "                   holen und im Fenster abspielen (Tasten wie bei --replay)\n"
            "  --version        Version zeigen\n"
            "  --help           diesen Text zeigen\n"
            "\n"
@@ -35,7 +37,8 @@ std::string HelpText(std::string_view compiledServer) {
            "Einstellungen: $XDG_CONFIG_HOME/zorblet/zorblet.conf\n"
            "(ohne XDG_CONFIG_HOME: ~/.config/zorblet/zorblet.conf)\n"
            "Aufzeichnungen der Partien: $XDG_DATA_HOME/zorblet/games/\n"
-           "(ohne XDG_DATA_HOME: ~/.local/share/zorblet/games/)\n";
+           "(ohne XDG_DATA_HOME: ~/.local/share/zorblet/games/),\n"
+           "noch zu sendende: $XDG_DATA_HOME/zorblet/outbox/\n";
 }
 
 CommandLine Refuse(std::string_view problem) {
@@ -43,24 +46,54 @@ CommandLine Refuse(std::string_view problem) {
 }
 
 bool TakesValue(std::string_view name) {
-    return name == "--server" || name == "--scale" || name == "--replay" || name == "--replay-info";
+    return name == "--server" || name == "--scale" || name == "--replay" || name == "--replay-info" ||
+           name == "--watch";
 }
 
-// --replay and --replay-info: the last one given counts, but not both at once.
-std::string ApplyRecordFile(RunOptions& options, std::string_view name, std::string_view value) {
-    const RunAction action = name == "--replay" ? RunAction::Replay : RunAction::ReplayInfo;
-    if (options.Action != RunAction::Play && options.Action != action) {
-        return "--replay und --replay-info lassen sich nicht verbinden";
+std::string_view OptionOf(RunAction action) {
+    switch (action) {
+        case RunAction::Play:
+            break;
+        case RunAction::Replay:
+            return "--replay";
+        case RunAction::ReplayInfo:
+            return "--replay-info";
+        case RunAction::Watch:
+            return "--watch";
     }
-    if (value.empty()) return "der Option " + std::string(name) + " fehlt ihr Wert";
+    return {};
+}
+
+// --replay, --replay-info and --watch: the last one given counts, but not two of them.
+std::string ChooseAction(RunOptions& options, std::string_view name, RunAction action) {
+    if (options.Action != RunAction::Play && options.Action != action) {
+        return std::string(OptionOf(options.Action)) + " und " + std::string(name) + " lassen sich nicht verbinden";
+    }
     options.Action = action;
+    return {};
+}
+
+std::string ApplyRecordFile(RunOptions& options, std::string_view name, std::string_view value) {
+    std::string problem = ChooseAction(options, name, name == "--replay" ? RunAction::Replay : RunAction::ReplayInfo);
+    if (!problem.empty()) return problem;
+    if (value.empty()) return "der Option " + std::string(name) + " fehlt ihr Wert";
     options.RecordFile = std::string(value);
+    return {};
+}
+
+std::string ApplyWatch(RunOptions& options, std::string_view value) {
+    std::string problem = ChooseAction(options, "--watch", RunAction::Watch);
+    if (!problem.empty()) return problem;
+    const std::optional<std::int32_t> place = ParsePlace(value);
+    if (!place) return "der Platz „" + std::string(value) + "“ ist keine ganze Zahl ab 1";
+    options.WatchPlace = *place;
     return {};
 }
 
 // Applies an option that takes a value; returns a problem text, empty on success.
 std::string ApplyValue(RunOptions& options, std::string_view name, std::string_view value) {
     if (name == "--replay" || name == "--replay-info") return ApplyRecordFile(options, name, value);
+    if (name == "--watch") return ApplyWatch(options, value);
     if (name == "--server") {
         if (!IsServerAddress(value)) {
             return "„" + std::string(value) + "“ ist keine Adresse mit http:// oder https:// und Rechnername";
@@ -80,6 +113,13 @@ std::optional<int> ParseScale(std::string_view text) {
     const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
     if (error != std::errc() || end != text.data() + text.size()) return std::nullopt;
     if (value < SmallestScale || value > LargestScale) return std::nullopt;
+    return value;
+}
+
+std::optional<std::int32_t> ParsePlace(std::string_view text) {
+    std::int32_t value = 0;
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (error != std::errc() || end != text.data() + text.size() || value < 1) return std::nullopt;
     return value;
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 // The game's command line and the choice of the highscore address.
 
+#include <cstdint>
 #include <optional>
 #include <span>
 #include <string>
@@ -12,8 +13,9 @@ inline constexpr int SmallestScale = 1;
 inline constexpr int LargestScale = 4;
 
 // What a run does: the game, or a recorded game played back in the window, or a record's
-// facts on standard output without a window.
-enum class RunAction { Play, Replay, ReplayInfo };
+// facts on standard output without a window, or the game at a place of the highscore list
+// played back in the window.
+enum class RunAction { Play, Replay, ReplayInfo, Watch };
 
 // What the command line asks of this one run; nothing of it is remembered.
 struct RunOptions {
@@ -22,6 +24,7 @@ struct RunOptions {
     bool Fullscreen = false;
     RunAction Action = RunAction::Play;
     std::string RecordFile;  // of --replay and --replay-info
+    std::int32_t WatchPlace = 0;  // of --watch: from 1
 };
 
 // Either options to run with, or a text for stdout (--help, --version) with exit code 0,
@@ -37,6 +40,9 @@ CommandLine ParseCommandLine(std::span<const char* const> arguments, std::string
 
 // A whole number from 1 to 4, as --scale and the settings file take it.
 std::optional<int> ParseScale(std::string_view text);
+
+// A place of the list, as --watch takes it: a whole number from 1.
+std::optional<std::int32_t> ParsePlace(std::string_view text);
 
 // An http:// or https:// address with a host.
 bool IsServerAddress(std::string_view address);

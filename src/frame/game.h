@@ -4,12 +4,14 @@
 // turns them into pictures.
 
 #include <cstdint>
+#include <optional>
 #include <string>
 
 #include "frame/fps_counter.h"
 #include "frame/frame_pacer.h"
 #include "frame/mode.h"
 #include "highscore/board.h"
+#include "highscore/highscore_client.h"
 #include "highscore/name_entry.h"
 #include "highscore/table_view.h"
 #include "platform/keyboard.h"
@@ -35,6 +37,10 @@ struct Surroundings {
     highscore::TableView Table;
     highscore::NameEntry Names;
     std::string PlayerName;  // Windows-1252
+    // The running game's ticket's end, when it was played on one; and the game whose game
+    // over opened the name entry, when its record is to go to the list.
+    std::optional<highscore::WallTime> TicketExpires;
+    std::optional<highscore::PlayedGame> GameForList;
     // A failed transfer is told on the status line for a while once it can be seen.
     std::uint64_t FailuresTold = 0;
     int FailureFramesLeft = 0;

@@ -7,8 +7,11 @@ namespace zorblet::frame {
 
 namespace {
 
-void HandOver(record::Recorder& recorder, platform::GameArchive& archive, std::int32_t score, record::GameEnd end) {
-    archive.KeepGame(recorder.FinishGame(score, end));
+std::shared_ptr<const record::GameRecord> HandOver(record::Recorder& recorder, platform::GameArchive& archive,
+                                                   std::int32_t score, record::GameEnd end) {
+    auto game = std::make_shared<const record::GameRecord>(recorder.FinishGame(score, end));
+    archive.KeepGame(game);
+    return game;
 }
 
 std::int32_t ShownScore(const world::GameState& state) {
@@ -17,26 +20,25 @@ std::int32_t ShownScore(const world::GameState& state) {
 
 }  // namespace
 
-void RecordStep(record::Recorder& recorder, platform::GameArchive& archive, const world::GameState& after,
-                const RecordedStep& step) {
+std::shared_ptr<const record::GameRecord> RecordStep(record::Recorder& recorder, platform::GameArchive& archive,
+                                                     const world::GameState& after, const RecordedStep& step) {
     if (step.Events.GameStarted) {
         // F2 in a game ends it where the frame before left it.
         if (recorder.Recording()) HandOver(recorder, archive, step.ScoreShownBefore, record::GameEnd::NewGame);
-        recorder.StartGame(world::RulesVersion, step.NewGameSeed);
+        recorder.StartGame(world::RulesVersion, step.NewGameSeed,
+                           std::vector<std::uint8_t>(step.NewGameTicket.begin(), step.NewGameTicket.end()));
         recorder.AddFrame(replay::RecordedInput(world::FirstRecordedFrame(step.PlayBefore, step.Input)));
-        return;
+        return nullptr;
     }
-    if (!recorder.Recording()) return;
+    if (!recorder.Recording()) return nullptr;
     // A game of more than three hours is kept up to that length.
     if (!recorder.AddFrame(replay::RecordedInput(step.Input))) {
         HandOver(recorder, archive, step.ScoreShownBefore, record::GameEnd::Abandoned);
-        return;
+        return nullptr;
     }
-    if (step.Events.GameOver) {
-        HandOver(recorder, archive, ShownScore(after), record::GameEnd::GameOver);
-    } else if (step.Events.GameAbandoned) {
-        HandOver(recorder, archive, ShownScore(after), record::GameEnd::Abandoned);
-    }
+    if (step.Events.GameOver) return HandOver(recorder, archive, ShownScore(after), record::GameEnd::GameOver);
+    if (step.Events.GameAbandoned) HandOver(recorder, archive, ShownScore(after), record::GameEnd::Abandoned);
+    return nullptr;
 }
 
 void KeepUnfinishedGame(record::Recorder& recorder, platform::GameArchive& archive, const world::GameState& state) {

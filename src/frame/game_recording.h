@@ -5,6 +5,8 @@
 // be kept. A frame's part is a copy into room taken when the game started.
 
 #include <cstdint>
+#include <memory>
+#include <string_view>
 
 #include "platform/game_archive.h"
 #include "record/recorder.h"
@@ -18,12 +20,14 @@ struct RecordedStep {
     std::int32_t ScoreShownBefore = 0;  // the points on show before the step
     world::FrameInput Input;            // what reached the rules
     std::uint32_t NewGameSeed = 0;      // the seed of a game the step started
+    std::string_view NewGameTicket;     // and the highscore service's ticket it was played on, if any
     world::FrameEvents Events;          // what the step did
 };
 
 // Records the step that left the state `after`; hands the record over when it ends a game.
-void RecordStep(record::Recorder& recorder, platform::GameArchive& archive, const world::GameState& after,
-                const RecordedStep& step);
+// Returns the record of a game the step ended with its game over, for the list.
+std::shared_ptr<const record::GameRecord> RecordStep(record::Recorder& recorder, platform::GameArchive& archive,
+                                                     const world::GameState& after, const RecordedStep& step);
 
 // The program ends: a game still running is kept as abandoned, with the points it shows.
 void KeepUnfinishedGame(record::Recorder& recorder, platform::GameArchive& archive, const world::GameState& state);

@@ -83,8 +83,8 @@ std::tm GamesFolder::CurrentLocalTime() {
     return local;
 }
 
-void GamesFolder::KeepGame(record::GameRecord game) {
-    writer_.Post([this, game = std::move(game)] { Write(game); });
+void GamesFolder::KeepGame(std::shared_ptr<const record::GameRecord> game) {
+    writer_.Post([this, game = std::move(game)] { Write(*game); });
 }
 
 void GamesFolder::Write(const record::GameRecord& game) {

@@ -54,7 +54,7 @@ public:
     GamesFolder(const GamesFolder&) = delete;
     GamesFolder& operator=(const GamesFolder&) = delete;
 
-    void KeepGame(record::GameRecord game) override;
+    void KeepGame(std::shared_ptr<const record::GameRecord> game) override;
     // Waits until every record handed over so far is written (or has failed).
     void Flush();
 

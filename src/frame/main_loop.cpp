@@ -1,5 +1,9 @@
 #include "frame/main_loop.h"
 
+#include <memory>
+#include <optional>
+#include <utility>
+
 #include "frame/game_recording.h"
 #include "frame/switched_tones.h"
 #include "highscore/fetch_url.h"
@@ -30,15 +34,23 @@ void PresentFrame(Game& game, Devices& devices, FrameObserver* observer) {
     if (observer != nullptr) observer->FrameWaitEnded();
 }
 
-// The name field takes this frame's keys; a confirmed name closes it and is sent.
+// The name field takes this frame's keys; a confirmed name closes it and is sent: the
+// record of the game whose game over opened it, when that game was played on a ticket and
+// its points are the ones on show; otherwise the points on show by the seed's request.
 void RunNameEntry(Game& game, Devices& devices) {
+    Surroundings& screen = game.Screen;
     const auto submitUrl = highscore::NameEntryFrame(
-        game.Screen.Names, game.Machine.Keys,
-        {game.Run.Mode.NameEntryActive, game.Screen.PlayerName, game.Run.World.Score, game.Screen.Table.TableScroll},
+        screen.Names, game.Machine.Keys,
+        {game.Run.Mode.NameEntryActive, screen.PlayerName, game.Run.World.Score, screen.Table.TableScroll},
         devices.Highscore.Server());
     if (!submitUrl) return;
-    devices.Highscore.SubmitThenRefresh(*submitUrl);
-    devices.Settings.RememberName(game.Screen.PlayerName);
+    const std::optional<highscore::PlayedGame> played = std::exchange(screen.GameForList, std::nullopt);
+    if (played && played->Record->Score == RoundToInt(game.Run.World.Score)) {
+        devices.Highscore.SubmitThenRefresh(*submitUrl, *played, screen.PlayerName);
+    } else {
+        devices.Highscore.SubmitThenRefresh(*submitUrl);
+    }
+    devices.Settings.RememberName(screen.PlayerName);
 }
 
 // F11 in any phase, after the other function keys.
@@ -85,7 +97,7 @@ std::string_view NextStatusLine(Surroundings& screen, const Mode& mode) {
     if (!screen.Highscore.StatusText.empty()) return screen.Highscore.StatusText;
     if (screen.FailureFramesLeft > 0) {
         --screen.FailureFramesLeft;
-        return highscore::TransferErrorText;
+        return screen.Highscore.FailureText.empty() ? highscore::TransferErrorText : screen.Highscore.FailureText;
     }
     if (screen.Highscore.KeptSubmissions > 0 && !mode.NameEntryActive) return KeptSubmissionText;
     return {};
@@ -116,20 +128,48 @@ void UpdateSurroundings(Game& game, Devices& devices) {
     screen.Fps = CurrentFps(game.Machine.Fps, devices.Clock);
 }
 
-// The frame's update: the game's rules (a new game's seed drawn only when F2 asks for
-// one) and the game's record, what they call for, the transfers' news, the screen around it.
+// A game that starts is played on the ticket at hand, if there is one, and on a seed of
+// the game's own otherwise; the ticket is the game's alone.
+struct NewGameSeed {
+    std::uint32_t Seed = 0;
+    std::optional<highscore::Ticket> Ticket;
+};
+NewGameSeed DrawNewGameSeed(Devices& devices) {
+    std::optional<highscore::Ticket> ticket = devices.Highscore.TakeTicket();
+    const std::uint32_t seed = ticket ? ticket->Seed : devices.Random.NextSeed();
+    return {seed, std::move(ticket)};
+}
+
+// Which game's record is to go to the list once a name is confirmed: a game played on a
+// ticket that ended with its game over, until another game starts.
+void FollowTicketedGames(Surroundings& screen, const world::FrameEvents& events, const NewGameSeed& start,
+                         std::shared_ptr<const record::GameRecord> ended) {
+    if (events.GameStarted) {
+        screen.TicketExpires = start.Ticket ? std::optional(start.Ticket->Expires) : std::nullopt;
+        screen.GameForList.reset();
+    }
+    if (ended && !ended->Ticket.empty() && screen.TicketExpires) {
+        screen.GameForList = highscore::PlayedGame{std::move(ended), *screen.TicketExpires};
+    }
+}
+
+// The frame's update: the game's rules (a new game's seed found only when F2 asks for
+// one) and the game's record, what they call for, the transfers' news, the screen around
+// it; after a game, a ticket for the next one is asked for.
 void Update(Game& game, Devices& devices, sound::ToneStarter& tones, const world::FrameInput& input) {
-    const std::uint32_t seed = input.F2Released ? devices.Random.NextSeed() : 0;
+    const NewGameSeed start = input.F2Released ? DrawNewGameSeed(devices) : NewGameSeed{};
     RecordedStep step{.PlayBefore = game.Run.Play,
                       .ScoreShownBefore = RoundToInt(game.Run.World.Score),
                       .Input = input,
-                      .NewGameSeed = seed,
+                      .NewGameSeed = start.Seed,
+                      .NewGameTicket = start.Ticket ? std::string_view(start.Ticket->Text) : std::string_view(),
                       .Events = {}};
-    const world::FrameEvents events = world::StepGame(game.Run, input, seed, tones);
+    const world::FrameEvents events = world::StepGame(game.Run, input, start.Seed, tones);
     step.Events = events;
-    RecordStep(game.Machine.Recorder, devices.Games, game.Run, step);
+    FollowTicketedGames(game.Screen, events, start, RecordStep(game.Machine.Recorder, devices.Games, game.Run, step));
     game.Screen.CountdownDigit = events.CountdownDigit;
     ApplyEffects(game, devices, EffectsOf(events));
+    if (events.GameOver || events.GameAbandoned) devices.Highscore.RequestTicket();
     TakeHighscoreNews(game, devices);
     UpdateSurroundings(game, devices);
 }
@@ -184,6 +224,8 @@ FrameOutcome StartUp(Game& game, Devices& devices, FrameObserver* observer, cons
     devices.Clock.SleepMs(StartUpPauseMs);
     devices.Mouse.Release();
     devices.Highscore.RefreshBestOf();
+    devices.Highscore.RequestTicket();
+    devices.Highscore.SendKeptRecords();
     return FrameOutcome::Continue;
 }
 

@@ -9,6 +9,7 @@
 #include "frame/record_file.h"
 #include "frame/replay_loop.h"
 #include "frame/settings_file.h"
+#include "frame/watched_game.h"
 #include "highscore/highscore_client.h"
 #include "platform/curl_http_transport.h"
 #include "platform/disk_folder.h"
@@ -44,6 +45,12 @@ StartChoices ChooseStart(const RunOptions& options, const Settings& settings, st
     return choices;
 }
 
+// The records that wait to be sent to this service.
+std::filesystem::path OutboxPath(const std::string& server) {
+    return platform::OutboxFolderPath(std::getenv("XDG_DATA_HOME"), std::getenv("HOME"),
+                                      highscore::OutboxFolderName(highscore::WithFinalSlash(server)));
+}
+
 int Play(const StartChoices& choices, SettingsFile& settings, FrameObserver* observer,
          const InputOverrides& overrides) {
     // Made in this order, undone in the reverse: the transfers stop before the network
@@ -56,7 +63,9 @@ int Play(const StartChoices& choices, SettingsFile& settings, FrameObserver* obs
     platform::Keyboard& keyboard = overrides.Keyboard != nullptr ? *overrides.Keyboard : platform->Keyboard;
     platform::Mouse& mouse = overrides.Mouse != nullptr ? *overrides.Mouse : platform->Mouse;
     platform::CurlHttpTransport http;
-    highscore::HighscoreClient highscore(http, platform->Clock, choices.Server);
+    platform::DiskFolder outbox(OutboxPath(choices.Server));
+    highscore::HighscoreClient highscore(http, platform->Clock, choices.Server,
+                                         outbox.Path().empty() ? nullptr : &outbox);
     platform::DiskFolder gamesFolder(platform::GamesFolderPath(std::getenv("XDG_DATA_HOME"), std::getenv("HOME")));
     GamesFolder games(gamesFolder, platform->Clock);
     Devices devices{platform->Screen, *canvas, keyboard, mouse,     platform->Clock, *platform->Fonts,
@@ -64,6 +73,19 @@ int Play(const StartChoices& choices, SettingsFile& settings, FrameObserver* obs
     if (StartUp(*game, devices, observer, choices.Last) == FrameOutcome::Continue) {
         RunMainLoop(*game, devices, observer);
     }
+    return 0;
+}
+
+// A record checked before, played back in a window shaped as the game's.
+int ShowReplay(const RunOptions& options, const record::GameRecord& game) {
+    platform::PosixClock writerClock;
+    SettingsFile settings(platform::SettingsFilePath(std::getenv("XDG_CONFIG_HOME"), std::getenv("HOME")), writerClock);
+    std::unique_ptr<platform::SdlPlatform> platform = platform::StartSdlPlatform(ShapeOf(options, settings.Values()));
+    auto canvas = std::make_unique<render::Canvas>();
+    sound::ToneQueue tones(platform->Tones);
+    ReplayDevices devices{platform->Screen, *canvas, platform->Keyboard, platform->Clock,
+                          *platform->Fonts, tones,   settings};
+    RunReplay(game, devices, settings.Values().SoundOn.value_or(true));
     return 0;
 }
 
@@ -78,15 +100,22 @@ int Replay(const RunOptions& options) {
         std::fprintf(stderr, "zorblet: die Wiedergabe ergibt %d Punkte, die Aufzeichnung nennt %d.\n",
                      static_cast<int>(*loaded.Verdict.ReplayedScore), static_cast<int>(loaded.Verdict.Record->Score));
     }
-    platform::PosixClock writerClock;
-    SettingsFile settings(platform::SettingsFilePath(std::getenv("XDG_CONFIG_HOME"), std::getenv("HOME")), writerClock);
-    std::unique_ptr<platform::SdlPlatform> platform = platform::StartSdlPlatform(ShapeOf(options, settings.Values()));
-    auto canvas = std::make_unique<render::Canvas>();
-    sound::ToneQueue tones(platform->Tones);
-    ReplayDevices devices{platform->Screen, *canvas, platform->Keyboard, platform->Clock,
-                          *platform->Fonts, tones,   settings};
-    RunReplay(*loaded.Verdict.Record, devices, settings.Values().SoundOn.value_or(true));
-    return 0;
+    return ShowReplay(options, *loaded.Verdict.Record);
+}
+
+// --watch: the entry and its record are fetched and checked before any window opens.
+int Watch(const RunOptions& options, const std::string& server) {
+    LoadedRecord loaded;
+    {
+        platform::CurlHttpTransport http;
+        platform::PosixClock clock;
+        loaded = FetchWatchedGame(http, clock, highscore::WithFinalSlash(server), options.WatchPlace);
+    }
+    if (!loaded.Problem.empty()) {
+        std::fputs(loaded.Problem.c_str(), stderr);
+        return 2;
+    }
+    return ShowReplay(options, *loaded.Verdict.Record);
 }
 
 }  // namespace
@@ -116,6 +145,7 @@ int RunProgram(std::span<const char* const> arguments, FrameObserver* observer, 
         return 2;
     }
     try {
+        if (options.Action == RunAction::Watch) return Watch(options, server.Address);
         return Play(ChooseStart(*commandLine.Options, settings.Values(), server.Address), settings, observer,
                     overrides);
     } catch (const platform::PlatformError& error) {

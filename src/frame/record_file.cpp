@@ -13,8 +13,12 @@ std::string Quoted(const std::filesystem::path& path) {
     return "„" + path.string() + "“";
 }
 
+std::string Line(std::string_view what, const std::string& says) {
+    return "zorblet: " + std::string(what) + " " + says + ".\n";
+}
+
 std::string Line(const std::filesystem::path& path, const std::string& says) {
-    return "zorblet: " + Quoted(path) + " " + says + ".\n";
+    return Line(std::string_view(Quoted(path)), says);
 }
 
 // The format version a later writer put at offset 4, for the line that names it.
@@ -90,11 +94,36 @@ LoadedRecord LoadRecordFile(const std::filesystem::path& path) {
     if (!loaded.Problem.empty()) return loaded;
     const std::span<const std::uint8_t> bytes(reinterpret_cast<const std::uint8_t*>(file.Text.data()),
                                               file.Text.size());
+    return LoadRecordBytes(bytes, Quoted(path));
+}
+
+namespace {
+
+// The service's ticket as it was issued, a text; a byte no terminal should get as \xHH.
+std::string ShownTicket(const std::vector<std::uint8_t>& ticket) {
+    static constexpr char HexDigits[] = "0123456789abcdef";
+    std::string shown;
+    for (const std::uint8_t byte : ticket) {
+        if (byte >= 0x21 && byte < 0x7F && byte != '\\') {
+            shown += static_cast<char>(byte);
+        } else {
+            shown += "\\x";
+            shown += HexDigits[byte >> 4];
+            shown += HexDigits[byte & 0x0F];
+        }
+    }
+    return shown;
+}
+
+}  // namespace
+
+LoadedRecord LoadRecordBytes(std::span<const std::uint8_t> bytes, std::string_view what) {
+    LoadedRecord loaded;
     loaded.Verdict = replay::VerifyRecord(bytes);
     if (!loaded.Verdict.Record) {
-        loaded.Problem = Line(path, DecodeProblem(loaded.Verdict.Decoding, bytes));
+        loaded.Problem = Line(what, DecodeProblem(loaded.Verdict.Decoding, bytes));
     } else if (loaded.Verdict.Rules != replay::RulesProblem::None) {
-        loaded.Problem = Line(path, RulesProblem(loaded.Verdict));
+        loaded.Problem = Line(what, RulesProblem(loaded.Verdict));
     }
     return loaded;
 }
@@ -114,6 +143,7 @@ int PrintRecordInfo(const std::filesystem::path& path, std::FILE* out, std::FILE
                  static_cast<unsigned long long>(game.Seed), game.Frames.size(),
                  static_cast<double>(game.Frames.size()) / record::FramesPerSecond, EndName(game.End),
                  static_cast<int>(game.Score), static_cast<int>(replayed));
+    if (!game.Ticket.empty()) std::fprintf(out, "ticket: %s\n", ShownTicket(game.Ticket).c_str());
     if (loaded.Verdict.ScoreMatches()) return 0;
     std::fprintf(err, "zorblet: %s ergibt nachgerechnet %d Punkte, nicht %d wie aufgezeichnet.\n", Quoted(path).c_str(),
                  static_cast<int>(replayed), static_cast<int>(game.Score));

@@ -2,10 +2,13 @@
 // A record file named on the command line: read, checked that this game can replay it,
 // and told in one German line when it cannot; and --replay-info's facts.
 
+#include <cstdint>
 #include <cstdio>
 #include <filesystem>
 #include <optional>
+#include <span>
 #include <string>
+#include <string_view>
 
 #include "replay/record_player.h"
 
@@ -22,6 +25,10 @@ struct LoadedRecord {
 // Reads and verifies the file: a record whose rules this game plays is replayed once,
 // without drawing, to the points its inputs give.
 LoadedRecord LoadRecordFile(const std::filesystem::path& path);
+
+// The same for bytes from elsewhere; `what` names them in the German line, as the subject
+// of its sentence ("die Aufzeichnung von Platz 3").
+LoadedRecord LoadRecordBytes(std::span<const std::uint8_t> bytes, std::string_view what);
 
 // --replay-info: the record's facts on out, one "key: value" line each; 0 when its
 // replay gives the score it claims, 1 when not (and a German line on err), 2 when it

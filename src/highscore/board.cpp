@@ -1,6 +1,7 @@
 #include "highscore/board.h"
 
 #include <algorithm>
+#include <utility>
 
 namespace zorblet::highscore {
 
@@ -42,9 +43,10 @@ void Board::PublishPlace(std::int32_t place) {
     version_.fetch_add(1, std::memory_order_release);
 }
 
-void Board::RecordFailure() {
+void Board::RecordFailure(std::string text) {
     std::lock_guard lock(mutex_);
     ++failures_;
+    failureText_ = std::move(text);
     version_.fetch_add(1, std::memory_order_release);
 }
 
@@ -82,6 +84,7 @@ void Board::Refresh(BoardView& view) {
     view.ScorePlace = scorePlace_;
     view.StatusText = transfers_ > 0 ? TransferRunningText : "";
     view.Failures = failures_;
+    view.FailureText = failureText_;
     view.KeptSubmissions = kept_;
     view.Version = version_.load(std::memory_order_relaxed);
 }

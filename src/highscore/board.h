@@ -20,6 +20,7 @@ struct BoardView {
     std::int32_t ScorePlace = 0;
     std::string StatusText;            // "Daten werden übertragen..." while a transfer is queued or runs
     std::uint64_t Failures = 0;        // how many transfers have failed so far
+    std::string FailureText;           // the last one's words (Windows-1252); empty: the usual failure line
     std::int32_t KeptSubmissions = 0;  // submissions waiting to be sent again
     std::uint64_t Version = 0;
 };
@@ -34,7 +35,8 @@ public:
     // The rows a reply brought; indexes outside 0..10000 are never written.
     void PublishRows(const RowsUpdate& update);
     void PublishPlace(std::int32_t place);
-    void RecordFailure();
+    // A failed transfer; text says why, when the service said so (empty: the usual line).
+    void RecordFailure(std::string text = {});
     void PublishKept(std::int32_t count);
     // Empties rows first to last (start-up throws away its first list this way).
     void ClearRows(std::int32_t first, std::int32_t last);
@@ -52,6 +54,7 @@ private:
     std::int32_t scorePlace_ = 0;
     int transfers_ = 0;
     std::uint64_t failures_ = 0;
+    std::string failureText_;
     std::int32_t kept_ = 0;
 };
 

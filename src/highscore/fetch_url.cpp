@@ -33,13 +33,14 @@ FetchResult TakeAnswer(platform::HttpAttempt& attempt) {
 
 }  // namespace
 
-FetchResult FetchUrl(platform::HttpTransport& transport, platform::Clock& clock, const std::string& url) {
+FetchResult SendRequest(platform::HttpTransport& transport, platform::Clock& clock,
+                        const platform::HttpRequest& request, int attempts) {
     Deadline deadline(clock, FetchBudgetMs);
     bool timedOut = false;
-    for (int attempts = 0; attempts < FetchAttempts && !transport.Cancelled(); ++attempts) {
+    for (int tried = 0; tried < attempts && !transport.Cancelled(); ++tried) {
         const int remainingMs = deadline.RemainingMs();
         if (remainingMs <= 0) break;
-        platform::HttpAttempt attempt = transport.Get(url, remainingMs);
+        platform::HttpAttempt attempt = transport.Send(request, remainingMs);
         if (attempt.Status != 0) return TakeAnswer(attempt);
         // A server that took the request and went silent may answer the next one.
         timedOut = timedOut || attempt.TimedOut;
@@ -49,6 +50,10 @@ FetchResult FetchUrl(platform::HttpTransport& transport, platform::Clock& clock,
     FetchResult result;
     result.Outcome = timedOut || deadline.RemainingMs() <= 0 ? FetchOutcome::TimedOut : FetchOutcome::NoConnection;
     return result;
+}
+
+FetchResult FetchUrl(platform::HttpTransport& transport, platform::Clock& clock, const std::string& url) {
+    return SendRequest(transport, clock, platform::GetRequest(url));
 }
 
 }  // namespace zorblet::highscore

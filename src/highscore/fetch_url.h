@@ -44,10 +44,15 @@ struct FetchResult {
     std::string_view ErrorText() const { return Failed() ? TransferErrorText : std::string_view{}; }
 };
 
-// Downloads url (used as given) and returns the body whatever the status. A connection
-// that brings no answer is tried again, up to FetchAttempts times, FetchRetryPauseMs
-// apart; once the server has answered there is no retry. The whole call returns within
-// about FetchBudgetMs. Keeps no state: any thread may call it.
+// Sends the request and returns the body whatever the status. A connection that brings
+// no answer is tried again, up to `attempts` times, FetchRetryPauseMs apart; once the
+// server has answered there is no retry (so only a request that may arrive twice, as the
+// service's are, is sent this way). The whole call returns within about FetchBudgetMs.
+// Keeps no state: any thread may call it.
+FetchResult SendRequest(platform::HttpTransport& transport, platform::Clock& clock,
+                        const platform::HttpRequest& request, int attempts = FetchAttempts);
+
+// Downloads url (used as given): SendRequest of a GET.
 FetchResult FetchUrl(platform::HttpTransport& transport, platform::Clock& clock, const std::string& url);
 
 }  // namespace zorblet::highscore

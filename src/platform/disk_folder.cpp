@@ -24,4 +24,8 @@ bool DiskFolder::Remove(const std::string& name) {
     return std::filesystem::remove(path_ / name, error);
 }
 
+FileStart DiskFolder::Read(const std::string& name, std::size_t limit) {
+    return ReadFileStart(path_ / name, limit);
+}
+
 }  // namespace zorblet::platform

@@ -15,6 +15,7 @@ public:
     std::vector<std::string> FileNames() override;
     NewFile WriteNew(std::string_view stem, std::string_view extension, std::string_view bytes) override;
     bool Remove(const std::string& name) override;
+    FileStart Read(const std::string& name, std::size_t limit) override;
 
     const std::filesystem::path& Path() const { return path_; }
 

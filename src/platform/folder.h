@@ -1,7 +1,8 @@
 #pragma once
-// A folder of files the game writes and thins out (the records of games), so that what
-// decides which files to keep is tested without a disk.
+// A folder of files the game writes and thins out (the records of games, and those waiting
+// to be sent), so that what decides which files to keep is tested without a disk.
 
+#include <cstddef>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -9,6 +10,7 @@
 namespace zorblet::platform {
 
 struct NewFile;
+struct FileStart;
 
 class Folder {
 public:
@@ -21,6 +23,8 @@ public:
     virtual NewFile WriteNew(std::string_view stem, std::string_view extension, std::string_view bytes) = 0;
     // Removes the file; false when it could not.
     virtual bool Remove(const std::string& name) = 0;
+    // The file's first `limit` bytes, as platform::ReadFileStart reads them.
+    virtual FileStart Read(const std::string& name, std::size_t limit) = 0;
 };
 
 }  // namespace zorblet::platform

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <memory>
+
 #include "record/game_record.h"
 
 namespace zorblet::platform {
@@ -9,8 +11,9 @@ class GameArchive {
 public:
     virtual ~GameArchive() = default;
     // Takes a finished game's record and returns at once: the frame hands it over and
-    // never waits for it to be written.
-    virtual void KeepGame(record::GameRecord game) = 0;
+    // never waits for it to be written. The record is shared, never copied: the highscore
+    // client may send the same one.
+    virtual void KeepGame(std::shared_ptr<const record::GameRecord> game) = 0;
 };
 
 }  // namespace zorblet::platform

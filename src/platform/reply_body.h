@@ -7,10 +7,11 @@
 namespace zorblet::platform {
 
 // Collects a reply body as the game keeps it: the first limit bytes that arrive, with NUL
-// bytes dropped. A server that sends more is cut off rather than allowed to fill memory.
+// bytes dropped from a text (a binary body keeps them). A server that sends more is cut
+// off rather than allowed to fill memory.
 class ReplyBody {
 public:
-    explicit ReplyBody(std::size_t limit) : limit_(limit) {}
+    explicit ReplyBody(std::size_t limit, bool binary = false) : limit_(limit), binary_(binary) {}
 
     // Takes what fits of chunk and returns how many of its bytes that was; fewer than
     // chunk.size() means the limit is reached and the rest should not be read.
@@ -19,6 +20,7 @@ public:
 
 private:
     std::size_t limit_;
+    bool binary_;
     std::size_t received_ = 0;
     std::string text_;
 };

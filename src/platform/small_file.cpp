@@ -152,11 +152,22 @@ std::filesystem::path SettingsFilePath(const char* xdgConfigHome, const char* ho
     return {};
 }
 
-std::filesystem::path GamesFolderPath(const char* xdgDataHome, const char* home) {
-    const std::filesystem::path folder = std::filesystem::path("zorblet") / "games";
+namespace {
+
+std::filesystem::path DataFolderPath(const char* xdgDataHome, const char* home, const std::filesystem::path& folder) {
     if (xdgDataHome != nullptr && xdgDataHome[0] == '/') return std::filesystem::path(xdgDataHome) / folder;
     if (home != nullptr && home[0] != '\0') return std::filesystem::path(home) / ".local" / "share" / folder;
     return {};
+}
+
+}  // namespace
+
+std::filesystem::path GamesFolderPath(const char* xdgDataHome, const char* home) {
+    return DataFolderPath(xdgDataHome, home, std::filesystem::path("zorblet") / "games");
+}
+
+std::filesystem::path OutboxFolderPath(const char* xdgDataHome, const char* home, std::string_view service) {
+    return DataFolderPath(xdgDataHome, home, std::filesystem::path("zorblet") / "outbox" / service);
 }
 
 }  // namespace zorblet::platform

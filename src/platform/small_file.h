@@ -43,4 +43,8 @@ std::filesystem::path SettingsFilePath(const char* xdgConfigHome, const char* ho
 // empty or not absolute; empty when neither names a folder.
 std::filesystem::path GamesFolderPath(const char* xdgDataHome, const char* home);
 
+// $XDG_DATA_HOME/zorblet/outbox/<service> (or under $HOME/.local/share as above): the
+// records that wait to be sent to one highscore service, named by the folder name given.
+std::filesystem::path OutboxFolderPath(const char* xdgDataHome, const char* home, std::string_view service);
+
 }  // namespace zorblet::platform

@@ -1,7 +1,8 @@
 // libFuzzer over what the highscore service sends: the input is a reply, cut as a best-of
-// table and as a place list, written into a full table of rows and drawn in both views.
-// Whatever the reply holds, rows are written and read only inside 0..10000, nothing
-// overflows (UBSan), and the parsing keeps its promises, checked below.
+// table and as a place list, written into a full table of rows and drawn in both views,
+// and read as each answer of the service's JSON API. Whatever the reply holds, rows are
+// written and read only inside 0..10000, nothing overflows (UBSan), and the parsing keeps
+// its promises, checked below.
 
 #include <fuzzer/FuzzedDataProvider.h>
 
@@ -11,6 +12,7 @@
 #include <cstdlib>
 #include <limits>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -19,6 +21,7 @@
 #include "highscore/place_list_reply.h"
 #include "highscore/place_view_layout.h"
 #include "highscore/reply_fields.h"
+#include "highscore/service_api.h"
 #include "render/font.h"
 
 namespace {
@@ -138,6 +141,27 @@ void CheckPlaceLayout(const std::vector<std::string>& highscoreRows, std::int32_
     }
 }
 
+// A sentence for the status line: Windows-1252 the fonts draw, within the line's width.
+void CheckShownSentence(const std::optional<std::string>& sentence) {
+    if (!sentence) return;
+    REQUIRE(!sentence->empty() && sentence->size() <= MaxRefusalCharacters);
+    for (char c : *sentence) REQUIRE(static_cast<unsigned char>(c) >= 0x20 && c != 0x7F);
+}
+
+void CheckApiAnswers(const std::string& reply) {
+    const WallTime now{};
+    if (const std::optional<Ticket> ticket = ParseTicketAnswer(reply, now)) {
+        REQUIRE(!ticket->Text.empty() && ticket->Text.size() <= 512);
+        REQUIRE(ticket->Expires > now);
+    }
+    ParseStoredAnswer(reply);
+    CheckShownSentence(ParseRefusalText(reply));
+    CheckShownSentence(ParseSeedRefusalText(reply));
+    const EntryAnswer entry = ParseEntryAnswer(reply);
+    REQUIRE(entry.Readable || !entry.Entry);
+    ParseIsoTime(reply);
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
@@ -151,6 +175,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::string reply = provider.ConsumeRemainingBytesAsString();
 
     CheckFieldCutting(reply);
+    CheckApiAnswers(reply);
 
     std::string replyText = reply;
     const BestOfUpdate bestOf = ParseBestOf(replyText);

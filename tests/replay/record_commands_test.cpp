@@ -1,7 +1,8 @@
 // The real program's --replay-info and --replay on a table of files, with no display at
 // all (DISPLAY and WAYLAND_DISPLAY unset, so that SDL's video could not start): a good
 // record, one whose claimed score was changed, and files that are no record this game can
-// replay, each with its exit code and its lines.
+// replay, each with its exit code and its lines; and --watch against a stand-in for the
+// list, refusing what cannot be watched before any window.
 
 #include <gtest/gtest.h>
 #include <sys/wait.h>
@@ -17,6 +18,7 @@
 
 #include "record/bytes.h"
 #include "record/record_format.h"
+#include "support/service_stand_in.h"
 
 namespace zorblet::testing {
 namespace {
@@ -68,6 +70,16 @@ protected:
         return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, ReadText(out), ReadText(err)};
     }
 
+    // --watch PLACE with the list at server, and no display of any kind.
+    Outcome Watch(const std::string& place, const std::string& server) {
+        const fs::path out = folder / "out", err = folder / "err";
+        const std::string command = "env -u DISPLAY -u WAYLAND_DISPLAY -u ZORBLET_HIGHSCORE_SERVER HOME='" +
+                                    folder.string() + "' '" + Game + "' --watch '" + place + "' --server '" + server +
+                                    "' >'" + out.string() + "' 2>'" + err.string() + "'";
+        const int status = std::system(command.c_str());
+        return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, ReadText(out), ReadText(err)};
+    }
+
     fs::path folder;
     Bytes good;
     record::GameRecord game;
@@ -94,6 +106,14 @@ TEST_F(RecordCommandsTest, ReplayInfoTellsARecordsFactsAndWhetherItsScoreHolds) 
               "score: 3727\n"
               "replayed score: 3727\n");
     EXPECT_EQ(info.Err, "");
+
+    // A game played on the list's ticket says so, the ticket's text as the service gave it.
+    record::GameRecord ticketed = game;
+    const std::string ticket = "v1.MTAwMA.c2ln-_~ \x01\\";
+    ticketed.Ticket.assign(ticket.begin(), ticket.end());
+    const Outcome withTicket = Run("--replay-info", Write("ticketed.zrec", record::EncodeRecord(ticketed)));
+    EXPECT_EQ(withTicket.ExitCode, 0) << withTicket.Err;
+    EXPECT_EQ(withTicket.Out, info.Out + "ticket: v1.MTAwMA.c2ln-_~\\x20\\x01\\x5c\n");
 
     record::GameRecord claimed = game;
     claimed.Score = 99999;
@@ -147,6 +167,56 @@ TEST_F(RecordCommandsTest, FilesThatCannotBeReplayedGetOneGermanLineAndExitCodeT
             EXPECT_EQ(outcome.Out, "") << option;
         }
     }
+}
+
+TEST_F(RecordCommandsTest, WatchRefusesWhatCannotBeWatchedWithOneGermanLineBeforeAnyWindow) {
+    Bytes flipped = good;
+    flipped[flipped.size() / 2] ^= 0x04;
+    const std::string kept(good.begin(), good.end());
+    ServiceStandIn list;
+    list.AddEntry({0, 9999, "Bert", true, kept, "t"});                                     // place 1
+    list.AddEntry({0, 5000, "Anna", false, {}, {}});                                       // place 2
+    list.AddEntry({0, 4000, "Carla", true, {}, "t"});                                      // place 3
+    list.AddEntry({0, 3727, "Dora", true, std::string(flipped.begin(), flipped.end()), "t"});  // place 4
+    ServiceStandIn::Options olderOptions;
+    olderOptions.Api = false;
+    ServiceStandIn older(olderOptions);
+    older.AddEntry({0, 3727, "Dora", true, kept, "t"});
+    const int unusedPort = [] {
+        MisbehavingServer closed(Refuses());
+        return closed.Port();
+    }();
+    const std::string nowhere = "http://127.0.0.1:" + std::to_string(unusedPort) + "/";
+    struct Case {
+        std::string Place;
+        std::string Server;
+        std::string Says;
+    };
+    const Case cases[] = {
+        {"5", list.Url(), "auf Platz 5 der Highscore-Liste steht kein Eintrag"},
+        {"2", list.Url(), "der Eintrag auf Platz 2 („Anna“, 5000 Punkte) ist nicht geprüft; nur geprüfte Partien lassen "
+                          "sich ansehen"},
+        {"3", list.Url(), "von der Partie auf Platz 3 („Carla“, 4000 Punkte) ist keine Aufzeichnung aufbewahrt"},
+        {"4", list.Url(), "die Aufzeichnung von Platz 4 ist beschädigt: die Prüfsumme stimmt nicht"},
+        {"1", list.Url(), "die Aufzeichnung von Platz 1 ergibt nachgerechnet 3727 Punkte, die Liste nennt 9999"},
+        {"1", older.Url(), "die Highscore-Liste unter " + older.Url() + " bietet keine aufgezeichneten Partien an"},
+        {"1", nowhere, "die Highscore-Liste unter " + nowhere + " ist nicht erreichbar"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.Says);
+        const Outcome outcome = Watch(c.Place, c.Server);
+        EXPECT_EQ(outcome.ExitCode, 2);
+        EXPECT_EQ(outcome.Err, "zorblet: " + c.Says + ".\n");
+        EXPECT_EQ(outcome.Out, "");
+    }
+
+    // A game that can be watched gets as far as the window, which no display can show here.
+    ServiceStandIn fine;
+    fine.AddEntry({0, 3727, "Dora", true, kept, "t"});
+    const Outcome watched = Watch("1", fine.Url());
+    EXPECT_EQ(watched.ExitCode, 1) << watched.Err;
+    EXPECT_NE(watched.Err.find("Zorblet: Kein Bildschirm gefunden"), std::string::npos) << watched.Err;
+    EXPECT_EQ(watched.Err.find("zorblet: "), std::string::npos) << "no refusal: " << watched.Err;
 }
 
 }  // namespace

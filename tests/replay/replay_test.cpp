@@ -140,8 +140,10 @@ const char* EffectName(sound::ToneEffect effect) {
     return "?";
 }
 
-// Serves the recorded replies of a board of 60 scores; every request is answered, but
-// only once the frame during which it was sent has been presented.
+// Serves the recorded replies of a board of 60 scores, as a service without tickets and
+// records (a POST is answered 404, so every game is played on a seed of the game's own);
+// every request is answered, but only once the frame during which it was sent has been
+// presented.
 class ReplayTransport final : public platform::HttpTransport {
 public:
     ReplayTransport()
@@ -150,17 +152,24 @@ public:
     platform::HttpAttempt Get(const std::string& url, int) override {
         std::unique_lock lock(mutex_);
         opened_.wait(lock, [&] { return open_; });
-        urls_.push_back(url);
+        urls_.push_back("get " + url);
         if (url.find("BestOffSQL.php") != std::string::npos) return {true, 200, bestOf_, false};
         if (url.find("ListeSQL.php") != std::string::npos) return {true, 200, placeList_, false};
         return {true, 200, "", false};
+    }
+    platform::HttpAttempt Send(const platform::HttpRequest& request, int budgetMs) override {
+        if (request.Method == platform::HttpMethod::Get) return Get(request.Url, budgetMs);
+        std::unique_lock lock(mutex_);
+        opened_.wait(lock, [&] { return open_; });
+        urls_.push_back("post " + request.Url);
+        return {true, 404, "", false};
     }
     void SetOpen(bool open) {
         std::lock_guard lock(mutex_);
         open_ = open;
         opened_.notify_all();
     }
-    std::vector<std::string> TakeUrls() {
+    std::vector<std::string> TakeRequests() {
         std::lock_guard lock(mutex_);
         return std::exchange(urls_, {});
     }
@@ -170,7 +179,7 @@ private:
     std::mutex mutex_;
     std::condition_variable opened_;
     bool open_ = true;  // start-up waits for its first list
-    std::vector<std::string> urls_;
+    std::vector<std::string> urls_;  // "get URL" or "post URL"
 };
 
 // The window: hashes each presented picture, and lets the transfers of the frame end.
@@ -187,7 +196,7 @@ public:
         http_.SetOpen(true);
         while (Highscore != nullptr && Highscore->Busy()) std::this_thread::sleep_for(std::chrono::microseconds(100));
         http_.SetOpen(false);
-        for (const std::string& url : http_.TakeUrls()) log_.Add("get " + url);
+        for (const std::string& request : http_.TakeRequests()) log_.Add(request);
     }
     // Start-up looks for a close request while it waits for the first list: the list
     // comes at the first look, so that the wait always takes the same time.
@@ -351,6 +360,8 @@ TEST(Replay, RecordedGamePlaysBackPictureForPictureToneForToneRequestForRequest)
     EXPECT_GE(count("tone beep 880"), 3) << "three countdowns ran out";
     EXPECT_GE(count("tone crackle"), 3) << "target, bumper or gate";
     EXPECT_EQ(count("get http://scores.invalid/HighScoreSQL.php"), 1);
+    EXPECT_EQ(count("post http://scores.invalid/api/v1/games/new"), 5)
+        << "a ticket asked for at start-up, and at the start and the end of each game";
     EXPECT_GE(count("mouse released"), 2);
     EXPECT_EQ(count("end"), 1) << "ESC in the menu ends the program";
 

@@ -192,7 +192,7 @@ public:
 class RecordingArchive final : public platform::GameArchive {
 public:
     std::vector<record::GameRecord> Games;
-    void KeepGame(record::GameRecord game) override { Games.push_back(std::move(game)); }
+    void KeepGame(std::shared_ptr<const record::GameRecord> game) override { Games.push_back(*game); }
 };
 
 class FixedRandom final : public platform::Random {

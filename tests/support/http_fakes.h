@@ -5,6 +5,7 @@
 #include <chrono>
 #include <condition_variable>
 #include <cstdint>
+#include <functional>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -117,5 +118,48 @@ private:
     int running_ = 0, maxAtOnce_ = 0;
     bool released_ = false;
 };
+
+// Answers every request, GET or POST, as its Answer says, at once and on any thread, and
+// keeps every request; a request it has no answer for gets no connection.
+class RoutingTransport final : public platform::HttpTransport {
+public:
+    using Answerer = std::function<platform::HttpAttempt(const platform::HttpRequest&)>;
+    explicit RoutingTransport(Answerer answer = {}) : answer_(std::move(answer)) {}
+
+    platform::HttpAttempt Get(const std::string& url, int budgetMs) override {
+        return Send(platform::GetRequest(url), budgetMs);
+    }
+    platform::HttpAttempt Send(const platform::HttpRequest& request, int) override {
+        std::lock_guard lock(mutex_);
+        requests_.push_back(request);
+        return answer_ ? answer_(request) : platform::HttpAttempt{};
+    }
+    void SetAnswer(Answerer answer) {
+        std::lock_guard lock(mutex_);
+        answer_ = std::move(answer);
+    }
+    std::vector<platform::HttpRequest> Requests() {
+        std::lock_guard lock(mutex_);
+        return requests_;
+    }
+    // The requests whose URL holds the text, and of the method.
+    std::vector<platform::HttpRequest> Requests(const std::string& urlPart, platform::HttpMethod method) {
+        std::vector<platform::HttpRequest> found;
+        for (platform::HttpRequest& request : Requests()) {
+            if (request.Method == method && request.Url.find(urlPart) != std::string::npos) found.push_back(request);
+        }
+        return found;
+    }
+
+private:
+    std::mutex mutex_;
+    Answerer answer_;
+    std::vector<platform::HttpRequest> requests_;
+};
+
+// An answer as the service gives it.
+inline platform::HttpAttempt Answer(int status, std::string body = {}) {
+    return {true, status, std::move(body), false};
+}
 
 }  // namespace zorblet::testing

@@ -11,6 +11,8 @@
 #include <cerrno>
 #include <cstdint>
 #include <cstdio>
+#include <cstdlib>
+#include <algorithm>
 #include <stdexcept>
 
 namespace zorblet::testing {
@@ -18,15 +20,20 @@ namespace zorblet::testing {
 namespace {
 
 constexpr std::size_t MaxHeadBytes = 64 * 1024;
+constexpr std::size_t MaxBodyBytes = 2 * 1024 * 1024;
 
 const char* ReasonPhrase(int status) {
     switch (status) {
         case 200:
             return "OK";
+        case 201:
+            return "Created";
         case 302:
             return "Found";
         case 404:
             return "Not Found";
+        case 405:
+            return "Method Not Allowed";
         case 503:
             return "Service Unavailable";
         default:
@@ -77,6 +84,32 @@ std::string ReadRequestHead(int socket, int stopSignal) {
         }
     }
     return head;
+}
+
+// The Content-Length the head announces; 0 without one.
+std::size_t AnnouncedLength(const std::string& head) {
+    std::string lower = head;
+    for (char& c : lower) c = static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
+    const std::size_t at = lower.find("\r\ncontent-length:");
+    if (at == std::string::npos) return 0;
+    return std::strtoull(head.c_str() + at + 17, nullptr, 10);
+}
+
+// The body that follows the head, as far as it announced one: what was read with the head,
+// then the rest, up to MaxBodyBytes.
+std::string ReadRequestBody(int socket, int stopSignal, std::string body, std::size_t length) {
+    length = std::min(length, MaxBodyBytes);
+    std::array<char, 65536> buffer;
+    while (body.size() < length) {
+        if (!WaitFor(socket, POLLIN, stopSignal)) break;
+        const ssize_t n = recv(socket, buffer.data(), std::min(buffer.size(), length - body.size()), 0);
+        if (n > 0) {
+            body.append(buffer.data(), static_cast<std::size_t>(n));
+        } else if (n == 0 || (errno != EAGAIN && errno != EINTR)) {
+            break;
+        }
+    }
+    return body;
 }
 
 }  // namespace
@@ -257,10 +290,16 @@ void MisbehavingServer::AcceptConnections() {
 
 void MisbehavingServer::Serve(int socket) {
     std::string head = ReadRequestHead(socket, stopSignal_);
-    const bool complete = head.find("\r\n\r\n") != std::string::npos;
-    if (!head.empty()) Record(head);
+    const std::size_t end = head.find("\r\n\r\n");
+    const bool complete = end != std::string::npos;
+    std::string body;
+    if (complete) {
+        body = ReadRequestBody(socket, stopSignal_, head.substr(end + 4), AnnouncedLength(head));
+        head.resize(end + 4);
+    }
+    if (!head.empty()) Record(head + body);
     if (complete && mode_.Script) {
-        FixtureConnection connection(socket, stopSignal_, std::move(head));
+        FixtureConnection connection(socket, stopSignal_, std::move(head), std::move(body));
         mode_.Script(connection);
     }
     shutdown(socket, SHUT_WR);

@@ -18,11 +18,18 @@ namespace zorblet::testing {
 // server stops, so no script can keep a test from ending.
 class FixtureConnection {
 public:
-    FixtureConnection(int socket, int stopSignal, std::string requestHead = {})
-        : socket_(socket), stopSignal_(stopSignal), requestHead_(std::move(requestHead)) {}
+    FixtureConnection(int socket, int stopSignal, std::string requestHead = {}, std::string requestBody = {})
+        : socket_(socket),
+          stopSignal_(stopSignal),
+          requestHead_(std::move(requestHead)),
+          requestBody_(std::move(requestBody)) {}
 
     // The request line and headers the client sent, so a script can answer by target.
     const std::string& RequestHead() const { return requestHead_; }
+    // The body its Content-Length announced (at most 2 MiB of it).
+    const std::string& RequestBody() const { return requestBody_; }
+    // The method of the request line, e.g. "POST".
+    std::string Method() const { return requestHead_.substr(0, requestHead_.find(' ')); }
     // The request target of the request line, e.g. "/BestOffSQL.php".
     std::string Target() const;
 
@@ -39,6 +46,7 @@ private:
     int socket_;
     int stopSignal_;
     std::string requestHead_;
+    std::string requestBody_;
 };
 
 enum class Listening {
@@ -80,7 +88,7 @@ ServerMode Answers(int status, std::string body, std::string extraHeaders = "");
 ServerMode Redirects(std::string location, std::string body);
 
 // Runs on 127.0.0.1 from construction until Stop or destruction, on threads of its own,
-// and records the head (request line and headers) of every request.
+// and records every request: its head (request line and headers) and the body it announced.
 class MisbehavingServer {
 public:
     // Port 0 picks a free port. A given port may be bound again at once after an earlier

@@ -72,12 +72,34 @@ TEST(CommandLine, ARecordToReplayOrToTellAbout) {
     EXPECT_EQ(Parse({"--scale", "2", "--replay", "a", "--fullscreen"}).Options->Scale, 2);
 }
 
+// --watch names a place of the list, from 1; the window's options and --server go with it.
+TEST(CommandLine, APlaceOfTheListToWatch) {
+    struct Case {
+        std::vector<const char*> Arguments;
+        std::int32_t Place;
+    };
+    const Case cases[] = {
+        {{"--watch", "1"}, 1},
+        {{"--watch=17"}, 17},
+        {{"--watch", "007"}, 7},
+        {{"--watch", "3", "--watch", "2147483647"}, 2147483647},
+        {{"--server", "http://scores.example/", "--watch", "4", "--scale", "2"}, 4},
+    };
+    for (const Case& c : cases) {
+        const CommandLine line = Parse(c.Arguments);
+        ASSERT_TRUE(line.Options) << line.Text;
+        EXPECT_EQ(line.Options->Action, RunAction::Watch);
+        EXPECT_EQ(line.Options->WatchPlace, c.Place);
+    }
+    EXPECT_EQ(Parse({"--server", "http://scores.example/", "--watch", "4"}).Options->Server, "http://scores.example/");
+}
+
 TEST(CommandLine, HelpAndVersionAnswerOnStdoutWithExitCodeZero) {
     const CommandLine help = Parse({"--scale", "2", "--help", "--bogus"});
     EXPECT_FALSE(help.Options);
     EXPECT_EQ(help.ExitCode, 0);
     for (const char* option : {"--server URL", "--scale N", "--fullscreen", "--replay DATEI", "--replay-info DATEI",
-                               "--version", "--help"}) {
+                               "--watch PLATZ", "--version", "--help"}) {
         EXPECT_NE(help.Text.find(std::string("  ") + option), std::string::npos) << option;
     }
     EXPECT_NE(help.Text.find("Aufruf: zorblet"), std::string::npos);
@@ -122,6 +144,15 @@ TEST(CommandLine, BadInputGetsOneGermanLineAndExitCodeTwo) {
         {{"--replay", "a", "--replay-info", "b"}, "--replay und --replay-info lassen sich nicht verbinden"},
         {{"--replay-info", "a", "--replay", "a"}, "lassen sich nicht verbinden"},
         {{"--replays", "a"}, "unbekannte Option „--replays“"},
+        {{"--watch"}, "der Option --watch fehlt ihr Wert"},
+        {{"--watch", "0"}, "der Platz „0“ ist keine ganze Zahl ab 1"},
+        {{"--watch", "-3"}, "der Platz „-3“"},
+        {{"--watch", "+3"}, "der Platz „+3“"},
+        {{"--watch", "erster"}, "der Platz „erster“"},
+        {{"--watch", "2147483648"}, "der Platz „2147483648“"},
+        {{"--watch="}, "der Platz „“"},
+        {{"--watch", "1", "--replay", "a"}, "--watch und --replay lassen sich nicht verbinden"},
+        {{"--replay-info", "a", "--watch", "1"}, "--replay-info und --watch lassen sich nicht verbinden"},
     };
     for (const BadCase& c : cases) {
         const CommandLine line = Parse(c.Arguments);

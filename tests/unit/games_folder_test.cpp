@@ -22,35 +22,14 @@
 #include "platform/disk_folder.h"
 #include "platform/posix_clock.h"
 #include "platform/small_file.h"
+#include "support/memory_folder.h"
 #include "record/record_format.h"
 
 namespace zorblet::frame {
 namespace {
 
 namespace fs = std::filesystem;
-
-// A folder in memory; a broken one fails every write, as a full disk would.
-class MemoryFolder final : public platform::Folder {
-public:
-    std::map<std::string, std::string> Files;
-    bool Broken = false;
-
-    std::vector<std::string> FileNames() override {
-        std::vector<std::string> names;
-        for (const auto& [name, _] : Files) names.push_back(name);
-        return names;
-    }
-    platform::NewFile WriteNew(std::string_view stem, std::string_view extension, std::string_view bytes) override {
-        if (Broken) return {{}, "/home/spieler/.local/share/zorblet/games: No space left on device"};
-        for (int number = 1; number < 100; ++number) {
-            const std::string name =
-                std::string(stem) + (number > 1 ? "-" + std::to_string(number) : "") + std::string(extension);
-            if (Files.emplace(name, std::string(bytes)).second) return {name, {}};
-        }
-        return {{}, "full"};
-    }
-    bool Remove(const std::string& name) override { return Files.erase(name) == 1; }
-};
+using testing::MemoryFolder;
 
 // Local times a second apart from 2026-12-11 20:15:00 on, one per game written.
 class SecondsApart {
@@ -73,6 +52,10 @@ record::GameRecord GameScoring(std::int32_t score, std::size_t frames = 3) {
     game.Frames.resize(frames, {.DeltaX = score % 9});
     game.Frames.front().F2Released = true;
     return game;
+}
+
+std::shared_ptr<const record::GameRecord> Shared(record::GameRecord game) {
+    return std::make_shared<const record::GameRecord>(std::move(game));
 }
 
 record::GameRecord ReadRecord(const std::string& bytes) {
@@ -115,7 +98,7 @@ TEST(GamesFolder, KeepsTheLastFiftyGamesAndTheBestTen) {
             // The best scores come early, two of them equal, so that age and rank disagree.
             const std::int32_t score = i < 12 ? 9000 - 100 * (i / 2) : (i * 37) % 101;
             games.push_back(GameScoring(score));
-            kept.KeepGame(games.back());
+            kept.KeepGame(Shared(games.back()));
         }
     }  // waits for the writes
 
@@ -156,8 +139,8 @@ TEST(GamesFolder, ADiskThatFailsCostsOneWarningAGame) {
     SecondsApart seconds;
     GamesFolder kept(folder, clock, std::ref(seconds));
     ::testing::internal::CaptureStderr();
-    kept.KeepGame(GameScoring(10));
-    kept.KeepGame(GameScoring(20));
+    kept.KeepGame(Shared(GameScoring(10)));
+    kept.KeepGame(Shared(GameScoring(20)));
     kept.Flush();
     const std::string warnings = ::testing::internal::GetCapturedStderr();
     EXPECT_EQ(std::count(warnings.begin(), warnings.end(), '\n'), 2) << warnings;
@@ -168,7 +151,7 @@ TEST(GamesFolder, ADiskThatFailsCostsOneWarningAGame) {
     EXPECT_TRUE(folder.Files.empty());
 
     folder.Broken = false;
-    kept.KeepGame(GameScoring(30));
+    kept.KeepGame(Shared(GameScoring(30)));
     kept.Flush();
     EXPECT_EQ(folder.Files.size(), 1u);
 }
@@ -187,10 +170,11 @@ TEST(GamesFolder, HandingAGameOverNeverWaitsForTheDisk) {
             return {"x", {}};
         }
         bool Remove(const std::string&) override { return true; }
+        platform::FileStart Read(const std::string&, std::size_t) override { return {}; }
     } folder;
     platform::PosixClock clock;
     GamesFolder kept(folder, clock);
-    for (int i = 0; i < 5; ++i) kept.KeepGame(GameScoring(i, 72'600));  // ten minutes each
+    for (int i = 0; i < 5; ++i) kept.KeepGame(Shared(GameScoring(i, 72'600)));  // ten minutes each
     EXPECT_EQ(folder.Written, 0) << "all five handed over while the disk hangs";
     folder.Open = true;
     kept.Flush();
@@ -242,8 +226,8 @@ TEST_F(GamesOnDiskTest, RecordsAreWrittenWholeUnderNamesOfTheirOwn) {
     platform::DiskFolder folder(games);
     {
         GamesFolder kept(folder, clock, [&] { return ended; });
-        kept.KeepGame(GameScoring(300, 5000));
-        kept.KeepGame(GameScoring(300, 10));
+        kept.KeepGame(Shared(GameScoring(300, 5000)));
+        kept.KeepGame(Shared(GameScoring(300, 10)));
     }
     EXPECT_EQ(Names(), (std::vector<std::string>{"2026-12-11_20-15-00_300-Punkte-2.zrec",
                                                  "2026-12-11_20-15-00_300-Punkte-3.zrec",
@@ -262,7 +246,7 @@ TEST_F(GamesOnDiskTest, AFolderThatCannotBeMadeCostsOneWarning) {
     platform::DiskFolder folder(games);
     GamesFolder kept(folder, clock);
     ::testing::internal::CaptureStderr();
-    kept.KeepGame(GameScoring(5));
+    kept.KeepGame(Shared(GameScoring(5)));
     kept.Flush();
     const std::string warning = ::testing::internal::GetCapturedStderr();
     EXPECT_EQ(std::count(warning.begin(), warning.end(), '\n'), 1) << warning;

@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
+#include <chrono>
 #include <functional>
 #include <memory>
 #include <thread>
@@ -302,6 +303,35 @@ TEST_F(HeadlessLoopTest, KeptSubmissionIsToldBesideTheTableAndGivingItUpLikeAnyF
     EXPECT_GT(failureWidth, 200) << "Datenübertragung nicht möglich!";
     EXPECT_LT(failureWidth, keptWidth - 100);
     EXPECT_EQ(game->Screen.Highscore.KeptSubmissions, 0);
+    EndTransfers();
+}
+
+// The longest sentence of a refusal the game takes fits on the status line in the game's
+// own fonts, centred, and stands there about as long as a failure does.
+TEST_F(HeadlessLoopTest, ARefusalIsToldInTheServicesWordsOnTheStatusLine) {
+    const std::string sentence(highscore::MaxRefusalCharacters, 'W');
+    testing::RoutingTransport refusing([&](const platform::HttpRequest& request) {
+        if (request.Method == platform::HttpMethod::Post && request.Url.find("api/v1/games?") != std::string::npos) {
+            return testing::Answer(422, R"({"error": "replay_mismatch", "text": ")" + sentence + R"("})");
+        }
+        return testing::Answer(request.Method == platform::HttpMethod::Post ? 404 : 200, "");
+    });
+    UseHighscoreService(refusing, platform->Clock);
+    ASSERT_EQ(StartUp(*game, *devices, &observer), FrameOutcome::Continue);
+    RunFrames(5);
+    record::GameRecord played{.RulesVersion = 1, .Seed = 5, .Score = 10, .Ticket = {'t'}};
+    played.Frames.resize(3);
+    devices->Highscore.SubmitThenRefresh(
+        "http://scores.invalid/HighScoreSQL.php?Punkte=10&Name=A&Check=10310561201518",
+        {std::make_shared<const record::GameRecord>(played), std::chrono::system_clock::now() + std::chrono::hours(20)},
+        "A");
+    for (int frame = 0; frame < 10 * FrameRate && game->Screen.StatusLine != sentence; ++frame) RunFrames(1);
+    ASSERT_EQ(game->Screen.StatusLine, sentence);
+    const int width = WidthInBand(render::StatusColour, 315, 345);
+    EXPECT_GT(width, 400);
+    EXPECT_LE(width, render::Canvas::Width - 4) << "whole, with a margin on both sides";
+    RunFrames(5 * FrameRate);
+    EXPECT_EQ(PixelsInBand(render::StatusColour, 315, 345), 0) << "gone after about five seconds";
     EndTransfers();
 }
 

@@ -1,0 +1,23 @@
+// The stand-in for the highscore service as a program of its own, for the player tests:
+// it listens on 127.0.0.1, prints its base address on a line of its own, and serves until
+// SIGTERM or SIGINT.
+
+#include <csignal>
+#include <cstdio>
+
+#include "support/service_stand_in.h"
+
+int main() {
+    sigset_t stop;
+    sigemptyset(&stop);
+    sigaddset(&stop, SIGTERM);
+    sigaddset(&stop, SIGINT);
+    // Blocked before any thread starts, so that every thread leaves them to sigwait.
+    pthread_sigmask(SIG_BLOCK, &stop, nullptr);
+    zorblet::testing::ServiceStandIn list;
+    std::printf("%s\n", list.Url().c_str());
+    std::fflush(stdout);
+    int signal = 0;
+    sigwait(&stop, &signal);
+    return 0;
+}
