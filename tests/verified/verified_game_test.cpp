@@ -22,7 +22,9 @@
 
 #include "frame/main_loop.h"
 #include "frame/watched_game.h"
+#include "highscore/check_text.h"
 #include "highscore/fetch_url.h"
+#include "highscore/service_urls.h"
 #include "platform/curl_http_transport.h"
 #include "platform/posix_clock.h"
 #include "record/record_format.h"
@@ -65,10 +67,12 @@ private:
 
 class ServiceList final : public List {
 public:
-    ServiceList() {
-        server_ = std::make_unique<server::testing::ServerProcess>(server::testing::ServerLaunch{
-            directory_.path() / "scores.sqlite",
-            {"--submit-rate", "0", "--game-key-file", (directory_.path() / "game.key").string()}});
+    explicit ServiceList(std::vector<std::string> extra = {}) {
+        std::vector<std::string> arguments = {"--submit-rate", "0", "--game-key-file",
+                                              (directory_.path() / "game.key").string()};
+        arguments.insert(arguments.end(), extra.begin(), extra.end());
+        server_ = std::make_unique<server::testing::ServerProcess>(
+            server::testing::ServerLaunch{directory_.path() / "scores.sqlite", arguments});
     }
     std::string Url() const override { return "http://127.0.0.1:" + std::to_string(server_->port()) + "/"; }
     // Whether this build's service issues tickets at all.
@@ -241,6 +245,30 @@ INSTANTIATE_TEST_SUITE_P(Lists, VerifiedGameTest,
                          ::testing::Values(ListKind{"StandIn", [] { return std::make_unique<StandInList>(true); }},
                                            ListKind{"Service", [] { return std::make_unique<ServiceList>(); }, true}),
                          [](const auto& info) { return std::string(info.param.Name); });
+
+// A list that takes verified games only: the seed's request of a game played without a
+// ticket is refused, the game's failure line carries the service's sentence, and nothing
+// is stored or kept to send again.
+TEST(VerifiedOnlyList, RefusesTheSeedsRequestInWordsTheGameShows) {
+    if (!ServiceList::TakesRecords()) GTEST_SKIP() << "this build's service issues no tickets yet";
+    ServiceList list({"--unverified", "refuse"});
+    NetworkDevices devices(list.Url());
+    const auto settle = [&] {
+        for (int i = 0; i < 3000 && devices.Highscore.Busy(); ++i) std::this_thread::sleep_for(10ms);
+    };
+    devices.Highscore.SubmitThenRefresh(
+        highscore::SubmitUrl(list.Url(), 4711, "Anna", highscore::BuildCheckText(4711, "Anna")));
+    settle();
+    highscore::BoardView board;
+    devices.Highscore.Refresh(board);
+    EXPECT_EQ(board.Failures, 1u);
+    EXPECT_EQ(board.FailureText, "Diese Bestenliste nimmt nur gepr\xFC" "fte Spiele an.");
+    EXPECT_EQ(board.KeptSubmissions, 0);
+    platform::PosixClock clock;
+    const highscore::FetchResult scores =
+        highscore::FetchUrl(devices.Http, clock, list.Url() + "api/v1/scores?from=1&count=10");
+    EXPECT_EQ(json::parse(scores.Body, nullptr, false)["entries"].size(), 0u) << scores.Body;
+}
 
 // A list that knows only the seed's three requests: no ticket, the game's own seed, and
 // the score goes by the seed's request, stored as the game showed it.
