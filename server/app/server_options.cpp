@@ -40,6 +40,9 @@ constexpr const char* UsageText =
     "  --admin-socket PATH\n"
     "                     also listen for operators on this Unix socket, created\n"
     "                     with mode 0660 (off unless given)\n"
+    "  --viewer-dir DIR   the files of the page that plays a kept game (default\n"
+    "                     " ZORBLET_VIEWER_DIR ");\n"
+    "                     without them all, no game can be watched\n"
     "  --version          show the version\n"
     "  --help             show this text\n";
 
@@ -124,6 +127,10 @@ std::string ApplyOption(ServerOptions& options, std::string_view name, std::stri
         const auto replicas = ParseWholeNumber(value, 0, 1000);
         if (!replicas) return "--redis-wait-replicas must be a number from 0 to 1000";
         options.redis_wait_replicas = static_cast<int>(*replicas);
+    } else if (name == "--viewer-dir") {
+        if (value.empty()) return "--viewer-dir needs a folder";
+        options.viewer_folder = std::string(value);
+        options.viewer_folder_given = true;
     } else if (name == "--admin-socket") {
         if (value.empty()) return "--admin-socket needs a path";
         options.admin_socket = std::string(value);
@@ -134,6 +141,10 @@ std::string ApplyOption(ServerOptions& options, std::string_view name, std::stri
 }
 
 }  // namespace
+
+std::filesystem::path DefaultViewerFolder() {
+    return ZORBLET_VIEWER_DIR;
+}
 
 std::string_view DescribeProgram() {
     return ProgramDescription;

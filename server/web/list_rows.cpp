@@ -9,7 +9,7 @@ namespace zorblet::server {
 namespace {
 
 ListRow ToListRow(std::int64_t place, const RankedEntry& entry) {
-    return {place, entry.points, NameToUtf8(entry.name), std::string(entry.date), false};
+    return {place, entry.points, NameToUtf8(entry.name), std::string(entry.date), false, entry.id};
 }
 
 // A visitor that copies every entry it is shown into `rows`, up to `count` of them.

@@ -18,6 +18,9 @@ struct ListRow {
     std::string date;  // as stored, "dd.MM.yy"
     // A score that is not on the list, at the place it would take: no name, no date.
     bool provisional = false;
+    std::int64_t id = 0;     // the entry's, 0 for a provisional row
+    bool watchable = false;  // its record is kept: the page links to its game
+
 
     bool operator==(const ListRow&) const = default;
 };
