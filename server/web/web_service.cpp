@@ -241,16 +241,17 @@ Reply WebService::AnswerPage(const Request& request, std::string_view query) con
     const Checked<PageQuery> checked = CheckPageQuery(query);
     if (!checked.query) return RefusePage(400, "Ungültige Anfrage: " + checked.problem);
     Reply reply = MakePageReply(200, {});
+    ListPage page;
     try {
         board_.ReadRanking([&](const RankedView& view) {
             MarkCacheable(reply, request, VersionTag(view.Version()), ListCaching);
-            ListPage page = ReadListPage(view, *checked.query);
-            MarkWatchableRows(page);
-            reply.body = RenderListPage(page, links_);
+            page = ReadListPage(view, *checked.query);
         });
+        MarkWatchableRows(page);  // after the view, so that the store may take its locks again
     } catch (const StorageError&) {
         return RefusePage(503, "Die Bestenliste ist gerade nicht zu lesen. Bitte später noch einmal versuchen.");
     }
+    reply.body = RenderListPage(page, links_);
     return reply;
 }
 

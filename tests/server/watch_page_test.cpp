@@ -70,7 +70,10 @@ class KeptInTest final : public WatchableGames {
 public:
     explicit KeptInTest(const ScoreBoard& board) : board_(board) {}
 
-    bool IsKept(std::int64_t id) const override { return kept.contains(id); }
+    bool IsKept(std::int64_t id) const override {
+        if (failing) throw StorageError("the disk is gone");
+        return kept.contains(id);
+    }
     std::optional<WatchableEntry> FindKept(std::int64_t id) const override {
         if (failing) throw StorageError("the disk is gone");
         std::optional<WatchableEntry> found;
@@ -196,7 +199,7 @@ TEST_F(WatchPageTest, UnderABasePathEveryLinkKeepsIt) {
     EXPECT_EQ(under.FindRequest("/zorblet/zorblet-glyphs.bin"), WebRequest::Static);
 }
 
-TEST_F(WatchPageTest, AnIdThatIsNoKeptGameGetsTheListsGerman404Page) {
+TEST_F(WatchPageTest, AnIdThatIsNoKeptGameGetsTheListsGerman404PageAndAStorageFaultA503) {
     games_->kept.insert(99);  // kept, yet no entry has it
     for (const std::string target :
          {"/partie/2", "/partie/4", "/partie/99", "/partie/5", "/partie/", "/partie/0", "/partie/01", "/partie/-1",
@@ -215,6 +218,7 @@ TEST_F(WatchPageTest, AnIdThatIsNoKeptGameGetsTheListsGerman404Page) {
     const Reply failed = Get("/partie/1");
     EXPECT_EQ(failed.status, 503);
     EXPECT_NE(failed.body.find("Die Bestenliste ist gerade nicht zu lesen."), std::string::npos);
+    EXPECT_EQ(Get("/").status, 503);
 }
 
 TEST_F(WatchPageTest, TheViewersFilesAreCachedLongUnderTheirVersionAndAsTheirOwnType) {

@@ -22,8 +22,9 @@ struct WatchableEntry {
 class WatchableGames {
 public:
     virtual ~WatchableGames() = default;
-    // Whether the record of the listed entry `id` is kept. Asked for every row of a page
-    // while the list's view is read, so it answers from memory.
+    // Whether the record of the listed entry `id` is kept. Asked for each row of a page (a
+    // hundred and ten at most) once the list's view is read, so it answers from memory.
+    // Throws StorageError.
     virtual bool IsKept(std::int64_t id) const = 0;
     // The entry `id` when its record is kept; nullopt otherwise. Throws StorageError.
     virtual std::optional<WatchableEntry> FindKept(std::int64_t id) const = 0;
