@@ -17,7 +17,7 @@ struct ListenAddress {
     int port = 0;
 };
 
-// Where the Debian package puts the viewer's files.
+// Where the Debian package is to put the viewer's files.
 std::filesystem::path DefaultViewerFolder();
 
 struct ServerOptions {

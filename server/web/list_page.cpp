@@ -10,13 +10,13 @@ namespace zorblet::server {
 namespace {
 
 constexpr std::string_view Title = "Zorblet – Bestenliste";
+constexpr std::string_view TableHead =
+    "<thead><tr><th scope=\"col\">Platz</th><th scope=\"col\">Punkte</th><th scope=\"col\">Name</th>"
+    "<th scope=\"col\">Datum</th></tr></thead>\n";
 
 void AppendHead(std::string& html, std::string_view title, const PageLinks& links) {
     AppendPageHead(html, title, links, {});
 }
-constexpr std::string_view TableHead =
-    "<thead><tr><th scope=\"col\">Platz</th><th scope=\"col\">Punkte</th><th scope=\"col\">Name</th>"
-    "<th scope=\"col\">Datum</th></tr></thead>\n";
 
 // The two searches, each a form of its own, filled with what the page shows.
 void AppendForms(std::string& html, const ListPage& page, const PageLinks& links) {

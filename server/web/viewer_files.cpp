@@ -5,7 +5,6 @@
 #include <array>
 #include <cstdio>
 #include <fstream>
-#include <iterator>
 #include <stdexcept>
 
 namespace zorblet::server {
@@ -29,13 +28,25 @@ constexpr std::array<KnownFile, 5> Known{{
 // Far above the few hundred kilobytes they take; a file this large is not one of them.
 constexpr std::uintmax_t LargestFile = 16 * 1024 * 1024;
 
-std::optional<std::string> ReadWholeFile(const std::filesystem::path& path) {
+// The file's bytes; nullopt with `problem` set when it is no regular file, too large,
+// empty or unreadable.
+std::optional<std::string> ReadWholeFile(const std::filesystem::path& path, std::string& problem) {
     std::error_code error;
+    if (!std::filesystem::is_regular_file(path, error)) {
+        problem = path.string() + " is missing";
+        return std::nullopt;
+    }
     const std::uintmax_t size = std::filesystem::file_size(path, error);
-    if (error || size > LargestFile || !std::filesystem::is_regular_file(path, error)) return std::nullopt;
+    if (!error && (size == 0 || size > LargestFile)) {
+        problem = path.string() + (size == 0 ? " is empty" : " is too large to be one of the viewer's files");
+        return std::nullopt;
+    }
+    std::string body(error ? 0 : size, '\0');
     std::ifstream in(path, std::ios::binary);
-    std::string body{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-    if (!in && !in.eof()) return std::nullopt;
+    if (error || !in.read(body.data(), static_cast<std::streamsize>(size))) {
+        problem = "cannot read " + path.string();
+        return std::nullopt;
+    }
     return body;
 }
 
@@ -59,12 +70,8 @@ std::string HashVersion(std::string_view body) {
 std::optional<ViewerFiles> ViewerFiles::Load(const std::filesystem::path& folder, std::string& problem) {
     ViewerFiles files;
     for (const KnownFile& known : Known) {
-        const std::filesystem::path path = folder / known.name;
-        std::optional<std::string> body = ReadWholeFile(path);
-        if (!body || body->empty()) {
-            problem = path.string() + " is missing, empty or unreadable";
-            return std::nullopt;
-        }
+        std::optional<std::string> body = ReadWholeFile(folder / known.name, problem);
+        if (!body) return std::nullopt;
         std::string version = HashVersion(*body);
         files.files_.push_back({std::string(known.name), known.content_type, std::move(*body), std::move(version)});
     }

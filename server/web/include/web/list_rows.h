@@ -21,7 +21,6 @@ struct ListRow {
     std::int64_t id = 0;     // the entry's, 0 for a provisional row
     bool watchable = false;  // its record is kept: the page links to its game
 
-
     bool operator==(const ListRow&) const = default;
 };
 

@@ -25,9 +25,9 @@ struct WatchSetup {
 // The list for browsers and other programs, under the service's base path: the page
 // ("" with ?ab=, ?punkte= or ?name=), the JSON API ("api/v1/scores", "api/v1/place",
 // "api/v1/search"), the page's stylesheet and icon, and with `watch` the page of a game
-// whose record is kept ("partie/{id}") and the viewer's files. Pages and API replies carry the
-// list's version as their ETag and answer 304 when it still holds; bad queries get 400
-// with the reason, on a page in German, in the API as {"error": ...}.
+// whose record is kept ("partie/{id}") and the viewer's files. Pages and API replies
+// carry the list's version as their ETag and answer 304 when it still holds; bad queries
+// get 400 with the reason, on a page in German, in the API as {"error": ...}.
 class WebService {
 public:
     WebService(const ScoreBoard& board, std::string base_path, WatchSetup watch = {});
