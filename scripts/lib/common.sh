@@ -8,7 +8,7 @@ ZORBLET_BUILD_PACKAGES=(
   cmake g++ ninja-build pkg-config
   libsdl2-dev libsdl2-ttf-dev libfontconfig-dev fonts-liberation
   libcurl4-openssl-dev libmicrohttpd-dev libsqlite3-dev libhiredis-dev curl libxxhash-dev
-  librsvg2-bin zlib1g-dev
+  librsvg2-bin zlib1g-dev libssl-dev
 )
 # What scripts/bench-server needs on top: the HTTP load generator, sqlite3 to check a
 # backup, and Redis for --store redis.
