@@ -112,6 +112,18 @@ OpenedList OpenRedisList(const ServerOptions& options) {
     return list;
 }
 
+// The watch pages' files, read once; without them the service runs without watch pages,
+// saying why unless the default folder is simply not there.
+std::optional<ViewerFiles> LoadViewerFiles(const ServerOptions& options) {
+    std::string problem;
+    std::optional<ViewerFiles> files = ViewerFiles::Load(options.viewer_folder, problem);
+    std::error_code error;
+    if (!files && (options.viewer_folder_given || std::filesystem::exists(options.viewer_folder, error))) {
+        std::fprintf(stderr, "zorblet-highscore-server: warning: games cannot be watched: %s\n", problem.c_str());
+    }
+    return files;
+}
+
 void AnnounceStart(const ServerOptions& options, int port, const OpenedList& list) {
     std::string entries = "entries unknown yet";
     try {
@@ -284,7 +296,9 @@ int Serve(const ServerOptions& options, const sigset_t& handled_signals) {
                                 std::move(game_settings));
     metrics.WatchReplayQueue([&submissions] { return submissions.CountWaiting(); });
     const GameApi games(submissions, options.base_path);
-    const WebService web(board, options.base_path);
+    const std::optional<ViewerFiles> viewer_files = LoadViewerFiles(options);
+    const StoredGames kept_games(board);
+    const WebService web(board, options.base_path, {viewer_files ? &*viewer_files : nullptr, &kept_games});
     ConnectionRegistry registry(FindConnectionSlots(), options.connections_per_address);
     const OperatorSources sources{metrics, board, registry};
     const TcpListening listening = ListenOnTcp(options.bind_address, options.port);

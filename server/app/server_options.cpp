@@ -52,6 +52,9 @@ constexpr const char* UsageText =
     "  --replay-threads N threads replaying submitted games (default 1)\n"
     "  --replay-queue N   games that may wait for a replay; one more is answered 503\n"
     "                     (default 64)\n"
+    "  --viewer-dir DIR   the files of the page that plays a kept game (default\n"
+    "                     " ZORBLET_VIEWER_DIR ");\n"
+    "                     without them all, no game can be watched\n"
     "  --version          show the version\n"
     "  --help             show this text\n";
 
@@ -154,6 +157,10 @@ std::string ApplyOption(ServerOptions& options, std::string_view name, std::stri
         const auto queue = ParseWholeNumber(value, 1, 100000);
         if (!queue) return "--replay-queue must be a number from 1 to 100000";
         options.replay_queue = static_cast<std::size_t>(*queue);
+    } else if (name == "--viewer-dir") {
+        if (value.empty()) return "--viewer-dir needs a folder";
+        options.viewer_folder = std::string(value);
+        options.viewer_folder_given = true;
     } else if (name == "--admin-socket") {
         if (value.empty()) return "--admin-socket needs a path";
         options.admin_socket = std::string(value);
@@ -164,6 +171,10 @@ std::string ApplyOption(ServerOptions& options, std::string_view name, std::stri
 }
 
 }  // namespace
+
+std::filesystem::path DefaultViewerFolder() {
+    return ZORBLET_VIEWER_DIR;
+}
 
 std::string_view DescribeProgram() {
     return ProgramDescription;

@@ -18,6 +18,9 @@ struct ListenAddress {
     int port = 0;
 };
 
+// Where the Debian package is to put the viewer's files.
+std::filesystem::path DefaultViewerFolder();
+
 struct ServerOptions {
     std::string bind_address = "127.0.0.1";
     int port = 8080;
@@ -52,6 +55,10 @@ struct ServerOptions {
     std::size_t replay_queue = 64;
     // Copy the SQLite list into this Redis list and end, instead of serving.
     std::optional<RedisAddress> copy_to;
+    // The watch pages' viewer: its script and stylesheet, the WebAssembly module with its
+    // glue and the glyph atlas. Without them all, no game can be watched.
+    std::filesystem::path viewer_folder = DefaultViewerFolder();
+    bool viewer_folder_given = false;
 };
 
 // "zorblet-highscore-server VERSION", as --version prints it and the start line begins.

@@ -2,6 +2,7 @@
 
 #include <limits>
 
+#include "web/watch_page.h"
 #include "web/web_text.h"
 
 namespace zorblet::server {
@@ -19,18 +20,7 @@ constexpr std::string_view VerifiedMeaning =
     "selbst gemacht hat, zeigt die Prüfung nicht.";
 
 void AppendHead(std::string& html, std::string_view title, const PageLinks& links) {
-    html += "<!DOCTYPE html>\n<html lang=\"de\">\n<head>\n<meta charset=\"utf-8\">\n"
-            "<meta name=\"viewport\" content=\"width=device-width, initial-scale=1\">\n<title>";
-    AppendHtmlText(html, title);
-    html += "</title>\n<link rel=\"stylesheet\" href=\"";
-    AppendHtmlText(html, links.stylesheet);
-    html += "\">\n<link rel=\"icon\" type=\"image/svg+xml\" href=\"";
-    AppendHtmlText(html, links.icon);
-    html += "\">\n</head>\n<body>\n<header>\n<h1><a href=\"";
-    AppendHtmlText(html, links.base);
-    html += "\">";
-    html += Title;
-    html += "</a></h1>\n";
+    AppendPageHead(html, title, links, {});
 }
 
 // The two searches, each a form of its own, filled with what the page shows.
@@ -53,7 +43,16 @@ void AppendForms(std::string& html, const ListPage& page, const PageLinks& links
     html += "> <button type=\"submit\">Suchen</button></form>\n</div>\n";
 }
 
-void AppendRow(std::string& html, const ListRow& row) {
+// A game whose record is kept gets a link to its page beside the name.
+void AppendWatchLink(std::string& html, const ListRow& row, const PageLinks& links) {
+    html += " <a class=\"ansehen\" href=\"";
+    AppendHtmlText(html, LinkToGame(links.base, row.id));
+    html += "\" aria-label=\"Partie von ";
+    AppendHtmlText(html, row.name);
+    html += " ansehen\">ansehen</a>";
+}
+
+void AppendRow(std::string& html, const ListRow& row, const PageLinks& links) {
     if (row.provisional) {
         html += "<tr class=\"neu\" aria-current=\"true\"><td>" + std::to_string(row.place) + "</td><td>" +
                 std::to_string(row.points) + "</td><td class=\"name\">deine Punkte</td><td></td><td></td></tr>\n";
@@ -61,6 +60,7 @@ void AppendRow(std::string& html, const ListRow& row) {
     }
     html += "<tr><td>" + std::to_string(row.place) + "</td><td>" + std::to_string(row.points) + "</td><td class=\"name\">";
     AppendHtmlText(html, row.name);
+    if (row.watchable) AppendWatchLink(html, row, links);
     html += "</td><td>";
     AppendHtmlText(html, GermanDateOf(row.date));
     // The mark is a word, not a colour: readers and screen readers see it alike. The cell
@@ -70,9 +70,10 @@ void AppendRow(std::string& html, const ListRow& row) {
                          : "</td><td></td></tr>\n";
 }
 
-void AppendTable(std::string& html, std::string_view attributes, const std::vector<ListRow>& rows) {
+void AppendTable(std::string& html, std::string_view attributes, const std::vector<ListRow>& rows,
+                 const PageLinks& links) {
     html.append("<table ").append(attributes).append(">\n").append(TableHead).append("<tbody>\n");
-    for (const ListRow& row : rows) AppendRow(html, row);
+    for (const ListRow& row : rows) AppendRow(html, row, links);
     html += "</tbody>\n</table>\n";
 }
 
@@ -148,6 +149,23 @@ void AppendFooter(std::string& html, const PageLinks& links) {
 
 }  // namespace
 
+void AppendPageHead(std::string& html, std::string_view title, const PageLinks& links, std::string_view more_head) {
+    html += "<!DOCTYPE html>\n<html lang=\"de\">\n<head>\n<meta charset=\"utf-8\">\n"
+            "<meta name=\"viewport\" content=\"width=device-width, initial-scale=1\">\n<title>";
+    AppendHtmlText(html, title);
+    html += "</title>\n<link rel=\"stylesheet\" href=\"";
+    AppendHtmlText(html, links.stylesheet);
+    html += "\">\n<link rel=\"icon\" type=\"image/svg+xml\" href=\"";
+    AppendHtmlText(html, links.icon);
+    html += "\">\n";
+    html += more_head;
+    html += "</head>\n<body>\n<header>\n<h1><a href=\"";
+    AppendHtmlText(html, links.base);
+    html += "\">";
+    html += Title;
+    html += "</a></h1>\n";
+}
+
 std::string LinkToPlace(const std::string& base, std::int64_t first) {
     return first <= 1 ? base : base + "?ab=" + std::to_string(first);
 }
@@ -162,12 +180,12 @@ std::string RenderListPage(const ListPage& page, const PageLinks& links) {
     AppendForms(html, page, links);
     AppendVerifiedNote(html, page, links);
     html += "<main>\n<h2>" + DescribeRows(page) + "</h2>\n";
-    AppendTable(html, "id=\"liste\"", page.rows);
+    AppendTable(html, "id=\"liste\"", page.rows, links);
     AppendPaging(html, page, links);
     html += "<section aria-labelledby=\"verteilung\">\n<h2 id=\"verteilung\">Verteilung der Punkte</h2>\n";
     AppendScoreChart(html, page.distribution, page.mark);
     html += "\n</section>\n<section aria-labelledby=\"neueste\">\n<h2 id=\"neueste\">Neueste Einträge</h2>\n";
-    AppendTable(html, "class=\"neueste\"", page.newest);
+    AppendTable(html, "class=\"neueste\"", page.newest, links);
     html += "</section>\n</main>\n";
     AppendFooter(html, links);
     return html;

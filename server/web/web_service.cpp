@@ -19,6 +19,11 @@ namespace {
 constexpr const char* PagePolicy =
     "default-src 'none'; style-src 'self'; img-src 'self' data:; form-action 'self'; frame-ancestors 'none'; "
     "base-uri 'none'";
+// A game's page runs the viewer: its scripts, and the WebAssembly module they compile, come
+// from here, as do the record, the module and the atlas they fetch; nothing is inline.
+constexpr const char* GamePagePolicy =
+    "default-src 'none'; script-src 'self' 'wasm-unsafe-eval'; style-src 'self'; img-src 'self'; "
+    "connect-src 'self'; base-uri 'none'; form-action 'self'; frame-ancestors 'none'";
 constexpr const char* AssetPolicy = "default-src 'none'; frame-ancestors 'none'";
 constexpr const char* HtmlType = "text/html; charset=utf-8";
 constexpr const char* JsonType = "application/json";
@@ -69,6 +74,13 @@ Reply MakeReply(int status, const char* content_type, std::string body) {
 Reply MakePageReply(int status, std::string body) {
     Reply reply = MakeReply(status, HtmlType, std::move(body));
     reply.headers.emplace_back("Content-Security-Policy", PagePolicy);
+    reply.headers.emplace_back("Referrer-Policy", "no-referrer");
+    return reply;
+}
+
+Reply MakeGamePageReply(std::string body) {
+    Reply reply = MakeReply(200, HtmlType, std::move(body));
+    reply.headers.emplace_back("Content-Security-Policy", GamePagePolicy);
     reply.headers.emplace_back("Referrer-Policy", "no-referrer");
     return reply;
 }
@@ -132,13 +144,27 @@ ListPage ReadListPage(const RankedView& view, const PageQuery& query) {
     return page;
 }
 
+// A static file: cached for a year under a link with its version, for a day under any
+// other, since it is still this file.
+Reply MakeVersionedFileReply(const Request& request, std::string_view query, const char* content_type,
+                             std::string_view version, std::string_view body) {
+    Reply reply = MakeReply(200, content_type, {});
+    reply.headers.emplace_back("Content-Security-Policy", AssetPolicy);
+    const std::optional<QueryParameters> parameters = ParseQuery(query);
+    const bool versioned = parameters && FindSingleValue(*parameters, "v").value == std::string(version);
+    MarkCacheable(reply, request, QuoteTag(version), versioned ? VersionedAssetCaching : AssetCaching);
+    reply.body = std::string(body);
+    return reply;
+}
+
 }  // namespace
 
-WebService::WebService(const ScoreBoard& board, std::string base_path)
+WebService::WebService(const ScoreBoard& board, std::string base_path, WatchSetup watch)
     : board_(board),
       base_(std::move(base_path)),
       links_{base_, base_ + "zorblet.css?v=" + std::string(StylesheetVersion),
-             base_ + "zorblet.svg?v=" + std::string(IconVersion)} {}
+             base_ + "zorblet.svg?v=" + std::string(IconVersion)},
+      watch_(watch) {}
 
 WebService::Resource WebService::FindResource(std::string_view path) const {
     if (path == base_) return Resource::Page;
@@ -150,6 +176,8 @@ WebService::Resource WebService::FindResource(std::string_view path) const {
     if (rest == "api/v1/scores") return Resource::Scores;
     if (rest == "api/v1/place") return Resource::Place;
     if (rest == "api/v1/search") return Resource::Search;
+    if (rest.starts_with("partie/")) return Resource::Game;
+    if (watch_.files != nullptr && watch_.files->Find(rest) != nullptr) return Resource::ViewerFile;
     return Resource::None;
 }
 
@@ -159,9 +187,11 @@ std::optional<WebRequest> WebService::FindRequest(std::string_view path) const {
             return std::nullopt;
         case Resource::BaseWithoutSlash:
         case Resource::Page:
+        case Resource::Game:
             return WebRequest::Page;
         case Resource::Stylesheet:
         case Resource::Icon:
+        case Resource::ViewerFile:
             return WebRequest::Static;
         case Resource::Scores:
         case Resource::Place:
@@ -184,6 +214,10 @@ std::optional<Reply> WebService::Answer(const Request& request) const {
         case Resource::Stylesheet:
         case Resource::Icon:
             return AnswerAsset(resource, request, target.query);
+        case Resource::Game:
+            return AnswerGamePage(request, target.path);
+        case Resource::ViewerFile:
+            return AnswerViewerFile(request, target.path, target.query);
         default:
             return AnswerApi(resource, request, target.query);
     }
@@ -215,16 +249,18 @@ Reply WebService::AnswerPage(const Request& request, std::string_view query) con
     if (!checked.query) return RefusePage(400, "Ungültige Anfrage: " + checked.problem);
     Reply reply = MakePageReply(200, {});
     const Listing listing = FindListing(query, "geprueft");
+    ListPage page;
     try {
         board_.ReadRanking(listing, [&](const RankedView& view) {
             MarkCacheable(reply, request, VersionTag(view.Version()), ListCaching);
-            ListPage page = ReadListPage(view, *checked.query);
+            page = ReadListPage(view, *checked.query);
             page.verified_only = listing == Listing::Verified;
-            reply.body = RenderListPage(page, links_);
         });
+        MarkWatchableRows(page);  // after the view, so that the store may take its locks again
     } catch (const StorageError&) {
         return RefusePage(503, "Die Bestenliste ist gerade nicht zu lesen. Bitte später noch einmal versuchen.");
     }
+    reply.body = RenderListPage(page, links_);
     return reply;
 }
 
@@ -272,15 +308,51 @@ Reply WebService::AnswerApi(Resource resource, const Request& request, std::stri
 Reply WebService::AnswerAsset(Resource resource, const Request& request, std::string_view query) const {
     if (!IsReadMethod(request.method)) return RefuseMethod(ReadMethods);
     const bool icon = resource == Resource::Icon;
-    const std::string_view version = icon ? IconVersion : StylesheetVersion;
-    Reply reply = MakeReply(200, icon ? "image/svg+xml" : "text/css; charset=utf-8", {});
-    reply.headers.emplace_back("Content-Security-Policy", AssetPolicy);
-    // Asked for with another version (or none), it is still this file, but only for a day.
-    const std::optional<QueryParameters> parameters = ParseQuery(query);
-    const bool versioned = parameters && FindSingleValue(*parameters, "v").value == std::string(version);
-    MarkCacheable(reply, request, QuoteTag(version), versioned ? VersionedAssetCaching : AssetCaching);
-    reply.body = std::string(icon ? IconText : StylesheetText);
+    return MakeVersionedFileReply(request, query, icon ? "image/svg+xml" : "text/css; charset=utf-8",
+                                  icon ? IconVersion : StylesheetVersion, icon ? IconText : StylesheetText);
+}
+
+// Rows link to their games only where a game's page can show them.
+void WebService::MarkWatchableRows(ListPage& page) const {
+    if (watch_.files == nullptr || watch_.games == nullptr) return;
+    std::vector<std::int64_t> ids;
+    for (const std::vector<ListRow>* rows : {&page.rows, &page.newest}) {
+        for (const ListRow& row : *rows) ids.push_back(row.provisional ? 0 : row.id);
+    }
+    const std::vector<bool> kept = watch_.games->AreKept(ids);
+    std::size_t next = 0;
+    for (std::vector<ListRow>* rows : {&page.rows, &page.newest}) {
+        for (ListRow& row : *rows) row.watchable = kept.at(next++) && !row.provisional;
+    }
+}
+
+// A game's page, found by its entry's id. Without the viewer's files this service shows no
+// game at all: that is how it is set up, not a passing fault, so it is a 404 (with its
+// reason) rather than a 503 a client would try again.
+Reply WebService::AnswerGamePage(const Request& request, std::string_view path) const {
+    if (!IsReadMethod(request.method)) return AllowingReads(RefusePage(405, "Diese Adresse lässt sich nur abrufen."));
+    if (watch_.files == nullptr) return RefusePage(404, "Auf diesem Server lassen sich keine Partien ansehen.");
+    const std::optional<std::int64_t> id = ParseGameId(path.substr(base_.size() + std::string_view("partie/").size()));
+    std::optional<WatchableEntry> entry;
+    try {
+        if (id && watch_.games != nullptr) entry = watch_.games->FindKept(*id);
+    } catch (const StorageError&) {
+        return RefusePage(503, "Die Bestenliste ist gerade nicht zu lesen. Bitte später noch einmal versuchen.");
+    }
+    if (!entry) {
+        return RefusePage(404, "Diese Partie ist hier nicht zu sehen: Es gibt sie nicht, oder ihre Aufzeichnung ist "
+                               "nicht mehr gespeichert.");
+    }
+    Reply reply = MakeGamePageReply(RenderWatchPage(*entry, links_, *watch_.files));
+    // The entry may be taken off the list: a page is used for a few seconds at most.
+    reply.headers.emplace_back("Cache-Control", ListCaching);
     return reply;
+}
+
+Reply WebService::AnswerViewerFile(const Request& request, std::string_view path, std::string_view query) const {
+    if (!IsReadMethod(request.method)) return RefuseMethod(ReadMethods);
+    const ViewerFile& file = *watch_.files->Find(path.substr(base_.size()));
+    return MakeVersionedFileReply(request, query, file.content_type, file.version, file.body);
 }
 
 }  // namespace zorblet::server

@@ -9,8 +9,8 @@ same frame as zorblet-viewer-frames draws it natively, 0 pixels different. A dam
 record, one the site no longer keeps and a module that does not load each give a German
 sentence on the page.
 
-    viewer_in_browser.py ASSETS ATLAS FRAMES_TOOL RECORD...
-    viewer_in_browser.py --measure N ASSETS ATLAS RECORD
+    viewer_in_browser.py [--service SERVICE] ASSETS ATLAS FRAMES_TOOL RECORD...
+    viewer_in_browser.py --measure N [--service SERVICE] ASSETS ATLAS RECORD
 
 ASSETS is the folder of the module's build (build/wasm/web: zorblet-viewer-module.js and
 .wasm, zorblet-viewer.js and .css), ATLAS the glyph atlas, FRAMES_TOOL the native
@@ -20,8 +20,11 @@ seeks by the slider (scripts/bench-viewer).
 
 The site (LocalSite) serves the routes the highscore service is to serve: the page at
 partie/ID, the record at api/v1/games/ID and the viewer's files under content-hashed
-links; to run these tests against the real service, give ViewerInBrowserTest another
-site with the same page_url() and record_of()."""
+links. With --service the same tests run against the service's own pages instead
+(ServiceSite): SERVICE is zorblet-watch-service, the real list in SQLite, the real web
+service and HTTP listener, given the module's build and the atlas as its viewer's folder
+and the records as kept; there a game whose record is not kept gets the list's German 404
+page, and the list links each kept game to its page."""
 
 import base64
 import hashlib
@@ -188,6 +191,46 @@ class LocalSite:
     def stop(self):
         self.server.shutdown()
         self.server.server_close()
+
+
+class ServiceSite:
+    """The service's own watch pages: zorblet-watch-service on a new list holding an entry
+    for each record (None: its record is not kept), the viewer's folder put together from
+    the module's build and the atlas."""
+
+    def __init__(self, service, assets, atlas, records):
+        self.directory = tempfile.mkdtemp(prefix="zorblet-watch-service-")
+        viewer = os.path.join(self.directory, "viewer")
+        os.mkdir(viewer)
+        for name in ASSET_TYPES:
+            shutil.copy(atlas if name == "zorblet-glyphs.bin" else os.path.join(assets, name), viewer)
+        arguments = []
+        for points, (name, record) in enumerate(records.items(), start=1000):
+            path = "-"
+            if record is not None:
+                path = os.path.join(self.directory, name + ".zrec")
+                with open(path, "wb") as file:
+                    file.write(record)
+            arguments += [name, str(points), "11.12.26", path]
+        self.process = subprocess.Popen([service, os.path.join(self.directory, "list.sqlite"), viewer] + arguments,
+                                        stdin=subprocess.PIPE, stdout=subprocess.PIPE, text=True)
+        port = self.process.stdout.readline().split()
+        if port[:1] != ["port"]:
+            self.stop()
+            raise RuntimeError("%s did not start" % service)
+        self.base = "http://127.0.0.1:%s/" % port[1]
+        self.ids = {}
+        for _ in records:
+            _, name, game_id = self.process.stdout.readline().split()
+            self.ids[name] = int(game_id)
+
+    def page_url(self, name):
+        return "%spartie/%d" % (self.base, self.ids[name])
+
+    def stop(self):
+        self.process.stdin.close()
+        self.process.wait(timeout=30)
+        shutil.rmtree(self.directory, ignore_errors=True)
 
 
 def start_chromium(directory):
@@ -379,6 +422,75 @@ class ViewerInBrowserTest(unittest.TestCase):
             self.driver.execute_cdp_cmd("Emulation.clearDeviceMetricsOverride", {})
 
 
+class ViewerOnServiceTest(ViewerInBrowserTest):
+    """The same viewer on the service's own pages: the page, its policy and the viewer's
+    files as the service makes and serves them, the list's links to kept games, and the
+    list's German 404 page for a game whose record is not kept."""
+    SERVICE = None
+
+    @classmethod
+    def setUpClass(cls):
+        cls.directory = tempfile.mkdtemp(prefix="zorblet-viewer-")
+        cls.games = [NativeGame(cls.FRAMES_TOOL, path) for path in cls.RECORDS]
+        records = {}
+        for game in cls.games:
+            with open(game.path, "rb") as file:
+                records[game.name] = file.read()
+        damaged = bytearray(records[cls.games[-1].name])
+        damaged[-1] ^= 0x10  # in the checksum
+        records["damaged"] = bytes(damaged)
+        records["not-kept"] = None
+        cls.site = ServiceSite(cls.SERVICE, cls.ASSETS, cls.ATLAS, records)
+        cls.driver = start_chromium(cls.directory)
+
+    # The pace at each speed is the viewer's own, the same from any site.
+    test_it_plays_at_the_games_pace_at_each_speed_with_its_tones_and_stops_at_the_end = None
+
+    def test_a_game_that_cannot_be_shown_gets_a_german_sentence(self):
+        self.open("damaged")
+        self.assertEqual(self.state(), "failed")
+        message = self.driver.find_element(By.CSS_SELECTOR, "p.partie-meldung")
+        self.assertTrue(message.is_displayed())
+        self.assertEqual(message.text, SENTENCES["damaged"])
+        self.assertFalse(self.driver.find_element(By.CSS_SELECTOR, "canvas.partie-bild").is_displayed())
+        # A game whose record is not kept, and an id no entry has: the list's 404 page.
+        for url in (self.site.page_url("not-kept"), self.site.base + "partie/999"):
+            with self.subTest(url):
+                self.driver.get(url)
+                self.assertEqual(self.driver.find_element(By.CSS_SELECTOR, "p.fehler").text,
+                                 "Diese Partie ist hier nicht zu sehen: Es gibt sie nicht, oder ihre Aufzeichnung "
+                                 "ist nicht mehr gespeichert.")
+                self.assertEqual(self.driver.find_elements(By.CSS_SELECTOR, "div.partie"), [])
+                self.assertEqual(self.driver.find_element(By.LINK_TEXT, "Zur Bestenliste").get_attribute("href"),
+                                 self.site.base)
+                self.driver.get_log("browser")  # the 404 itself is logged
+
+    def test_the_list_links_each_kept_game_to_its_page_which_shows_its_entry(self):
+        self.driver.get(self.site.base)
+        self.assertEqual(self.driver.find_elements(By.TAG_NAME, "script"), [])
+        rows = self.driver.find_elements(By.CSS_SELECTOR, "#liste tbody tr")
+        linked = {}
+        for row in rows:
+            name = row.find_element(By.CSS_SELECTOR, "td.name").text.replace(" ansehen", "")
+            links = row.find_elements(By.CSS_SELECTOR, "a.ansehen")
+            linked[name] = links[0].get_attribute("href") if links else None
+        expected = {name: self.site.page_url(name) for name in self.site.ids}
+        expected["not-kept"] = None
+        self.assertEqual(linked, expected)
+        game = self.games[0]
+        self.driver.find_element(By.CSS_SELECTOR, "a.ansehen[href$='/partie/%d']" % self.site.ids[game.name]).click()
+        self.wait_for(lambda: self.state() not in (None, "loading"), "the viewer loads")
+        self.assertEqual(self.state(), "playing")
+        self.assertEqual(self.driver.find_element(By.TAG_NAME, "h2").text, "Partie von " + game.name)
+        points = 1000 + list(self.site.ids).index(game.name)
+        self.assertEqual(self.driver.find_element(By.CSS_SELECTOR, "p.partie-eintrag").text,
+                         "%d Punkte am 11.12.2026" % points)
+        self.click("button.partie-abspielen")
+        first, name = game.telling[0]
+        self.seek(first)
+        self.expect_picture(game, first, name)
+
+
 # Seeks through the slider as a player drags it, timed by the page's clock: the input
 # event's handler seeks and draws before it returns.
 TIMED_SEEKS = """
@@ -401,13 +513,18 @@ return times;
 """
 
 
-def measure(times, record):
+def measure(times, record, service=None):
     """Opens the record's page `times` times, uncached: the first picture's time after
-    opening it, the first seek to the end and 50 seeks after it."""
+    opening it, the first seek to the end and 50 seeks after it; from the static site, or
+    with `service` from the service's own pages."""
     directory = tempfile.mkdtemp(prefix="zorblet-viewer-")
     name = os.path.splitext(os.path.basename(record))[0]
     with open(record, "rb") as file:
-        site = LocalSite(ViewerInBrowserTest.ASSETS, ViewerInBrowserTest.ATLAS, {name: file.read()})
+        records = {name: file.read()}
+    if service:
+        site = ServiceSite(service, ViewerInBrowserTest.ASSETS, ViewerInBrowserTest.ATLAS, records)
+    else:
+        site = LocalSite(ViewerInBrowserTest.ASSETS, ViewerInBrowserTest.ATLAS, records)
     driver = start_chromium(directory)
     try:
         first, to_end, later = [], [], []
@@ -422,8 +539,8 @@ def measure(times, record):
             to_end.append(seeks[0])
             later.append(max(seeks[1:]))
         frames = driver.execute_script("return Number(document.querySelector('input.partie-zeit').max)")
-        print("Chromium, %s (%d frames, %.1f minutes), %d page loads, uncached:" % (name, frames,
-                                                                                  frames / FRAMES_PER_SECOND / 60, times))
+        print("Chromium, %s (%d frames, %.1f minutes), %d page loads, uncached, from %s:" % (
+            name, frames, frames / FRAMES_PER_SECOND / 60, times, "the service" if service else "a static site"))
         print("  first picture after opening the page: median %.0f ms, slowest %.0f ms" % (statistics.median(first),
                                                                                            max(first)))
         print("  first seek to the end by the slider: median %.0f ms, slowest %.0f ms" % (statistics.median(to_end),
@@ -439,19 +556,25 @@ def measure(times, record):
 def main():
     arguments = sys.argv[1:]
     times = 0
+    service = None
     if arguments[:1] == ["--measure"]:
         times = int(arguments[1])
         arguments = arguments[2:]
+    if arguments[:1] == ["--service"]:
+        service = arguments[1]
+        arguments = arguments[2:]
     if times and len(arguments) == 3:
         ViewerInBrowserTest.ASSETS, ViewerInBrowserTest.ATLAS = arguments[:2]
-        measure(times, arguments[2])
+        measure(times, arguments[2], service)
         return
     if len(arguments) < 4 or times:
         usage()
-    ViewerInBrowserTest.ASSETS, ViewerInBrowserTest.ATLAS, ViewerInBrowserTest.FRAMES_TOOL = arguments[:3]
-    ViewerInBrowserTest.RECORDS = arguments[3:]
-    sys.argv[1:] = []
-    unittest.main(verbosity=2)
+    tests = ViewerOnServiceTest if service else ViewerInBrowserTest
+    tests.SERVICE = service
+    tests.ASSETS, tests.ATLAS, tests.FRAMES_TOOL = arguments[:3]
+    tests.RECORDS = arguments[3:]
+    result = unittest.TextTestRunner(verbosity=2).run(unittest.defaultTestLoader.loadTestsFromTestCase(tests))
+    sys.exit(0 if result.wasSuccessful() else 1)
 
 
 if __name__ == "__main__":

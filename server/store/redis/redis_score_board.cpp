@@ -191,6 +191,17 @@ std::optional<std::string> RedisScoreBoard::ReadKeptGame(std::int64_t id) const 
     return std::string(TextOf(*record));
 }
 
+std::vector<bool> RedisScoreBoard::FindKeptGames(std::span<const std::int64_t> ids) const {
+    std::vector<std::vector<std::string>> asks;
+    asks.reserve(ids.size());
+    for (std::int64_t id : ids) asks.push_back({"HEXISTS", keys_.games, std::to_string(id)});
+    std::vector<bool> kept;
+    kept.reserve(ids.size());
+    if (asks.empty()) return kept;
+    for (const RedisReply& reply : link_.Pipeline(asks)) kept.push_back(IntegerOf(*reply) == 1);
+    return kept;
+}
+
 bool RedisScoreBoard::TakeAllowance(const std::string& address, int per_minute) {
     if (per_minute <= 0) return true;
     const std::vector<std::string> keys{keys_.Allowance(address)};

@@ -364,6 +364,19 @@ std::optional<std::string> SqliteScoreBoard::ReadKeptGame(std::int64_t id) const
     return record;
 }
 
+std::vector<bool> SqliteScoreBoard::FindKeptGames(std::span<const std::int64_t> ids) const {
+    std::lock_guard lock(reader_mutex_);
+    SqliteStatement find(reader_.get(), "SELECT 1 FROM kept_games WHERE id = ?");
+    std::vector<bool> kept;
+    kept.reserve(ids.size());
+    for (std::int64_t id : ids) {
+        find.BindInt64(1, id);
+        kept.push_back(find.Step());
+        find.Reset();
+    }
+    return kept;
+}
+
 bool SqliteScoreBoard::CheckHealth() const {
     std::lock_guard write_lock(write_mutex_);
     try {

@@ -125,6 +125,9 @@ public:
     virtual std::optional<ScoreEntry> ReadEntry(std::int64_t id) const = 0;
     // The record kept of the game of the entry `id`; nullopt when none is kept.
     virtual std::optional<std::string> ReadKeptGame(std::int64_t id) const = 0;
+    // For each of `ids`, whether its entry's record is kept, in one exchange with the
+    // storage and without reading the records.
+    virtual std::vector<bool> FindKeptGames(std::span<const std::int64_t> ids) const = 0;
     // True when the storage answers a read and has not failed to store since it last
     // stored.
     virtual bool CheckHealth() const = 0;

@@ -52,6 +52,10 @@ std::string RenderListPage(const ListPage& page, const PageLinks& links);
 // A short page saying what was wrong with the request, with a link back to the list.
 std::string RenderErrorPage(std::string_view message, const PageLinks& links);
 
+// A page's head in the list's look and the start of its body, up to the header's heading;
+// `more_head` (HTML) goes into the head after the stylesheet and the icon.
+void AppendPageHead(std::string& html, std::string_view title, const PageLinks& links, std::string_view more_head);
+
 // The link to the page of places from `first` on; the list itself for place 1.
 std::string LinkToPlace(const std::string& base, std::int64_t first);
 

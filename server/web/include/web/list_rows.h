@@ -20,6 +20,7 @@ struct ListRow {
     bool provisional = false;
     std::int64_t id = 0;     // the entry's, as the admin tool shows it; 0 for a provisional row
     bool verified = false;   // its game was replayed to its points
+    bool watchable = false;  // its record is kept: the page links to its game
 
     bool operator==(const ListRow&) const = default;
 };

@@ -39,6 +39,7 @@ public:
     std::optional<UsedTicket> FindUsedTicket(const std::string& id) const override;
     std::optional<ScoreEntry> ReadEntry(std::int64_t id) const override;
     std::optional<std::string> ReadKeptGame(std::int64_t id) const override;
+    std::vector<bool> FindKeptGames(std::span<const std::int64_t> ids) const override;
     bool CheckHealth() const override;
     std::int64_t CountRemovedEntries() const override;
 

@@ -40,6 +40,7 @@ public:
     std::optional<UsedTicket> FindUsedTicket(const std::string& id) const override;
     std::optional<ScoreEntry> ReadEntry(std::int64_t id) const override;
     std::optional<std::string> ReadKeptGame(std::int64_t id) const override;
+    std::vector<bool> FindKeptGames(std::span<const std::int64_t> ids) const override;
     bool CheckHealth() const override;
     std::int64_t CountRemovedEntries() const override;
     // Stores all entries in one transaction, or none of them: for filling a board fast.
