@@ -139,6 +139,38 @@ TEST_F(GameSubmissionTest, ATicketsGameIsStoredVerifiedAtItsReplayedScoreAndARes
     EXPECT_EQ(Metric("zorblet_replay_seconds_count"), 1);
 }
 
+// The list links a kept verified game to its page, which plays the record the API serves;
+// an entry without a kept record (sent by the seed's request) gets neither link nor page.
+TEST_F(GameSubmissionTest, AKeptVerifiedGameIsLinkedFromTheListToItsWatchPage) {
+    const std::filesystem::path viewer = directory_.path() / "viewer";
+    std::filesystem::create_directories(viewer);
+    for (const char* name : {"zorblet-viewer.js", "zorblet-viewer.css", "zorblet-viewer-module.js",
+                             "zorblet-viewer-module.wasm", "zorblet-glyphs.bin"}) {
+        std::ofstream(viewer / name, std::ios::binary) << "contents of " << name;
+    }
+    Start({"--viewer-dir", viewer.string()});
+    const json issued = json::parse(server_->Send("/api/v1/games/new", "").body);
+    const record::GameRecord game = PlayedGame(2400, issued["seed"].get<std::uint32_t>());
+    const HttpReply stored = Send(WithTicket(game, issued["ticket"].get<std::string>()), "Anna");
+    ASSERT_EQ(stored.status, 201) << stored.body;
+    const std::string id = std::to_string(json::parse(stored.body)["id"].get<std::int64_t>());
+    ASSERT_EQ(server_->Get(SubmitTarget(game.Score + 1, "Bert")).status, 200);
+    const json entries = json::parse(server_->Get("/api/v1/scores").body)["entries"];
+    ASSERT_EQ(entries.size(), 2u);
+    const std::string unkept = std::to_string(entries[0]["id"].get<std::int64_t>());
+
+    const std::string list = server_->Get("/").body;
+    EXPECT_NE(list.find("href=\"/partie/" + id + "\""), std::string::npos) << list;
+    EXPECT_EQ(list.find("href=\"/partie/" + unkept + "\""), std::string::npos) << list;
+    const HttpReply page = server_->Get("/partie/" + id);
+    EXPECT_EQ(page.status, 200);
+    EXPECT_NE(page.body.find("data-record=\"/api/v1/games/" + id + "\""), std::string::npos) << page.body;
+    EXPECT_NE(page.body.find("Anna"), std::string::npos);
+    EXPECT_NE(page.Header("Content-Security-Policy").find("'wasm-unsafe-eval'"), std::string::npos);
+    EXPECT_EQ(server_->Get("/partie/" + unkept).status, 404);
+    EXPECT_EQ(server_->Get("/partie/" + id + "0").status, 404);
+}
+
 // The hostile cases of the record format, written out as its reader's tests do.
 Bytes Frame(const Bytes& body, std::uint16_t version) {
     Bytes file{'Z', 'R', 'E', 'C', static_cast<std::uint8_t>(version), static_cast<std::uint8_t>(version >> 8)};

@@ -7,6 +7,7 @@
 #include <signal.h>
 
 #include <chrono>
+#include <fstream>
 #include <map>
 #include <random>
 #include <thread>
@@ -320,9 +321,17 @@ TEST_F(RedisStoreTest, AnswersByteForByteAsSqliteThroughAHistory) {
     const std::filesystem::path key_file = directory_.path() / "game-key";
     const std::array<std::uint8_t, 32> key_bytes = WriteKnownGameKey(key_file);
     const TicketKey key{std::span<const std::uint8_t, 32>(key_bytes)};
+    // The viewer's files, so that the pages link kept games and show them.
+    const std::filesystem::path viewer = directory_.path() / "viewer";
+    std::filesystem::create_directories(viewer);
+    for (const char* file : {"zorblet-viewer.js", "zorblet-viewer.css", "zorblet-viewer-module.js",
+                             "zorblet-viewer-module.wasm", "zorblet-glyphs.bin"}) {
+        std::ofstream(viewer / file, std::ios::binary) << file;
+    }
     const auto with_key = [&](const std::string& name) {
         std::vector<std::string> arguments = with_socket(name);
-        arguments.insert(arguments.end(), {"--game-key-file", key_file.string(), "--keep-games", "3"});
+        arguments.insert(arguments.end(), {"--game-key-file", key_file.string(), "--keep-games", "3",
+                                           "--viewer-dir", viewer.string()});
         return arguments;
     };
     ServerProcess& sqlite = StartSqliteService(with_key("sqlite"));
@@ -396,10 +405,14 @@ TEST_F(RedisStoreTest, AnswersByteForByteAsSqliteThroughAHistory) {
     }
     // The kept records: the best three verified and the newest, alike in both.
     for (std::int64_t id : stored_ids) {
-        const std::string target = "/api/v1/games/" + std::to_string(id);
-        EXPECT_EQ(DescribeReply(GetFrom(sqlite, "127.0.0.250", target)),
-                  DescribeReply(GetFrom(*instances[0], "127.0.0.250", target))) << target;
+        for (const std::string& target : {"/api/v1/games/" + std::to_string(id), "/partie/" + std::to_string(id)}) {
+            EXPECT_EQ(DescribeReply(GetFrom(sqlite, "127.0.0.250", target)),
+                      DescribeReply(GetFrom(*instances[0], "127.0.0.250", target))) << target;
+        }
     }
+    const std::string list = GetFrom(sqlite, "127.0.0.250", "/").body;
+    EXPECT_EQ(list, GetFrom(*instances[0], "127.0.0.250", "/").body);
+    EXPECT_NE(list.find("class=\"ansehen\""), std::string::npos) << "the list links kept games";
     EXPECT_GE(stored_ids.size(), 3u);
     // The history held what it should: stored entries, limit hits, removals.
     const std::string log = sqlite.ReadLog();
