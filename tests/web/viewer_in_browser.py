@@ -11,6 +11,7 @@ sentence on the page.
 
     viewer_in_browser.py [--service SERVICE] ASSETS ATLAS FRAMES_TOOL RECORD...
     viewer_in_browser.py --measure N [--service SERVICE] ASSETS ATLAS RECORD
+    viewer_in_browser.py --real-service SERVER BOT_RECORD ASSETS ATLAS FRAMES_TOOL
 
 ASSETS is the folder of the module's build (build/wasm/web: zorblet-viewer-module.js and
 .wasm, zorblet-viewer.js and .css), ATLAS the glyph atlas, FRAMES_TOOL the native
@@ -24,13 +25,18 @@ links. With --service the same tests run against the service's own pages instead
 (ServiceSite): SERVICE is zorblet-watch-service, the real list in SQLite, the real web
 service and HTTP listener, given the module's build and the atlas as its viewer's folder
 and the records as kept; there a game whose record is not kept gets the list's German 404
-page, and the list links each kept game to its page."""
+page, and the list links each kept game to its page. With --real-service the game comes
+the whole way: SERVER (zorblet-highscore-server) gives a ticket, BOT_RECORD
+(zorblet-bot-record) plays a minute on it, the service replays, stores and keeps it, and
+the list's link opens its page, which shows zorblet --replay's pictures of it."""
 
 import base64
 import hashlib
 import html
 import http.server
+import json
 import os
+import re
 import shutil
 import statistics
 import subprocess
@@ -39,6 +45,7 @@ import tempfile
 import threading
 import time
 import unittest
+import urllib.request
 
 from selenium import webdriver
 from selenium.webdriver.chrome.service import Service
@@ -229,6 +236,58 @@ class ServiceSite:
 
     def stop(self):
         self.process.stdin.close()
+        self.process.wait(timeout=30)
+        shutil.rmtree(self.directory, ignore_errors=True)
+
+
+class RealServiceSite:
+    """The real zorblet-highscore-server with the viewer's folder: a game the play bot plays
+    on a ticket the service gave is sent as the game sends its games, replayed, stored
+    verified and kept, and watched through the list's link."""
+
+    def __init__(self, server, bot_record, assets, atlas, minutes):
+        self.directory = tempfile.mkdtemp(prefix="zorblet-real-service-")
+        viewer = os.path.join(self.directory, "viewer")
+        os.mkdir(viewer)
+        for name in ASSET_TYPES:
+            shutil.copy(atlas if name == "zorblet-glyphs.bin" else os.path.join(assets, name), viewer)
+        self.log_path = os.path.join(self.directory, "server.log")
+        with open(self.log_path, "wb") as log:
+            self.process = subprocess.Popen(
+                [server, "--db", os.path.join(self.directory, "scores.sqlite"), "--port", "0", "--submit-rate", "0",
+                 "--viewer-dir", viewer], stdout=subprocess.DEVNULL, stderr=log)
+        self.base = self.wait_for_address()
+        ticket = json.loads(self.post("api/v1/games/new", b""))
+        self.record_path = os.path.join(self.directory, "played.zrec")
+        run_tool(bot_record, [self.record_path, str(ticket["seed"]), str(minutes), ticket["ticket"]])
+        with open(self.record_path, "rb") as file:
+            stored = json.loads(self.post("api/v1/games?name=Bot", file.read()))
+        if not stored.get("verified"):
+            raise RuntimeError("the bot's game was not stored verified: %s" % stored)
+        self.id = stored["id"]
+
+    def wait_for_address(self):
+        deadline = time.monotonic() + 30
+        while time.monotonic() < deadline and self.process.poll() is None:
+            with open(self.log_path, encoding="utf-8", errors="replace") as log:
+                match = re.search(r"listening on (http://\S+/)", log.read())
+            if match:
+                return match.group(1)
+            time.sleep(0.05)
+        self.stop()
+        raise RuntimeError("the server did not start")
+
+    def post(self, path, body):
+        request = urllib.request.Request(self.base + path, data=body, method="POST",
+                                         headers={"Content-Type": "application/octet-stream"})
+        with urllib.request.urlopen(request, timeout=30) as reply:
+            return reply.read()
+
+    def page_url(self, _name):
+        return "%spartie/%d" % (self.base, self.id)
+
+    def stop(self):
+        self.process.terminate()
         self.process.wait(timeout=30)
         shutil.rmtree(self.directory, ignore_errors=True)
 
@@ -513,6 +572,30 @@ return times;
 """
 
 
+class ViewerOnRealServiceTest(ViewerInBrowserTest):
+    """The whole way of a game to the page: played on the service's ticket, verified and
+    kept by the real service, linked from its list and played on its page pixel for pixel."""
+    SERVER = BOT_RECORD = None
+
+    @classmethod
+    def setUpClass(cls):
+        cls.directory = tempfile.mkdtemp(prefix="zorblet-viewer-")
+        cls.site = RealServiceSite(cls.SERVER, cls.BOT_RECORD, cls.ASSETS, cls.ATLAS, 1)
+        cls.games = [NativeGame(cls.FRAMES_TOOL, cls.site.record_path)]
+        cls.driver = start_chromium(cls.directory)
+
+    test_it_plays_at_the_games_pace_at_each_speed_with_its_tones_and_stops_at_the_end = None
+    test_a_game_that_cannot_be_shown_gets_a_german_sentence = None
+    test_the_picture_fits_a_phone_with_crisp_pixels = None
+
+    def test_the_lists_link_opens_the_verified_game(self):
+        self.driver.get(self.site.base)
+        self.driver.find_element(By.CSS_SELECTOR, "a.ansehen").click()
+        self.wait_for(lambda: self.state() not in (None, "loading"), "the viewer loads")
+        self.assertEqual(self.driver.current_url, self.site.page_url(None))
+        self.assertEqual(self.state(), "playing")
+
+
 def measure(times, record, service=None):
     """Opens the record's page `times` times, uncached: the first picture's time after
     opening it, the first seek to the end and 50 seeks after it; from the static site, or
@@ -560,6 +643,12 @@ def main():
     if arguments[:1] == ["--measure"]:
         times = int(arguments[1])
         arguments = arguments[2:]
+    if arguments[:1] == ["--real-service"]:
+        tests = ViewerOnRealServiceTest
+        tests.SERVER, tests.BOT_RECORD = arguments[1:3]
+        tests.ASSETS, tests.ATLAS, tests.FRAMES_TOOL = arguments[3:6]
+        result = unittest.TextTestRunner(verbosity=2).run(unittest.defaultTestLoader.loadTestsFromTestCase(tests))
+        sys.exit(0 if result.wasSuccessful() else 1)
     if arguments[:1] == ["--service"]:
         service = arguments[1]
         arguments = arguments[2:]
