@@ -71,8 +71,8 @@ expect_files server "$bindir/zorblet-highscore-server" "$bindir/zorblet-highscor
 [ -x "$server$bindir/zorblet-highscore-admin" ] || fail "the admin command is not executable"
 zcat "$server$mandir/man8/zorblet-highscore-admin.8.gz" | grep -q '^\.TH ZORBLET\\-HIGHSCORE\\-ADMIN 8 ' ||
     fail "zorblet-highscore-admin.8.gz is no manual page"
-grep -qx "ExecStart=$bindir/zorblet-highscore-server --db /var/lib/zorblet-highscore-server/highscores.sqlite \$OPTIONS" \
-    "$server$unit" || fail "the unit does not start the installed server with the defaults file's OPTIONS"
+grep -qx "ExecStart=$bindir/zorblet-highscore-server --db /var/lib/zorblet-highscore-server/highscores.sqlite --game-key-file /var/lib/zorblet-highscore-server/game-key \$OPTIONS" \
+    "$server$unit" || fail "the unit does not start the installed server with its key file in the state folder and the defaults file's OPTIONS"
 grep -qx "EnvironmentFile=-$defaults" "$server$unit" || fail "the unit does not read $defaults"
 grep -qx "StateDirectory=zorblet-highscore-server" "$server$unit" || fail "the database is not in the unit's state directory"
 grep -qx "RuntimeDirectory=zorblet-highscore-server" "$server$unit" ||
