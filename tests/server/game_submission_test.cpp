@@ -171,6 +171,38 @@ TEST_F(GameSubmissionTest, AKeptVerifiedGameIsLinkedFromTheListToItsWatchPage) {
     EXPECT_EQ(server_->Get("/partie/" + id + "0").status, 404);
 }
 
+// With one replay thread and room for one game in the queue, games sent at once while a
+// long one replays are answered 503 with Retry-After and the refusal's JSON, and stored
+// never twice.
+TEST_F(GameSubmissionTest, GamesBeyondAFullReplayQueueAreAnsweredBusyWithRetryAfter) {
+    Start({"--replay-threads", "1", "--replay-queue", "1"});
+    int busy = 0;
+    int stored = 0;
+    // A round sends one new ten-minute game eight times at once; on a slow machine the
+    // first replay may end before the others arrive, so a few rounds are allowed.
+    for (std::uint32_t round = 1; round <= 5 && busy == 0; ++round) {
+        const record::GameRecord game = PlayedGame(72'600, 20261211 + round);
+        const Bytes record = WithTicket(game, Ticket(20261211 + round));
+        std::vector<std::future<HttpReply>> sent;
+        for (int i = 0; i < 8; ++i) sent.push_back(std::async(std::launch::async, [&] { return Send(record); }));
+        for (std::future<HttpReply>& reply : sent) {
+            const HttpReply answer = reply.get();
+            if (answer.status == 503) {
+                ++busy;
+                EXPECT_FALSE(answer.Header("Retry-After").empty());
+                EXPECT_EQ(json::parse(answer.body, nullptr, false)["error"], "busy") << answer.body;
+            } else {
+                stored += answer.status == 201;
+                EXPECT_TRUE(answer.status == 201 || answer.status == 200) << answer.status << " " << answer.body;
+            }
+        }
+        EXPECT_EQ(CountEntries(), round) << "each game stored once";
+    }
+    EXPECT_GE(busy, 1);
+    EXPECT_EQ(CountEntries(), stored);
+    EXPECT_EQ(Metric(R"(zorblet_submissions_total{outcome="queue_full"})"), busy);
+}
+
 // The hostile cases of the record format, written out as its reader's tests do.
 Bytes Frame(const Bytes& body, std::uint16_t version) {
     Bytes file{'Z', 'R', 'E', 'C', static_cast<std::uint8_t>(version), static_cast<std::uint8_t>(version >> 8)};
