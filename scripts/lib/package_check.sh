@@ -76,8 +76,9 @@ run_lintian() {
 
 # Every system call the traced server made after its exec must pass the unit's
 # SystemCallFilter lines, else systemd's seccomp filter would refuse it.
-expand_syscall_group() {  # @GROUP
+expand_syscall_group() {  # @GROUP, or a system call's own name
     local entry
+    [[ $1 == @* ]] || { echo "$1"; return; }
     while read -r entry; do
         case $entry in
         '' | '#'* | "$1") ;;
