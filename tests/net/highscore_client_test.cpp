@@ -49,11 +49,27 @@ protected:
     platform::PosixClock clock;
 };
 
+// The real transport behind a gate the test can hold shut, so that a transfer on loopback
+// is still running when the test looks.
+class GatedTransport final : public platform::HttpTransport {
+public:
+    explicit GatedTransport(platform::HttpTransport& inner) : inner_(inner) {}
+    platform::HttpAttempt Get(const std::string& url, int budgetMs) override {
+        std::lock_guard open(gate);
+        return inner_.Get(url, budgetMs);
+    }
+    std::mutex gate;
+
+private:
+    platform::HttpTransport& inner_;
+};
+
 TEST_F(ClientAgainstServiceTest, StartUpFetchesTheListAroundZeroThenTheBestOfTable) {
     server::testing::SeedBoard(
         Database(), {{1234, "Anna", "07.05.07"}, {900, "Bernd", "08.05.07"}, {4711, "J\xFCrgen", "09.05.07"}});
     auto& server = StartServer();
-    HighscoreClient client(transport, clock, BaseUrl(server));
+    GatedTransport gated(transport);
+    HighscoreClient client(gated, clock, BaseUrl(server));
     BoardView view;
 
     client.FetchList(0);
@@ -61,9 +77,11 @@ TEST_F(ClientAgainstServiceTest, StartUpFetchesTheListAroundZeroThenTheBestOfTab
     EXPECT_EQ(view.ScorePlace, 4) << "0 points would come after the three";
     EXPECT_NE(view.HighscoreRows[0].find("4711"), std::string::npos);
     client.ForgetRows(0, 100);
+    gated.gate.lock();
     client.RefreshBestOf();
     client.Refresh(view);
     EXPECT_EQ(view.StatusText, TransferRunning) << "from the moment it is started";
+    gated.gate.unlock();
     Settle(client, view);
 
     EXPECT_EQ(view.StatusText, "");
