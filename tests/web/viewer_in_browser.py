@@ -200,6 +200,15 @@ class LocalSite:
         self.server.server_close()
 
 
+def gather_viewer_folder(directory, assets, atlas):
+    """The viewer's folder the service is given: the module's build and the atlas."""
+    viewer = os.path.join(directory, "viewer")
+    os.mkdir(viewer)
+    for name in ASSET_TYPES:
+        shutil.copy(atlas if name == "zorblet-glyphs.bin" else os.path.join(assets, name), viewer)
+    return viewer
+
+
 class ServiceSite:
     """The service's own watch pages: zorblet-watch-service on a new list holding an entry
     for each record (None: its record is not kept), the viewer's folder put together from
@@ -207,10 +216,7 @@ class ServiceSite:
 
     def __init__(self, service, assets, atlas, records):
         self.directory = tempfile.mkdtemp(prefix="zorblet-watch-service-")
-        viewer = os.path.join(self.directory, "viewer")
-        os.mkdir(viewer)
-        for name in ASSET_TYPES:
-            shutil.copy(atlas if name == "zorblet-glyphs.bin" else os.path.join(assets, name), viewer)
+        viewer = gather_viewer_folder(self.directory, assets, atlas)
         arguments = []
         for points, (name, record) in enumerate(records.items(), start=1000):
             path = "-"
@@ -247,10 +253,7 @@ class RealServiceSite:
 
     def __init__(self, server, bot_record, assets, atlas, minutes):
         self.directory = tempfile.mkdtemp(prefix="zorblet-real-service-")
-        viewer = os.path.join(self.directory, "viewer")
-        os.mkdir(viewer)
-        for name in ASSET_TYPES:
-            shutil.copy(atlas if name == "zorblet-glyphs.bin" else os.path.join(assets, name), viewer)
+        viewer = gather_viewer_folder(self.directory, assets, atlas)
         self.log_path = os.path.join(self.directory, "server.log")
         with open(self.log_path, "wb") as log:
             self.process = subprocess.Popen(
@@ -321,12 +324,7 @@ class ViewerInBrowserTest(unittest.TestCase):
 
     @classmethod
     def setUpClass(cls):
-        cls.directory = tempfile.mkdtemp(prefix="zorblet-viewer-")
-        cls.games = [NativeGame(cls.FRAMES_TOOL, path) for path in cls.RECORDS]
-        records = {}
-        for game in cls.games:
-            with open(game.path, "rb") as file:
-                records[game.name] = file.read()
+        records = cls.read_records()
         cls.site = LocalSite(cls.ASSETS, cls.ATLAS, records)
         damaged = bytearray(records[cls.games[-1].name])
         damaged[-1] ^= 0x10  # in the checksum
@@ -334,6 +332,17 @@ class ViewerInBrowserTest(unittest.TestCase):
         cls.site.add_game("not kept", None)
         cls.site.add_game("module missing", records[cls.games[-1].name], module_link="/missing-module.js")
         cls.driver = start_chromium(cls.directory)
+
+    @classmethod
+    def read_records(cls):
+        """Makes the test's folder and reads the records given: their bytes by game name."""
+        cls.directory = tempfile.mkdtemp(prefix="zorblet-viewer-")
+        cls.games = [NativeGame(cls.FRAMES_TOOL, path) for path in cls.RECORDS]
+        records = {}
+        for game in cls.games:
+            with open(game.path, "rb") as file:
+                records[game.name] = file.read()
+        return records
 
     @classmethod
     def tearDownClass(cls):
@@ -489,12 +498,7 @@ class ViewerOnServiceTest(ViewerInBrowserTest):
 
     @classmethod
     def setUpClass(cls):
-        cls.directory = tempfile.mkdtemp(prefix="zorblet-viewer-")
-        cls.games = [NativeGame(cls.FRAMES_TOOL, path) for path in cls.RECORDS]
-        records = {}
-        for game in cls.games:
-            with open(game.path, "rb") as file:
-                records[game.name] = file.read()
+        records = cls.read_records()
         damaged = bytearray(records[cls.games[-1].name])
         damaged[-1] ^= 0x10  # in the checksum
         records["damaged"] = bytes(damaged)
