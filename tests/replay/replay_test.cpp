@@ -178,7 +178,7 @@ private:
     std::string bestOf_, placeList_;
     std::mutex mutex_;
     std::condition_variable opened_;
-    bool open_ = true;  // start-up waits for its first list
+    bool open_ = false;
     std::vector<std::string> urls_;  // "get URL" or "post URL"
 };
 
@@ -199,10 +199,14 @@ public:
         for (const std::string& request : http_.TakeRequests()) log_.Add(request);
     }
     // Start-up looks for a close request while it waits for the first list: the list
-    // comes at the first look, so that the wait always takes the same time.
+    // comes at the first look and not before, so that the wait always takes the same
+    // time (one look, one pause), however the threads are scheduled.
     bool TakeCloseRequest() override {
-        while (Presents == 0 && Highscore != nullptr && Highscore->Busy())
-            std::this_thread::sleep_for(std::chrono::microseconds(100));
+        if (Presents == 0 && Highscore != nullptr) {
+            http_.SetOpen(true);
+            while (Highscore->Busy()) std::this_thread::sleep_for(std::chrono::microseconds(100));
+            http_.SetOpen(false);
+        }
         return false;
     }
     bool ToggleFullscreen() override {
