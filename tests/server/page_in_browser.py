@@ -24,10 +24,9 @@ import urllib.parse
 import urllib.request
 
 from selenium import webdriver
-from selenium.common.exceptions import NoAlertPresentException
+from selenium.common.exceptions import NoAlertPresentException, StaleElementReferenceException, WebDriverException
 from selenium.webdriver.chrome.service import Service
 from selenium.webdriver.common.by import By
-from selenium.webdriver.support import expected_conditions
 from selenium.webdriver.support.wait import WebDriverWait
 
 SERVER_BINARY = sys.argv.pop(1) if len(sys.argv) > 1 else None
@@ -130,6 +129,20 @@ class Service_:
         return status
 
 
+def page_replaced(page):
+    """True once the element's page is gone. Asked in the middle of the change, Chromium's
+    driver can answer that the element belongs to no document instead of that it is stale."""
+    try:
+        page.is_enabled()
+        return False
+    except StaleElementReferenceException:
+        return True
+    except WebDriverException as error:
+        if "does not belong to the document" in (error.msg or ""):
+            return True
+        raise
+
+
 class PageInBrowserTest(unittest.TestCase):
     @classmethod
     def setUpClass(cls):
@@ -180,7 +193,7 @@ class PageInBrowserTest(unittest.TestCase):
         """Clicks or submits, and waits until the next page has replaced this one."""
         page = self.driver.find_element(By.TAG_NAME, "html")
         act()
-        WebDriverWait(self.driver, 30).until(expected_conditions.staleness_of(page))
+        WebDriverWait(self.driver, 30).until(lambda _: page_replaced(page))
 
     def follow(self, selector, by=By.CSS_SELECTOR):
         self.navigate(self.driver.find_element(by, selector).click)
