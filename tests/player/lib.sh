@@ -39,14 +39,14 @@ start_display() {  # [screen size, 1280x1024 unless given]
     export DISPLAY=":$(head -1 "$work/display")"
 }
 
-# The real highscore service at the game's compiled address, with a database of its own;
-# CTest names the address and the server in ZORBLET_TEST_SERVER_URL and _BIN.
+# The real highscore service, with a database of its own, at ZORBLET_TEST_SERVER_URL (see
+# the end of this file); CTest names the server in ZORBLET_TEST_SERVER_BIN.
 start_highscore_service() {
     local code=0
     start_local_service "$ZORBLET_TEST_SERVER_URL" "$ZORBLET_TEST_SERVER_BIN" "$work/service.log" \
         "$work/highscores.sqlite" || code=$?
     [ "$code" -eq 0 ] && return
-    [ "$code" -eq 1 ] && fail "the game's highscore address $ZORBLET_TEST_SERVER_URL is not on this machine"
+    [ "$code" -eq 1 ] && fail "the highscore address $ZORBLET_TEST_SERVER_URL is not on this machine"
     fail "the highscore service did not start at $ZORBLET_TEST_SERVER_URL (is the port taken?): $(cat "$work/service.log")"
 }
 
@@ -164,3 +164,11 @@ text_width() {  # band top, height
 free_port() {
     python3 -c 'import socket; s = socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])'
 }
+
+# The tests of the game at its compiled address get that address from CTest, which runs them
+# one at a time. The others hand the game (in ZORBLET_HIGHSCORE_SERVER) a service on a port
+# of their own, so that they can run beside each other and beside the rest.
+if [ -z "${ZORBLET_TEST_SERVER_URL:-}" ]; then
+    ZORBLET_TEST_SERVER_URL="http://127.0.0.1:$(free_port)/"
+    export ZORBLET_HIGHSCORE_SERVER=$ZORBLET_TEST_SERVER_URL
+fi
