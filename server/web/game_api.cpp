@@ -12,7 +12,7 @@ namespace zorblet::server {
 
 namespace {
 
-constexpr const char* JsonType = "application/json; charset=utf-8";
+constexpr const char* GameAnswerType = "application/json; charset=utf-8";
 // How long a client should wait before it sends a refused game again.
 constexpr const char* BusyRetrySeconds = "10";
 constexpr const char* LimitRetrySeconds = "60";
@@ -42,7 +42,7 @@ int StatusOf(const GameAnswer& answer) {
 }
 
 Reply JsonReply(int status, std::string body) {
-    Reply reply{status, std::move(body), {}, JsonType};
+    Reply reply{status, std::move(body), {}, GameAnswerType};
     reply.headers.emplace_back("Cache-Control", "no-store");
     return reply;
 }

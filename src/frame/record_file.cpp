@@ -13,12 +13,12 @@ std::string Quoted(const std::filesystem::path& path) {
     return "„" + path.string() + "“";
 }
 
-std::string Line(std::string_view what, const std::string& says) {
+std::string ProblemLine(std::string_view what, const std::string& says) {
     return "zorblet: " + std::string(what) + " " + says + ".\n";
 }
 
-std::string Line(const std::filesystem::path& path, const std::string& says) {
-    return Line(std::string_view(Quoted(path)), says);
+std::string ProblemLine(const std::filesystem::path& path, const std::string& says) {
+    return ProblemLine(std::string_view(Quoted(path)), says);
 }
 
 // The format version a later writer put at offset 4, for the line that names it.
@@ -85,11 +85,11 @@ LoadedRecord LoadRecordFile(const std::filesystem::path& path) {
     LoadedRecord loaded;
     const platform::FileStart file = platform::ReadFileStart(path, RecordFileLimit);
     if (file.Missing) {
-        loaded.Problem = Line(path, "gibt es nicht");
+        loaded.Problem = ProblemLine(path, "gibt es nicht");
     } else if (!file.Error.empty()) {
-        loaded.Problem = Line(path, "lässt sich nicht lesen (" + file.Error + ")");
+        loaded.Problem = ProblemLine(path, "lässt sich nicht lesen (" + file.Error + ")");
     } else if (file.Truncated) {
-        loaded.Problem = Line(path, "ist zu groß für die Aufzeichnung einer Partie");
+        loaded.Problem = ProblemLine(path, "ist zu groß für die Aufzeichnung einer Partie");
     }
     if (!loaded.Problem.empty()) return loaded;
     const std::span<const std::uint8_t> bytes(reinterpret_cast<const std::uint8_t*>(file.Text.data()),
@@ -121,9 +121,9 @@ LoadedRecord LoadRecordBytes(std::span<const std::uint8_t> bytes, std::string_vi
     LoadedRecord loaded;
     loaded.Verdict = replay::VerifyRecord(bytes);
     if (!loaded.Verdict.Record) {
-        loaded.Problem = Line(what, DecodeProblem(loaded.Verdict.Decoding, bytes));
+        loaded.Problem = ProblemLine(what, DecodeProblem(loaded.Verdict.Decoding, bytes));
     } else if (loaded.Verdict.Rules != replay::RulesProblem::None) {
-        loaded.Problem = Line(what, RulesProblem(loaded.Verdict));
+        loaded.Problem = ProblemLine(what, RulesProblem(loaded.Verdict));
     }
     return loaded;
 }

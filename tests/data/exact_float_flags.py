@@ -1,10 +1,11 @@
 #!/usr/bin/env python3
 """Checks in a build's compile_commands.json that every source of the world, the game's
-arithmetic, the drawing and the replay of records is compiled without floating-point
-contraction and without any of the fast-math options: their results must be the same bits
+arithmetic, the drawing and the replay of records (alone, or in a unity build's batch) is
+compiled without floating-point contraction and without any of the fast-math options: their results must be the same bits
 in every build, compiler and machine. Usage: exact_float_flags.py COMPILE_COMMANDS SOURCE_DIR"""
 
 import json
+import re
 import shlex
 import sys
 from pathlib import Path
@@ -18,12 +19,23 @@ def arguments(entry):
     return entry["arguments"] if "arguments" in entry else shlex.split(entry["command"])
 
 
+UNITY_INCLUDE = re.compile(r'^#include "(.+)"$', re.MULTILINE)
+
+
+def sources(entry):
+    """The sources a command compiles: its file, or in a unity build the files its batch includes."""
+    path = Path(entry["directory"], entry["file"])
+    if path.parent.name != "Unity":
+        return [path.resolve()]
+    return [Path(path.parent, included).resolve() for included in UNITY_INCLUDE.findall(path.read_text())]
+
+
 def main():
     commands = json.loads(Path(sys.argv[1]).read_text())
     source_dir = Path(sys.argv[2]).resolve()
     problems, checked = [], {folder: 0 for folder in FOLDERS}
-    for entry in commands:
-        path = Path(entry["directory"], entry["file"]).resolve()
+    compiled = [(path, entry) for entry in commands for path in sources(entry)]
+    for path, entry in compiled:
         relative = path.relative_to(source_dir).as_posix() if path.is_relative_to(source_dir) else ""
         folder = next((f for f in FOLDERS if relative.startswith(f + "/")), None)
         if folder is None:

@@ -19,7 +19,7 @@ namespace {
 constexpr mode_t PrivateMode = 0600;
 constexpr mode_t OthersBits = 0077;
 
-void WarnIfOpenToOthers(const std::filesystem::path& file, mode_t mode) {
+void WarnIfModeOpenToOthers(const std::filesystem::path& file, mode_t mode) {
     if ((mode & OthersBits) == 0) return;
     std::fprintf(stderr, "zorblet-highscore-server: warning: %s is open to other users (mode %04o); chmod 600 it\n",
                  file.c_str(), static_cast<unsigned int>(mode & 07777));
@@ -36,13 +36,13 @@ int OpenPrivateFile(const std::filesystem::path& file) {
     if (errno != EEXIST) return -1;
     const int opened = ::open(file.c_str(), O_RDWR | O_CLOEXEC);
     struct stat status{};
-    if (opened >= 0 && ::fstat(opened, &status) == 0) WarnIfOpenToOthers(file, status.st_mode);
+    if (opened >= 0 && ::fstat(opened, &status) == 0) WarnIfModeOpenToOthers(file, status.st_mode);
     return opened;
 }
 
 void WarnIfOpenToOthers(const std::filesystem::path& file) {
     struct stat status{};
-    if (::stat(file.c_str(), &status) == 0) WarnIfOpenToOthers(file, status.st_mode);
+    if (::stat(file.c_str(), &status) == 0) WarnIfModeOpenToOthers(file, status.st_mode);
 }
 
 ExclusiveFileLock::ExclusiveFileLock(const std::filesystem::path& file) : descriptor_(OpenPrivateFile(file)) {

@@ -8,10 +8,6 @@ namespace zorblet::server {
 
 namespace {
 
-RankKey KeyOf(const IndexedEntry& entry) {
-    return {entry.points, entry.id};
-}
-
 int CompareStart(const NameKey& key, const NameKey& other, std::size_t length) {
     return std::memcmp(key.data(), other.data(), length);
 }

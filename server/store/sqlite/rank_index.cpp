@@ -8,10 +8,6 @@ namespace zorblet::server {
 
 namespace {
 
-RankKey KeyOf(const IndexedEntry& slot) {
-    return {slot.points, slot.id};
-}
-
 // Sorts into rank order with a stable radix sort on the points alone: the entries arrive
 // in id order, and stability keeps equal points in it. Passes over bytes that all entries
 // share are skipped.

@@ -6,6 +6,7 @@
 #include <string_view>
 #include <vector>
 
+#include "store/rank_key.h"
 #include "store/score_board.h"
 
 namespace zorblet::server {
@@ -37,6 +38,10 @@ struct IndexedEntry {
     std::int32_t points;
     EntryTexts::Reference text;
 };
+
+inline RankKey KeyOf(const IndexedEntry& entry) {
+    return {entry.points, entry.id};
+}
 
 // Asks for huge pages for a large array about to be filled: at start, page faults cost
 // more than the copying, most of all on virtual machines. Only a hint.
