@@ -345,9 +345,16 @@ for attempt in 1 2 3; do
 done
 player_row_shown && fail "Enter did not close the name entry"
 name_stored() {
-    curl -fsS --max-time 2 "${ZORBLET_TEST_SERVER_URL%/}/BestOffSQL.php" | grep -aq $'\tJ\xF6rg\t'
+    curl -fsS --max-time 2 "${ZORBLET_TEST_SERVER_URL%/}/BestOffSQL.php" >"$work/bestof.txt" &&
+        grep -aq $'\tJ\xF6rg\t' "$work/bestof.txt"
 }
-wait_until "the name J\xF6rg in the service's best-of table" name_stored
+deadline=$((SECONDS + POLL_SECONDS))
+until name_stored; do
+    game_runs || fail "the game ended before its name was stored: $(cat "$work/game.err")"
+    [ "$SECONDS" -lt "$deadline" ] ||
+        fail "no J\xF6rg in the service's best-of table: $(iconv -f CP1252 -t UTF-8 "$work/bestof.txt" | tr '\t' ' ')"
+    sleep 0.2
+done
 
 # The demonstration goes on behind the menu, and ESC ends the program.
 look
