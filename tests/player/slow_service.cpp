@@ -7,7 +7,6 @@
 // closes the window while it waits for it).
 // Usage: zorblet-slow-service PORT [--start-up]   (on 127.0.0.1; ends on SIGTERM or SIGINT)
 
-#include <pthread.h>
 #include <signal.h>
 
 #include <charconv>
@@ -21,6 +20,7 @@
 #include <string_view>
 
 #include "support/misbehaving_server.h"
+#include "support/stop_signals.h"
 
 namespace {
 
@@ -66,17 +66,6 @@ bool ParsePort(const char* text, int& port) {
     const char* end = text + std::strlen(text);
     const auto parsed = std::from_chars(text, end, port);
     return parsed.ec == std::errc() && parsed.ptr == end && port > 0 && port < 65536;
-}
-
-// Blocked before the server's threads start, so that they inherit the mask and only
-// sigwait sees the stop.
-sigset_t BlockStopSignals() {
-    sigset_t stops;
-    sigemptyset(&stops);
-    sigaddset(&stops, SIGTERM);
-    sigaddset(&stops, SIGINT);
-    pthread_sigmask(SIG_BLOCK, &stops, nullptr);
-    return stops;
 }
 
 }  // namespace

@@ -6,14 +6,10 @@
 #include <cstdio>
 
 #include "support/service_stand_in.h"
+#include "support/stop_signals.h"
 
 int main() {
-    sigset_t stop;
-    sigemptyset(&stop);
-    sigaddset(&stop, SIGTERM);
-    sigaddset(&stop, SIGINT);
-    // Blocked before any thread starts, so that every thread leaves them to sigwait.
-    pthread_sigmask(SIG_BLOCK, &stop, nullptr);
+    const sigset_t stop = zorblet::testing::BlockStopSignals();
     zorblet::testing::ServiceStandIn list;
     std::printf("%s\n", list.Url().c_str());
     std::fflush(stdout);
